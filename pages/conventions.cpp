@@ -1,0 +1,45 @@
+#include "pages/conventions.h"
+
+#include "setup/context.h"
+
+int CentredOffset(int screen, int extent) {
+    return screen / 2 - extent / 2;
+}
+
+void CenterPage(HWND page) {
+    RECT r;
+    GetWindowRect(page, &r);
+    SetWindowPos(page, HWND_TOP, CentredOffset(ctx.screenWidth, r.right - r.left),
+                 CentredOffset(ctx.screenHeight, r.bottom - r.top), 0, 0, SWP_NOSIZE);
+}
+
+bool ConfirmCancel() {
+    std::string caption = "Exit " + product.productName;
+    return MessageBoxA(nullptr, product.cancelQuestion.c_str(), caption.c_str(), MB_YESNO) == IDYES;
+}
+
+INT_PTR QuestionPageFrame(HWND page, UINT message, WPARAM wParam, CancelRule rule) {
+    switch (message) {
+    case WM_INITDIALOG:
+        CenterPage(page);
+        SetFocus(GetDlgItem(page, IDOK));
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) EndDialog(page, 1);
+        if (LOWORD(wParam) == IDCANCEL && (rule == CancelRule::immediate || ConfirmCancel()))
+            EndDialog(page, 0);
+        break;
+    case WM_DESTROY:
+        EndDialog(page, 0);
+        break;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK ConfirmedQuestionPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
+    return QuestionPageFrame(page, message, wParam, CancelRule::confirm);
+}
+
+INT_PTR CALLBACK PlainQuestionPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
+    return QuestionPageFrame(page, message, wParam, CancelRule::immediate);
+}

@@ -1,0 +1,15 @@
+// The report of an error that nothing caught: an owner-less, task-modal box
+// captioned "Application Error", then the process ends with exit code 1.
+// No clean-up runs on this path.
+#pragma once
+
+#include <string>
+
+#include "runtime/exception.h"
+
+// "Exception %s in module %s at %p.\n%s%s", the last %s a period when the message has none.
+std::string unhandledErrorText(const char* className, const std::string& module,
+                               const void* address, const std::string& message);
+
+[[noreturn]] void reportUnhandledError(const Exception& e);
+[[noreturn]] void reportUnhandledError(const std::exception& e);

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, when they are missing.
+# As root it installs them with apt-get; otherwise it prints the command.
+set -euo pipefail
+
+packages=(
+    cmake make g++ clang
+    googletest libgtest-dev libbenchmark-dev libcli11-dev
+    g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
+    wine wine32:i386 fonts-wine
+    xvfb x11-utils xdotool imagemagick python3-pil
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+need_i386=0
+for p in "${missing[@]}"; do [[ $p == *:i386 ]] && need_i386=1; done
+cmd="apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]}" >&2
+    echo "Install them as root with:" >&2
+    [ $need_i386 -eq 1 ] && echo "  dpkg --add-architecture i386 && apt-get update" >&2
+    echo "  $cmd" >&2
+    exit 1
+fi
+echo "Installing: ${missing[*]}" >&2
+if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+$cmd

@@ -1,0 +1,59 @@
+# Sourced by the scripts that run Win32 programs. Makes this project's Wine
+# ready and exports its environment:
+#   - a 32-bit prefix under the build tree, made once and reused;
+#   - an X display: the caller's DISPLAY when WH_USE_DISPLAY=1, otherwise a
+#     private Xvfb (screen WH_SCREEN, default 1024x768x24) kept running
+#     between calls, so headless runs and screenshots work everywhere;
+#   - a persistent wineserver pinned to CPU 0 (every Wine call here is pinned
+#     there too: a server round trip then costs a third as much).
+# WH_WINE_DIR picks another prefix/display pair (default $WH_BUILD/wine).
+
+wh_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+: "${WH_BUILD:=$wh_root/build}"
+: "${WH_WINE_DIR:=$WH_BUILD/wine}"
+: "${WH_SCREEN:=1024x768x24}"
+mkdir -p "$WH_WINE_DIR/home"
+export WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$WH_WINE_DIR/prefix" HOME="$WH_WINE_DIR/home"
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;winebrowser.exe=d"
+export XDG_DATA_HOME="$WH_WINE_DIR/home/.local/share" XDG_CONFIG_HOME="$WH_WINE_DIR/home/.config"
+
+wh_pin() { if command -v taskset >/dev/null; then taskset -c 0 "$@"; else "$@"; fi; }
+
+wh_start_xvfb() {
+    local pidfile="$WH_WINE_DIR/xvfb.pid" dispfile="$WH_WINE_DIR/xvfb.display"
+    if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+        export DISPLAY=$(cat "$dispfile")
+        return
+    fi
+    # A display number of our own, derived from the prefix path so that two
+    # build trees on one machine do not meet.
+    local n=$(( 100 + $(printf '%s' "$WH_WINE_DIR" | cksum | cut -d' ' -f1) % 400 ))
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 "$WH_SCREEN" -nolisten tcp >"$WH_WINE_DIR/xvfb.log" 2>&1 &
+    echo $! >"$pidfile"
+    echo ":$n" >"$dispfile"
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+}
+
+if [ "${WH_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    wh_start_xvfb
+fi
+
+if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
+    echo "Creating the Wine prefix in $WINEPREFIX (once)..." >&2
+    wh_pin wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # Wine draws the captions itself: there is no window manager.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    wineserver -w
+    touch "$WINEPREFIX/.wh-ready"
+fi
+
+# Persistent: without it every call after a short pause starts the server cold,
+# and a cold start also carries out pending WinInit.Ini renames.
+wh_pin wineserver -p 2>/dev/null || true
+
+wh_wine() { wh_pin wine "$@"; }

@@ -1,0 +1,81 @@
+// The installer's two global records: SetupContext (state of the run) and
+// ProductConstants (what varies by product, fixed at build time; three entries
+// change during the run). Everything else is passed as arguments.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/file_io.h"
+#include "setup/helpers.h"
+
+struct PackageEntry;
+
+struct ProductConstants {
+    COLORREF gradientTop;
+    COLORREF gradientBottom;
+    COLORREF titleColour;
+    int32_t diskCount;
+    std::string groupName;        // changed by the program group page and the shortcut step
+    std::string productName;
+    std::string mainExecutable;   // changed to the staged ".$$$" name by the unpacking page
+    std::string volumeName;       // changed as the disks advance
+    std::string archiveName;
+    std::string defaultInstallDir;
+    std::string noticeLine;
+    std::string installTitle;
+    std::string cancelQuestion;
+    std::string terminatedMessage;
+    std::string wrongDiskMessage;
+    std::string installedRunPrompt;
+};
+
+// Zero-initialised at process start; fields in the documented order.
+struct SetupContext {
+    HINSTANCE instance;
+    uint8_t* bufferA;             // 2064 bytes: the archive reader's buffer
+    uint8_t* bufferB;             // 2064 bytes: the output writer's buffer
+    char windowsDir[256];
+    PackageEntry* packageHead;
+    PackageEntry* packageTail;
+    FileVar winInitFile;          // WinInit.Ini, open from start-up until closed once
+    WNDCLASSA windowClass;
+    HWND agreementEdit;
+    HWND mainWindow;
+    MSG joinMsg;
+    MSG readerMsg;
+    int32_t pageResult;
+    int32_t screenWidth, screenHeight;
+    bool makeShell;
+    bool replaceTaskManager;
+    bool aborted;
+    int32_t unpackedSize;
+    void (*archiveReader)(void*, uint16_t, uint16_t&);
+    void (*outputWriter)(const void*, uint16_t, uint16_t&);
+    int32_t percent, shownPercent;
+    HANDLE archiveHandle;
+    HANDLE outputHandle;
+    int32_t bytesWritten;
+    int32_t readCount;
+    uint16_t readPos, writePos;
+    HDC joinDC, unpackDC;
+    HPEN whitePen, redPen, savedPen;
+    HBRUSH whiteBrush, savedBrush, redBrush;
+    HFONT savedFont, percentFont;
+    int32_t barSpan;
+    int32_t textY, textX, barRight, barBottom, barLeft, barTop;
+    std::string sourceDir;
+    std::string installDir;
+    HBITMAP logoBitmap;
+    char longPath[256], shortPath[256];
+    std::string renameLine;
+    OSVERSIONINFOA versionInfo;   // 148 bytes; platform 2 = NT family
+    // Set once the user has confirmed an installation directory: the abandon
+    // clean-up deletes nothing anywhere else.
+    bool installDirConfirmed;
+};
+
+extern SetupContext ctx;
+extern ProductConstants product;

@@ -1,0 +1,72 @@
+#include "setup/page_sequence.h"
+
+#include "pages/conventions.h"
+#include "setup/context.h"
+
+namespace {
+
+enum class OnOther { abandon, next };            // a result other than 1
+enum class OnMissing { abandon, endSilently };   // the template cannot be had
+
+struct PageStep {
+    const char* templateName;
+    DLGPROC page;
+    OnOther onOther;
+    OnMissing onMissing;
+    void (*afterAccept)();
+};
+
+const PageStep pageTable[] = {
+    {"License", ConfirmedQuestionPage, OnOther::abandon, OnMissing::endSilently, nullptr},
+    {"Main", ConfirmedQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
+    {"IProgress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
+    {"Progress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
+    {"Group", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
+    {"Replace", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
+};
+
+void deleteIfPresent(const std::string& path) {
+    if (fileExists(path)) DeleteFileA(path.c_str());
+}
+
+}  // namespace
+
+bool ShowPage(const char* templateName, DLGPROC page, int32_t& result) {
+    HRSRC found = FindResourceA(ctx.instance, templateName, MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HGLOBAL loaded = found ? LoadResource(ctx.instance, found) : nullptr;
+    if (!loaded) return false;
+    result = static_cast<int32_t>(DialogBoxParamA(ctx.instance, templateName, ctx.mainWindow, page, 0));
+    FreeResource(loaded);
+    return true;
+}
+
+void RunPages() {
+    for (const PageStep& step : pageTable) {
+        if (!ShowPage(step.templateName, step.page, ctx.pageResult)) {
+            ctx.aborted = step.onMissing == OnMissing::abandon;
+            return;
+        }
+        if (ctx.pageResult == 1 && step.afterAccept) step.afterAccept();
+        if (ctx.pageResult != 1 && step.onOther == OnOther::abandon) {
+            ctx.aborted = true;
+            return;
+        }
+    }
+}
+
+void AbandonCleanup() {
+    // Only a directory the user confirmed is ours to delete from: before that,
+    // installDir is empty or still the installer's own directory.
+    if (ctx.installDirConfirmed) {
+        deleteIfPresent(PathJoin(ctx.installDir, product.archiveName));
+        deleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
+    }
+    MessageBoxA(ctx.mainWindow, product.terminatedMessage.c_str(), product.productName.c_str(), MB_OK);
+}
+
+void FinalCleanup() {
+    if (ctx.winInitFile.handle != INVALID_HANDLE_VALUE) checkedClose(ctx.winInitFile);
+    delete[] ctx.bufferA;
+    delete[] ctx.bufferB;
+    ctx.bufferA = ctx.bufferB = nullptr;
+}

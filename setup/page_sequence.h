@@ -1,0 +1,20 @@
+// The fixed order of the six pages, what each result means, and the two ends
+// of a run: the abandon clean-up and the final clean-up.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Runs the page from its named template, owned by the backdrop. False when the
+// template cannot be found or loaded; otherwise `result` is the page's result.
+bool ShowPage(const char* templateName, DLGPROC page, int32_t& result);
+
+void RunPages();
+
+// Deletes the archive and the main executable, within a confirmed installation
+// directory only, and tells the user the installation was terminated.
+void AbandonCleanup();
+
+// Closes WinInit.Ini unless the restart already did, frees the work buffers.
+void FinalCleanup();

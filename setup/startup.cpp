@@ -1,0 +1,54 @@
+#include "setup/startup.h"
+
+#include "backdrop/backdrop.h"
+#include "setup/context.h"
+
+namespace {
+
+const int workBufferSize = 2064;
+
+std::string ownFileName() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return path;
+}
+
+// Another program may have queued rename lines already: they stay, and this
+// installer's section starts on a line of its own after them.
+void openWinInit() {
+    FileVar& f = ctx.winInitFile;
+    checkedOpen(f, PathJoin(ctx.windowsDir, "WinInit.Ini"), FileMode::append);
+    uint32_t size = checkedSize(f);
+    if (size > 0) {
+        char last = 0;
+        checkedSeek(f, size - 1);
+        checkedReadExact(f, &last, 1);
+        if (last != '\n') checkedWrite(f, "\r\n", 2);
+    }
+    checkedWriteLine(f, "[Rename]");
+}
+
+}  // namespace
+
+void PrepareRun(HINSTANCE instance) {
+    ctx.instance = instance;
+    WNDCLASSA& wc = ctx.windowClass;
+    wc.style = CS_PARENTDC;
+    wc.lpfnWndProc = BackdropProc;
+    wc.lpszClassName = "ZXSetUp";
+    ctx.sourceDir = DirectoryPart(ownFileName());
+    ctx.bufferA = new uint8_t[workBufferSize];
+    ctx.bufferB = new uint8_t[workBufferSize];
+    ctx.replaceTaskManager = false;
+    ctx.makeShell = false;
+    ctx.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    ctx.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    wc.hInstance = instance;
+    RegisterClassA(&wc);
+    ctx.mainWindow = CreateWindowExA(0, "ZXSetUp", "Installation", WS_POPUP | WS_VISIBLE, 0, 0, ctx.screenWidth,
+                                     ctx.screenHeight, nullptr, nullptr, instance, nullptr);
+    ctx.logoBitmap = LoadBitmapA(instance, "logo");
+    GetWindowsDirectoryA(ctx.windowsDir, sizeof ctx.windowsDir);
+    openWinInit();
+    ctx.aborted = false;
+}
