@@ -1,0 +1,65 @@
+// The LZH stream decoder: LZSS over a 4096-byte window, literals and match
+// lengths coded with an adaptive Huffman code, distances with a fixed prefix
+// code. It pulls and pushes one byte at a time through the caller's procedures.
+//
+// Stream map (no header, no trailer, no end code; the caller knows the length):
+//
+//   bits, most significant bit of each byte first, codes not byte-aligned:
+//   code   := symbol [distance]
+//   symbol := adaptive Huffman code, root to leaf, 0 = first child, 1 = second
+//             0..255    a literal byte
+//             256..313  a match of length symbol - 253 (3..60), then a distance
+//   distance := prefix (3..8 bits) of v = the upper 6 bits, then 6 plain bits
+//               v  0      prefix 000          (3 bits)
+//               v  1..3   prefix 0010..0100   (4 bits)
+//               v  4..11  prefix 01010..10001 (5 bits)
+//               v 12..23  6 bits, v 24..47 7 bits, v 48..63 8 bits (11110000..11111111)
+//             a distance value d copies from d + 1 bytes back; copies may
+//             overlap the bytes they produce
+//   window   := 4096-byte ring; bytes 0..4035 start as spaces (0x20), the
+//               first output byte goes to 4036
+//   last byte: the final code's bits, padded with zero bits
+//
+// The tree is updated after every symbol (lzh_tree.h) and rebuilt when the
+// root weight has reached 0x8000.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/exception.h"
+
+// Fetch up to `count` bytes into `buffer`; `actual` says how many came. The
+// decoder always asks for 1; an `actual` other than 1 gives a 0 byte.
+using LzhReadProc = void (*)(void* buffer, uint16_t count, uint16_t& actual);
+// Store `count` bytes from `buffer`. The decoder always passes 1 and ignores `actual`.
+using LzhWriteProc = void (*)(const void* buffer, uint16_t count, uint16_t& actual);
+
+// Process-wide continue flag: zero stops the decoder (and every other long
+// job) after its current code. decode() never sets it.
+extern int32_t keepRunning;
+
+// Raised when the decoder's tables cannot be acquired or released.
+class ElzhException : public Exception {
+public:
+    using Exception::Exception;
+    const char* className() const override { return "ElzhException"; }
+};
+
+extern const char* const lzhNoMemoryMessage;     // "LZH : Cannot get memory for dictionary tables"
+extern const char* const lzhFreeFailedMessage;   // "LZH : Error freeing memory for dictionary tables"
+
+// Decodes until at least textSize bytes have been written (the final match is
+// written whole, so up to 59 more may follow) or keepRunning is 0 between two
+// codes. textSize <= 0 reads and writes nothing. Input that runs out counts as
+// 0 bytes. Not reentrant: the state is process-wide. Exceptions of the
+// procedures pass through after the tables have been released.
+void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc);
+
+// The decoder's whole state, 8,488 bytes, acquired per call through the
+// procedures below. Defaults are malloc and free; the installer may hand in
+// its own memory manager, and tests count the calls.
+constexpr std::size_t lzhTablesSize = 8488;
+using LzhAcquireProc = void* (*)(std::size_t size);   // null: no memory
+using LzhReleaseProc = bool (*)(void* block);          // false: release failed
+void setLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release);

@@ -1,0 +1,74 @@
+// The adaptive Huffman tree over the 314 symbols of the LZH stream, kept
+// exactly as every coder of the format keeps it, so that encoder and decoder
+// stay in step bit for bit.
+//
+// State and invariants:
+//   weight[0..626]  node weights, non-decreasing by index (the sibling
+//                   property: the tree is always a Huffman tree of its
+//                   weights). weight[627] is a fixed 0xFFFF sentinel that
+//                   stops the upward scan of an update.
+//   child[n]        for an inner node the index of its first child, the
+//                   second being child[n] + 1; siblings therefore always sit
+//                   at an even index and the odd one after it. For a leaf,
+//                   627 + symbol.
+//   parent[0..626]  each node's parent; parent[626] (the root's) is 0, which
+//                   ends upward walks since node 0 is never an inner node.
+//   parent[627+s]   the leaf that currently holds symbol s.
+// A parent always has a higher index than its children (its weight is
+// strictly larger, every weight being at least 1).
+// The tree is rebuilt, halving every weight, at the first update after the
+// root weight has reached 0x8000.
+#pragma once
+
+#include <cstdint>
+
+#include "lzh/lzh_format.h"
+
+namespace lzh {
+
+struct Tree {
+    uint16_t weight[nodeCount + 1];
+    uint16_t child[nodeCount];
+    uint16_t parent[nodeCount + symbolCount];
+};
+
+// The initial tree: every symbol weight 1; symbols 116-313 get 8-bit codes,
+// symbols 0-115 9-bit codes.
+void resetTree(Tree& t);
+
+// Halves the weights (rounding up) and builds the tree afresh from them.
+void rebuildTree(Tree& t);
+
+// Counts one more occurrence of symbol s. Inline: it is the decoder's hot path.
+inline void updateTree(Tree& t, unsigned s) {
+    uint16_t* weight = t.weight;
+    uint16_t* child = t.child;
+    uint16_t* parent = t.parent;
+    if (weight[root] == rebuildWeight) rebuildTree(t);
+    unsigned n = parent[s + leafMark];
+    do {
+        unsigned k = ++weight[n];
+        if (k > weight[n + 1]) {
+            // Move n past every node now lighter than it, to the last one, l.
+            unsigned l = n + 1;
+            while (k > weight[l + 1]) ++l;
+            weight[n] = weight[l];
+            weight[l] = static_cast<uint16_t>(k);
+            unsigned i = child[n];
+            parent[i] = static_cast<uint16_t>(l);
+            if (i < leafMark) parent[i + 1] = static_cast<uint16_t>(l);
+            unsigned j = child[l];
+            child[l] = static_cast<uint16_t>(i);
+            parent[j] = static_cast<uint16_t>(n);
+            if (j < leafMark) parent[j + 1] = static_cast<uint16_t>(n);
+            child[n] = static_cast<uint16_t>(j);
+            n = l;
+        }
+        n = parent[n];
+    } while (n != 0);
+}
+
+// The current code length of every symbol (its leaf's depth), for cost estimates.
+void symbolCodeLengths(const Tree& t, uint8_t lengths[symbolCount]);
+
+}  // namespace lzh

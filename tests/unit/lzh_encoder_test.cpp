@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "lzh/lzh_encoder.h"
+#include "tests/unit/lzh_reference.h"
+#include "tests/unit/lzh_test_io.h"
+
+namespace {
+
+std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> encode(const std::vector<uint8_t>& data, LzhParse parse) {
+    LzhEncodeOptions options;
+    options.parse = parse;
+    return lzhEncode(data.data(), data.size(), options);
+}
+
+std::vector<uint8_t> sampleText(size_t size) {
+    static const char* words[] = {"the", "shell", "window", "desktop", "Wardhaven", "program", "group",
+                                  "install", "disk", "file", "of", "and", "a", "to", "menu", "help"};
+    std::mt19937 rng(5);
+    std::string s;
+    while (s.size() < size) {
+        s += words[rng() % 16];
+        s += rng() % 9 == 0 ? ".\r\n" : " ";
+    }
+    s.resize(size);
+    return bytesOf(s);
+}
+
+// Something shaped like code: opcodes, little-endian addresses, zero padding, strings.
+std::vector<uint8_t> executableLike(size_t size) {
+    std::mt19937 rng(9);
+    std::vector<uint8_t> v;
+    while (v.size() < size) {
+        switch (rng() % 5) {
+        case 0: v.insert(v.end(), {0x55, 0x8B, 0xEC, 0x83, 0xEC, uint8_t(rng() % 64)}); break;
+        case 1: {
+            uint32_t a = 0x401000 + rng() % 0x8000;
+            v.insert(v.end(), {0xE8, uint8_t(a), uint8_t(a >> 8), uint8_t(a >> 16), 0});
+            break;
+        }
+        case 2: v.insert(v.end(), rng() % 40, 0); break;
+        case 3: {
+            auto t = sampleText(rng() % 30);
+            v.insert(v.end(), t.begin(), t.end());
+            break;
+        }
+        default: v.push_back(uint8_t(rng()));
+        }
+    }
+    v.resize(size);
+    return v;
+}
+
+struct Case {
+    const char* name;
+    std::vector<uint8_t> data;
+};
+
+std::vector<Case> roundTripCases() {
+    std::vector<Case> cases;
+    cases.push_back({"empty", {}});
+    cases.push_back({"one byte", {0x41}});
+    cases.push_back({"two bytes", {0x00, 0xFF}});
+    cases.push_back({"spaces, matching the initial window", std::vector<uint8_t>(100, ' ')});
+    cases.push_back({"short run", std::vector<uint8_t>(61, 'z')});
+    cases.push_back({"text", sampleText(50000)});
+    std::mt19937 rng(3);
+    std::vector<uint8_t> noise(70000);
+    for (auto& b : noise) b = uint8_t(rng());
+    cases.push_back({"random", noise});
+    cases.push_back({"executable-like", executableLike(120000)});
+    std::vector<uint8_t> mixed = sampleText(3000);
+    mixed.insert(mixed.end(), 9000, 0);
+    mixed.insert(mixed.end(), noise.begin(), noise.begin() + 5000);
+    cases.push_back({"mixed", mixed});
+    return cases;
+}
+
+TEST(EncoderTest, RoundTripsThroughBothDecodersInBothParses) {
+    for (const Case& c : roundTripCases()) {
+        for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
+            std::vector<uint8_t> stream = encode(c.data, parse);
+            const char* mode = parse == LzhParse::greedy ? "greedy" : "optimal";
+            int32_t size = int32_t(c.data.size());
+            EXPECT_EQ(lzhio::decodeBytes(stream, size), c.data) << c.name << ", " << mode;
+            EXPECT_EQ(reference::decode(stream, size), c.data) << c.name << ", " << mode << ", plain decoder";
+        }
+    }
+}
+
+TEST(EncoderTest, LongZeroRunsRebuildTheTreeManyTimes) {
+    // 3 MB of zeros is about 52,000 matches of 60: the root passes 0x8000 again and again.
+    std::vector<uint8_t> zeros(3 * 1024 * 1024, 0);
+    zeros[1234567] = 7;
+    for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
+        std::vector<uint8_t> stream = encode(zeros, parse);
+        EXPECT_LT(stream.size(), zeros.size() / 20);
+        EXPECT_EQ(reference::decode(stream, int32_t(zeros.size())), zeros);
+        EXPECT_EQ(lzhio::decodeBytes(stream, int32_t(zeros.size())), zeros);
+    }
+}
+
+TEST(EncoderTest, GreedyParseIsTheFormatsClassicStream) {
+    // Longest match, nearest on ties, literal below 3: the plain encoder's choices, bit for bit.
+    for (const auto& data : {sampleText(6000), executableLike(6000), bytesOf("A"), bytesOf("")}) {
+        std::vector<uint8_t> ours = encode(data, LzhParse::greedy), plain = reference::encode(data);
+        size_t at = 0;
+        while (at < ours.size() && at < plain.size() && ours[at] == plain[at]) ++at;
+        EXPECT_EQ(ours.size(), plain.size());
+        EXPECT_EQ(at, plain.size()) << "streams part at byte " << at << " of " << data.size() << " input bytes";
+    }
+}
+
+TEST(EncoderTest, LastByteIsPaddedWithZeroBits) {
+    // 'A' (65) has a 9-bit code in the initial tree: two bytes, seven pad bits.
+    std::vector<uint8_t> stream = encode(bytesOf("A"), LzhParse::optimal);
+    ASSERT_EQ(stream.size(), 2u);
+    EXPECT_EQ(stream[1] & 0x7F, 0);
+}
+
+TEST(EncoderTest, OptimalParseBeatsGreedy) {
+    for (const auto& data : {sampleText(200000), executableLike(200000)}) {
+        size_t greedy = encode(data, LzhParse::greedy).size();
+        size_t optimal = encode(data, LzhParse::optimal).size();
+        EXPECT_LT(optimal, greedy);
+    }
+}
+
+TEST(EncoderTest, ReportsProgressUpToTheTotal) {
+    std::vector<uint8_t> data = sampleText(100000);
+    for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
+        size_t last = 0, calls = 0;
+        bool ordered = true;
+        LzhEncodeOptions options;
+        options.parse = parse;
+        options.progress = [&](size_t done, size_t total) {
+            ordered = ordered && done >= last && total == data.size();
+            last = done;
+            ++calls;
+        };
+        lzhEncode(data.data(), data.size(), options);
+        EXPECT_TRUE(ordered);
+        EXPECT_GT(calls, 1u);
+        EXPECT_EQ(last, data.size());
+    }
+}
+
+}  // namespace

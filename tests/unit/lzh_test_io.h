@@ -1,0 +1,55 @@
+// Byte sources and sinks for the decoder's context-free procedures, with the
+// counts the tests check (calls, sizes asked for).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "lzh/lzh_decoder.h"
+
+namespace lzhio {
+
+struct Io {
+    std::vector<uint8_t> input;
+    std::size_t readPos = 0;
+    std::vector<uint8_t> output;
+    long reads = 0;
+    long writes = 0;
+    long oddCounts = 0;  // calls asking for or passing anything but 1 byte
+};
+
+inline Io io;
+
+inline void reset(std::vector<uint8_t> input = {}) {
+    io = Io{};
+    io.input = std::move(input);
+}
+
+inline void readProc(void* buffer, uint16_t count, uint16_t& actual) {
+    ++io.reads;
+    if (count != 1) ++io.oddCounts;
+    if (io.readPos < io.input.size()) {
+        *static_cast<uint8_t*>(buffer) = io.input[io.readPos++];
+        actual = 1;
+    } else {
+        actual = 0;
+    }
+}
+
+inline void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
+    ++io.writes;
+    if (count != 1) ++io.oddCounts;
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    io.output.insert(io.output.end(), bytes, bytes + count);
+    actual = count;
+}
+
+// Decodes `input` to `textSize` bytes through the procedures; returns what was written.
+inline std::vector<uint8_t> decodeBytes(const std::vector<uint8_t>& input, int32_t textSize) {
+    reset(input);
+    keepRunning = 1;
+    decode(textSize, readProc, writeProc);
+    return io.output;
+}
+
+}  // namespace lzhio
