@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
-# Runs one Win32 program under this project's Wine (see wine-env.sh); the
-# test runner uses it for every test of the Win32 build.
+# Runs one Win32 program under this project's Wine (see wine-env.sh); the test
+# runner uses it for every test of the Win32 build.
+#   wine-exec.sh [--wine-dir DIR] [--screen WxHxD] PROGRAM [ARGS...]
 set -eo pipefail
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --wine-dir) export WH_WINE_DIR=$2; shift 2 ;;
+        --screen) export WH_SCREEN=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
 . "$(dirname "$0")/wine-env.sh"
 exec taskset -c 0 wine "$@"

@@ -1,0 +1,83 @@
+// Drives the installer under Wine as a person would: starts Setup.exe, waits
+// for a page or a message box by its caption, reads texts, types, presses
+// buttons and keys, answers boxes, and reads the exit code. A window that does
+// not come in time fails the test with a screenshot.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Which Windows family Wine reports to the installer.
+enum class Family { nt, win98 };
+const char* FamilyName(Family family);
+
+// Paths and files in the Wine prefix.
+std::string WindowsDir();
+std::string WinInitPath();                       // C:\windows\WinInit.Ini
+std::string ReadFileText(const std::string& path);  // "" when missing
+bool WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+void RemoveTree(const std::string& path);        // files and folders, quietly
+void MakeDirs(const std::string& path);
+bool CopyFileTo(const std::string& from, const std::string& to);
+std::string DriverDir();                         // the folder of the test executable
+std::string BuiltSetupPath();                    // the Setup.exe of this build
+// A fresh scratch folder C:\whtest\<name>, emptied first.
+std::string ScratchDir(const std::string& name);
+
+class SetupRun {
+public:
+    // Starts `setupPath` (normally a copy in a scratch "disk" folder) reporting `family`.
+    SetupRun(const std::string& setupPath, Family family);
+    ~SetupRun();  // ends a process still running, with a screenshot
+
+    // A visible dialog of the installer with exactly this caption; 0 and a test
+    // failure (with a screenshot) after `timeoutMs`.
+    HWND WaitWindow(const std::string& caption, int timeoutMs = 15000);
+    // Like WaitWindow, but no failure: 0 when it does not come.
+    HWND FindWindowNow(const std::string& caption);
+    // Waits until the window is gone or hidden (a page can come back with the same caption).
+    bool WaitGone(HWND window, int timeoutMs = 15000);
+    // The process's exit code; fails the test when it does not end in time.
+    DWORD WaitExit(int timeoutMs = 30000);
+    bool Running();
+    DWORD Pid() const { return process_.dwProcessId; }
+    // Every visible top-level dialog caption of the installer right now.
+    std::vector<std::string> Captions();
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool exited_ = false;
+    DWORD exitCode_ = 0;
+};
+
+// Controls of another process's dialog.
+std::string ItemText(HWND dialog, int id);
+std::string WindowText(HWND window);
+std::string MessageText(HWND box);                 // a message box's text (static 0xFFFF)
+void SetItemText(HWND dialog, int id, const std::string& text);
+void Click(HWND dialog, int id);                  // BM_CLICK, posted: the click may open a modal box
+void PressKey(HWND dialog, WORD vk);              // to the focused control, as the keyboard would
+void PressEnter(HWND dialog);
+void PressEscape(HWND dialog);
+void CloseBox(HWND dialog);                       // the caption's close box
+bool IsChecked(HWND dialog, int id);
+HWND FocusedControl(HWND dialog);
+// Lets the target settle (pending messages handled) before a check.
+void Settle(int ms = 150);
+
+// The whole screen, 32-bit BGRA rows top-down.
+struct ScreenImage {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+ScreenImage CaptureScreen();
+// Saves the screen as <shots>\<name>.bmp (turned into PNG by the test script).
+void Screenshot(const std::string& name);
+// The current test's name, for screenshot and scratch names.
+std::string CurrentTestName();

@@ -1,0 +1,141 @@
+// The installer's spine under Wine: the page order, cancelling, WinInit.Ini,
+// missing templates and the unhandled-error report.
+#include "tests/wine/installer_fixture.h"
+
+namespace {
+
+// Hides one dialog template of a copy of the installer by renaming it in the
+// resource directory (last letter to 'Z', which keeps the names sorted).
+bool removeTemplate(const std::string& exe, const std::string& name) {
+    std::string image = ReadFileText(exe), key(2, '\0');
+    key[0] = static_cast<char>(name.size());
+    for (char c : name) key += std::string{c, '\0'};
+    size_t at = image.find(key);
+    if (at == std::string::npos) return false;
+    image[at + key.size() - 2] = 'Z';
+    return WriteFileText(exe, image);
+}
+
+}  // namespace
+
+class PageSequence : public InstallerTest {};
+
+TEST_P(PageSequence, EscapeYesOnAgreementTerminatesOnce) {
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+}
+
+TEST_P(PageSequence, EscapeNoOnAgreementKeepsThePage) {
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    PressEscape(page);
+    HWND box = run.WaitWindow("Exit Wardhaven!");
+    ASSERT_NE(box, nullptr);
+    Click(box, IDNO);
+    ASSERT_TRUE(run.WaitGone(box));
+    Settle();
+    EXPECT_EQ(run.FindWindowNow("License Agreement"), page) << "the same page stays open";
+    EXPECT_TRUE(IsWindowEnabled(page));
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+}
+
+TEST_P(PageSequence, EnterOnAgreementLeadsToDestination) {
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    PressEnter(page);
+    ASSERT_TRUE(run.WaitGone(page));
+    HWND destination = run.WaitWindow("Destination Directory", 5000);
+    if (!destination) destination = run.WaitWindow("Installation");  // before the page sets its caption
+    ASSERT_NE(destination, nullptr);
+    EscapeAndConfirm(destination);
+    ExpectTerminated();
+}
+
+TEST_P(PageSequence, CloseBoxOnAgreementAsksLikeEscape) {
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    CloseBox(page);
+    HWND box = run.WaitWindow("Exit Wardhaven!");
+    ASSERT_NE(box, nullptr);
+    Click(box, IDYES);
+    ExpectTerminated();
+}
+
+TEST_P(PageSequence, PagesAreCentredOnTheScreen) {
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    RECT r;
+    GetWindowRect(page, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2);
+    EXPECT_EQ(r.top, GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2);
+    Screenshot(CurrentTestName());
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+}
+
+TEST_P(PageSequence, MissingAgreementTemplateEndsSilently) {
+    ASSERT_TRUE(removeTemplate(setupPath_, "LICENSE"));
+    SetupRun& run = Start();
+    EXPECT_EQ(run.WaitExit(), 0u);
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
+TEST_P(PageSequence, MissingDestinationTemplateAbandons) {
+    ASSERT_TRUE(removeTemplate(setupPath_, "MAIN"));
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    PressEnter(page);
+    ExpectTerminated();
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(PageSequence);
+
+class WinInitFile : public InstallerTest {};
+
+TEST_P(WinInitFile, HoldsRenameLineAfterStartUp) {
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
+TEST_P(WinInitFile, KeepsLinesQueuedByAnotherProgram) {
+    // The last line has no line end: ours must still start on a line of its own.
+    const std::string queued = "[Rename]\r\nC:\\OTHER\\OLD.DLL=C:\\OTHER\\NEW.DLL\r\nNUL=C:\\OTHER\\TEMP.TMP";
+    ASSERT_TRUE(WriteFileText(WinInitPath(), queued));
+    SetupRun& run = Start();
+    HWND page = run.WaitWindow("License Agreement");
+    ASSERT_NE(page, nullptr);
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+    EXPECT_EQ(ReadFileText(WinInitPath()), queued + "\r\n[Rename]\r\n");
+}
+
+TEST_P(WinInitFile, UnopenableFileEndsWithTheErrorReport) {
+    // A folder in its place: the open for writing is refused.
+    ASSERT_TRUE(CreateDirectoryA(WinInitPath().c_str(), nullptr));
+    SetupRun& run = Start();
+    HWND box = run.WaitWindow("Application Error");
+    ASSERT_NE(box, nullptr);
+    std::string text = MessageText(box);
+    EXPECT_EQ(text.rfind("Exception EInOutError in module Setup.exe at ", 0), 0u) << text;
+    EXPECT_NE(text.find(".\nAccess denied"), std::string::npos) << text;
+    EXPECT_EQ(text.back(), '.') << text;
+    EXPECT_EQ(run.FindWindowNow("License Agreement"), nullptr);
+    Click(box, IDOK);
+    EXPECT_EQ(run.WaitExit(), 1u);
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(WinInitFile);
