@@ -36,3 +36,7 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
     size_t dot = extensionStart(name);
     return (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
 }
+
+std::string UnstagedExecutable(const std::string& name) {
+    return UpperExtension(name) == ".$$$" ? ReplaceExtension(name, ".Exe") : name;
+}

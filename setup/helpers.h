@@ -19,3 +19,7 @@ std::string UpperExtension(const std::string& name);
 
 // `name` with its extension (from the last dot) replaced by `extension`; appended when there is none.
 std::string ReplaceExtension(const std::string& name, const std::string& extension);
+
+// The main executable's own name when `name` is its staged ".$$$" copy (the
+// restart renames that copy into place); any other name unchanged.
+std::string UnstagedExecutable(const std::string& name);

@@ -1,7 +1,9 @@
 #include "setup/page_sequence.h"
 
 #include "pages/conventions.h"
+#include "setup/completion.h"
 #include "setup/context.h"
+#include "system/shortcut.h"
 
 namespace {
 
@@ -13,16 +15,17 @@ struct PageStep {
     DLGPROC page;
     OnOther onOther;
     OnMissing onMissing;
-    void (*afterAccept)();
+    void (*afterAccept)();  // after a result of 1
+    void (*afterShown)();   // after any result that does not abandon
 };
 
 const PageStep pageTable[] = {
-    {"License", ConfirmedQuestionPage, OnOther::abandon, OnMissing::endSilently, nullptr},
-    {"Main", ConfirmedQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
-    {"IProgress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
-    {"Progress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
-    {"Group", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
-    {"Replace", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
+    {"License", ConfirmedQuestionPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
+    {"Main", ConfirmedQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {"IProgress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {"Progress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {"Group", PlainQuestionPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
+    {"Replace", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
 };
 
 void deleteIfPresent(const std::string& path) {
@@ -51,6 +54,7 @@ void RunPages() {
             ctx.aborted = true;
             return;
         }
+        if (step.afterShown) step.afterShown();
     }
 }
 

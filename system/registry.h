@@ -1,0 +1,77 @@
+// A thin object layer over the registry: TRegistry holds one open key and
+// reads and writes values in it; TRegIniFile views a key path like an ini
+// file (sections are subkeys, idents are value names).
+//
+// Path rule of every operation that takes a key path: a leading backslash
+// makes it absolute (taken below the root key, without that backslash); any
+// other path is relative, taken below the open key, or below the root key
+// when none is open. Keys are opened and created with KEY_ALL_ACCESS.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/exception.h"
+
+class ERegistryException : public Exception {
+public:
+    explicit ERegistryException(const std::string& message) : Exception(message) {}
+    const char* className() const override { return "ERegistryException"; }
+};
+
+// The layer's data kinds and the registry types they stand for.
+enum class RegDataKind { unknown = 0, string = 1, expandString = 2, integer = 3, binary = 4 };
+
+RegDataKind DataKindOfType(DWORD registryType);  // any type without a kind of its own is unknown
+DWORD TypeOfDataKind(RegDataKind kind);          // unknown gives REG_NONE
+
+class TRegistry {
+public:
+    TRegistry();
+    virtual ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    void ReleaseKey();
+    // Switching to another root releases the open key; the same root changes nothing.
+    void SelectRoot(HKEY root);
+    // Makes `path` the open key, creating it when `create` is set. False, and
+    // nothing changed, when the key cannot be had.
+    bool OpenPath(const std::string& path, bool create);
+    // Creates the key (or finds it present) and closes it again; raises on failure.
+    bool MakeKey(const std::string& path);
+    // A new handle of an existing key, owned by the caller; 0 when it cannot be opened.
+    HKEY OpenSubkey(const std::string& path);
+    bool HasValue(const std::string& name);
+    void PutString(const std::string& name, const std::string& text);
+    // "" for a missing or empty value; cut at the first zero; raises for a non-string value.
+    std::string GetString(const std::string& name);
+
+    HKEY CurrentKey() const { return keyHandle; }
+    HKEY RootKey() const { return rootHandle; }
+    const std::string& CurrentPath() const { return keyPath; }
+
+protected:
+    HKEY keyHandle = nullptr;
+    HKEY rootHandle = HKEY_CURRENT_USER;
+    std::string keyPath;
+
+private:
+    // Where `path` is taken from, with the leading backslash of an absolute path removed.
+    HKEY baseKeyFor(std::string& path, bool& relative) const;
+};
+
+class TRegIniFile : public TRegistry {
+public:
+    // Opens `path` below HKEY_CURRENT_USER, creating it when absent.
+    explicit TRegIniFile(const std::string& path);
+
+    void WriteEntry(const std::string& section, const std::string& ident, const std::string& value);
+    std::string ReadEntry(const std::string& section, const std::string& ident, const std::string& fallback);
+
+    const std::string& IniPath() const { return iniPath; }
+
+private:
+    std::string iniPath;
+};
