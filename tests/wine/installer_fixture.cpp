@@ -1,5 +1,7 @@
 #include "tests/wine/installer_fixture.h"
 
+#include <cctype>
+
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info) { return FamilyName(info.param); }
 
 void InstallerTest::SetUp() {
@@ -8,6 +10,8 @@ void InstallerTest::SetUp() {
     disk_ = scratch_ + "\\disk1";
     MakeDirs(disk_);
     setupPath_ = disk_ + "\\Setup.exe";
+    installDir_ = scratch_ + "\\INST";
+    for (char& c : installDir_) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_TRUE(CopyFileTo(BuiltSetupPath(), setupPath_)) << "no installer at " << BuiltSetupPath();
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());
@@ -43,4 +47,47 @@ void InstallerTest::ExpectTerminated() {
     Click(box, IDOK);
     run_->WaitGone(box);
     EXPECT_EQ(run_->WaitExit(), 0u);
+}
+
+namespace {
+
+// The caption a page shows before it has a procedure of its own that sets one.
+std::string TemplateCaption(const std::string& caption) {
+    if (caption == "Destination Directory") return "Installation";
+    if (caption == "Program Group") return "DIALOG_1";
+    if (caption == "Windows Interface") return "Replace Window components";
+    return caption;
+}
+
+HWND WaitAnyDialog(SetupRun& run, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs && run.Running(); waited += 10) {
+        std::vector<std::string> captions = run.Captions();
+        if (!captions.empty()) return run.FindWindowNow(captions.front());
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+HWND InstallerTest::AdvanceToPage(const std::string& caption) {
+    for (int pages = 0; pages < 8; ++pages) {
+        HWND page = WaitAnyDialog(*run_, 15000);
+        if (!page) break;
+        Settle(50);
+        std::string now = WindowText(page);
+        if (now == caption || now == TemplateCaption(caption)) return page;
+        if (now == "Destination Directory" || now == "Installation") {
+            SetItemText(page, 104, installDir_);
+            PressEnter(page);
+        } else if (now == "License Agreement" || now == "Progress" || now == "Program Group" || now == "DIALOG_1") {
+            PressEnter(page);
+        } else if (now != "Please Stand By...") {  // the work pages end by themselves
+            ADD_FAILURE() << "\"" << now << "\" came on the way to \"" << caption << "\": " << MessageText(page);
+            return nullptr;
+        }
+        if (!run_->WaitGone(page, 120000)) break;
+    }
+    ADD_FAILURE() << "page \"" << caption << "\" not reached; open dialogs: " << testing::PrintToString(run_->Captions());
+    return nullptr;
 }

@@ -18,10 +18,15 @@ protected:
     void EscapeAndConfirm(HWND page);
     // Expects the terminated message exactly once, answers it, and a clean exit.
     void ExpectTerminated();
+    // Answers every page before the one captioned `caption` as a person taking
+    // the defaults would, except that the destination is installDir_; returns
+    // that page (0 and a failure when another window comes instead).
+    HWND AdvanceToPage(const std::string& caption);
 
     std::string scratch_;   // C:\whtest\<test>
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
+    std::string installDir_;  // scratch\INST, in capitals as the destination box writes it
     std::unique_ptr<SetupRun> run_;
 };
 
