@@ -126,3 +126,10 @@ TEST(IoErrors, RaisedErrorCarriesCodeAndReadableText) {
     EXPECT_EQ(ioErrorText(ioReadPastEnd), "Read beyond end of file");
     EXPECT_EQ(ioErrorText(9999), "I/O error 9999");
 }
+
+TEST(PathParts, UnstagedExecutableIsTheNameTheRestartRestores) {
+    EXPECT_EQ(UnstagedExecutable("Wardhavn.$$$"), "Wardhavn.Exe");
+    EXPECT_EQ(UnstagedExecutable("WARDHAVN.$$$"), "WARDHAVN.Exe");
+    EXPECT_EQ(UnstagedExecutable("Wardhavn.Exe"), "Wardhavn.Exe");
+    EXPECT_EQ(UnstagedExecutable("C:\\a.$$$\\Wardhavn"), "C:\\a.$$$\\Wardhavn");
+}
