@@ -78,6 +78,7 @@ HWND InstallerTest::AdvanceToPage(const std::string& caption) {
         std::string now = WindowText(page);
         if (now == caption || now == TemplateCaption(caption)) return page;
         if (now == "Destination Directory" || now == "Installation") {
+            interimPages_ = now == "Installation";
             SetItemText(page, 104, installDir_);
             PressEnter(page);
         } else if (now == "License Agreement" || now == "Progress" || now == "Program Group" || now == "DIALOG_1") {

@@ -27,6 +27,7 @@ protected:
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
     std::string installDir_;  // scratch\INST, in capitals as the destination box writes it
+    bool interimPages_ = false;  // the destination page was still the bare template: no directory chosen
     std::unique_ptr<SetupRun> run_;
 };
 
