@@ -52,8 +52,23 @@ if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
     touch "$WINEPREFIX/.wh-ready"
 fi
 
+wh_server_running() {
+    local p
+    for p in $(pgrep -x wineserver32; pgrep -x wineserver); do
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
+
 # Persistent: without it every call after a short pause starts the server cold,
 # and a cold start also carries out pending WinInit.Ini renames.
+wh_fresh_session=1
+wh_server_running && wh_fresh_session=0
 wh_pin wineserver -p 2>/dev/null || true
+# The session's services outlive the program that starts them and keep its
+# output open, so a test runner would wait for them: start them here, quietly.
+if [ $wh_fresh_session = 1 ]; then
+    wh_pin wine cmd /c exit >/dev/null 2>&1 || true
+fi
 
 wh_wine() { wh_pin wine "$@"; }
