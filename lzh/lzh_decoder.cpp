@@ -58,70 +58,119 @@ private:
     Tables* tables_;
 };
 
-// Input bits, held left-aligned in `bits` with `count` of them valid. A byte
-// is fetched whenever 8 or fewer remain before a bit or byte is taken, so the
-// procedure is called exactly when the 16-bit buffer of the format description
-// would call it.
-struct BitReader {
-    LzhReadProc readProc;
-    uint32_t bits = 0;
-    unsigned count = 0;
+// The decoding loop keeps its state in locals (zlib's habit) and writes
+// nothing back: a call starts afresh. Beside the tables it holds, on the stack:
+//   bits, count  input bits held left-aligned, `count` of them valid. Before
+//                each symbol and each distance the buffer is topped up to 25
+//                or more bits, so the bit loops almost never stop to read:
+//                the read procedure runs up to 3 bytes ahead of the bits in
+//                use (the format's own 16-bit buffer runs 1 to 2 ahead), and
+//                past the end of the input it is asked a few times more.
+//   path         the nodes the current symbol's code passed, root's child
+//                first (only the last `pathSize` are kept; deeper codes take
+//                the plain update).
+//   firstMove    the deepest path node whose weight equals its right
+//                neighbour's: the update's first move happens there, since
+//                nodes below it only grow by one and their neighbours on the
+//                path are their ancestors, still unchanged when compared.
+// The update adds one to the path below firstMove, then hands that node to
+// the plain step (lzh_tree.h), which remains the reference.
+constexpr unsigned pathSize = 64;  // a Huffman tree of weights below 0x8000 is at most ~22 deep
+constexpr unsigned noMove = ~0u;
 
-    void fill() {
-        while (count <= 8) {
+class CodeReader {
+public:
+    CodeReader(Tables& t, LzhReadProc readProc) : tree_(t.tree), readProc_(readProc) {}
+
+    unsigned symbol() {
+        const uint16_t* child = tree_.child;
+        const uint16_t* weight = tree_.weight;
+        uint32_t bits = bits_;
+        unsigned count = count_;
+        unsigned depth = 0;
+        unsigned firstMove = noMove;
+        unsigned n = child[root];
+        topUp(bits, count);
+        do {
+            if (count == 0) topUp(bits, count);  // only for codes longer than 25 bits
+            unsigned node = n + (bits >> 31);
+            bits <<= 1;
+            --count;
+            path_[depth & (pathSize - 1)] = static_cast<uint16_t>(node);
+            if (weight[node] == weight[node + 1]) firstMove = depth;
+            ++depth;
+            n = child[node];
+        } while (n < leafMark);
+        bits_ = bits;
+        count_ = count;
+        unsigned s = n - leafMark;
+        update(s, depth, firstMove);
+        return s;
+    }
+
+    unsigned distance() {
+        uint32_t bits = bits_;
+        unsigned count = count_;
+        topUp(bits, count);  // a distance code has at most 14 bits
+        unsigned b = bits >> 24;
+        unsigned extra = positionTables.bits[b] - 2u;
+        b = bits >> (24 - extra);
+        bits <<= 8 + extra;
+        count -= 8 + extra;
+        unsigned high = positionTables.high[b >> extra];
+        bits_ = bits;
+        count_ = count;
+        return (high << 6) | (b & 0x3F);
+    }
+
+private:
+    void topUp(uint32_t& bits, unsigned& count) {
+        while (count <= 24) {
             uint8_t byte = 0;
             uint16_t actual = 0;
-            readProc(&byte, 1, actual);
+            readProc_(&byte, 1, actual);
             if (actual != 1) byte = 0;
             bits |= static_cast<uint32_t>(byte) << (24 - count);
             count += 8;
         }
     }
-    unsigned bit() {
-        if (count <= 8) fill();
-        unsigned b = bits >> 31;
-        bits <<= 1;
-        --count;
-        return b;
+
+    void update(unsigned s, unsigned depth, unsigned firstMove) {
+        if (tree_.weight[root] == rebuildWeight || depth > pathSize) {
+            updateTree(tree_, s);
+            return;
+        }
+        // Fast path: no compares below the first move.
+        uint16_t* weight = tree_.weight;
+        unsigned stop = firstMove == noMove ? 0 : firstMove + 1;
+        for (unsigned k = depth; k-- > stop;) ++weight[path_[k]];
+        if (firstMove == noMove) {
+            ++weight[root];
+        } else {
+            updateFrom(tree_, path_[firstMove]);
+        }
     }
-    unsigned byte() {
-        if (count <= 8) fill();
-        unsigned b = bits >> 24;
-        bits <<= 8;
-        count -= 8;
-        return b;
-    }
+
+    Tree& tree_;
+    LzhReadProc readProc_;
+    uint32_t bits_ = 0;
+    unsigned count_ = 0;
+    uint16_t path_[pathSize];
 };
-
-unsigned readSymbol(Tree& tree, BitReader& in) {
-    const uint16_t* child = tree.child;
-    unsigned n = child[root];
-    while (n < leafMark) n = child[n + in.bit()];
-    unsigned s = n - leafMark;
-    updateTree(tree, s);
-    return s;
-}
-
-unsigned readDistance(BitReader& in) {
-    unsigned b = in.byte();
-    unsigned high = positionTables.high[b];
-    for (unsigned m = positionTables.bits[b] - 2u; m > 0; --m) b = (b << 1) | in.bit();
-    return (high << 6) | (b & 0x3F);
-}
 
 void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
     resetTree(t.tree);
     std::memset(t.window, initialFill, firstWrite);
     std::memset(t.window + firstWrite, 0, windowSize - firstWrite);
 
-    BitReader in{readProc};
+    CodeReader in(t, readProc);
     uint8_t* window = t.window;
     unsigned r = firstWrite;
     // 64 bits: a final match may carry the count up to 59 past textSize.
     int64_t produced = 0;
     uint16_t actual = 0;
     while (produced < textSize && keepRunning != 0) {
-        unsigned s = readSymbol(t.tree, in);
+        unsigned s = in.symbol();
         if (s < literalCount) {
             uint8_t byte = static_cast<uint8_t>(s);
             writeProc(&byte, 1, actual);
@@ -129,13 +178,25 @@ void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
             r = (r + 1) & windowMask;
             ++produced;
         } else {
-            unsigned from = (r - readDistance(in) - 1) & windowMask;
+            // The symbol (and the tree's update) come before the distance bits.
+            unsigned from = (r - in.distance() - 1) & windowMask;
             unsigned length = matchLength(s);
-            for (unsigned k = 0; k < length; ++k) {
-                uint8_t byte = window[(from + k) & windowMask];
-                writeProc(&byte, 1, actual);
-                window[r] = byte;
-                r = (r + 1) & windowMask;
+            if (from + length <= windowSize && r + length <= windowSize) {
+                // Fast path: neither range wraps around the ring.
+                const uint8_t* src = window + from;
+                uint8_t* dst = window + r;
+                for (unsigned k = 0; k < length; ++k) {
+                    dst[k] = src[k];  // byte by byte: the ranges may overlap
+                    writeProc(dst + k, 1, actual);
+                }
+                r = (r + length) & windowMask;
+            } else {
+                for (unsigned k = 0; k < length; ++k) {
+                    uint8_t byte = window[(from + k) & windowMask];
+                    writeProc(&byte, 1, actual);
+                    window[r] = byte;
+                    r = (r + 1) & windowMask;
+                }
             }
             produced += length;
         }

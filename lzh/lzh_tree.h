@@ -39,17 +39,18 @@ void resetTree(Tree& t);
 // Halves the weights (rounding up) and builds the tree afresh from them.
 void rebuildTree(Tree& t);
 
-// Counts one more occurrence of symbol s. Inline: it is the decoder's hot path.
-inline void updateTree(Tree& t, unsigned s) {
+// Counts one more occurrence at node n and all its ancestors, moving a node
+// that became heavier than its right neighbours past them (to the last node
+// still lighter) so the weights stay in order. Returns the highest position
+// that took part in a move (0 if none). Inline: the decoder's hot path.
+inline unsigned updateFrom(Tree& t, unsigned n) {
     uint16_t* weight = t.weight;
     uint16_t* child = t.child;
     uint16_t* parent = t.parent;
-    if (weight[root] == rebuildWeight) rebuildTree(t);
-    unsigned n = parent[s + leafMark];
+    unsigned moved = 0;
     do {
         unsigned k = ++weight[n];
         if (k > weight[n + 1]) {
-            // Move n past every node now lighter than it, to the last one, l.
             unsigned l = n + 1;
             while (k > weight[l + 1]) ++l;
             weight[n] = weight[l];
@@ -63,9 +64,18 @@ inline void updateTree(Tree& t, unsigned s) {
             if (j < leafMark) parent[j + 1] = static_cast<uint16_t>(n);
             child[n] = static_cast<uint16_t>(j);
             n = l;
+            moved = l;  // positions only grow on the way up
         }
         n = parent[n];
     } while (n != 0);
+    return moved;
+}
+
+// Counts one more occurrence of symbol s; rebuilds first if the root weight
+// reached the limit at an earlier update.
+inline void updateTree(Tree& t, unsigned s) {
+    if (t.weight[root] == rebuildWeight) rebuildTree(t);
+    updateFrom(t, t.parent[s + leafMark]);
 }
 
 // The current code length of every symbol (its leaf's depth), for cost estimates.

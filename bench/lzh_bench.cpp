@@ -1,0 +1,105 @@
+// Decoding speed against gzip -dc on the same data, in the same run, and the
+// encoder's two parses (size and speed). Figures only; nothing is asserted.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "bench/corpus.h"
+#include "lzh/lzh_decoder.h"
+#include "lzh/lzh_encoder.h"
+#include "tests/unit/lzh_reference.h"
+
+namespace {
+
+const std::vector<uint8_t>& corpus() {
+    static const std::vector<uint8_t> data = productCorpus();
+    return data;
+}
+
+const std::vector<uint8_t>& compressed() {
+    static const std::vector<uint8_t> stream = lzhEncode(corpus().data(), corpus().size());
+    return stream;
+}
+
+// The installer's call pattern: one byte per call through plain procedures.
+const uint8_t* inPos;
+const uint8_t* inEnd;
+uint8_t* outPos;
+uint8_t* outEnd;
+void readByte(void* buffer, uint16_t, uint16_t& actual) {
+    if (inPos < inEnd) {
+        *static_cast<uint8_t*>(buffer) = *inPos++;
+        actual = 1;
+    } else {
+        actual = 0;
+    }
+}
+void writeByte(const void* buffer, uint16_t, uint16_t& actual) {
+    if (outPos < outEnd) *outPos++ = *static_cast<const uint8_t*>(buffer);
+    actual = 1;
+}
+
+void BM_Decode(benchmark::State& state) {
+    const auto& stream = compressed();
+    std::vector<uint8_t> out(corpus().size() + 64);
+    for (auto _ : state) {
+        inPos = stream.data();
+        inEnd = inPos + stream.size();
+        outPos = out.data();
+        outEnd = outPos + out.size();
+        keepRunning = 1;
+        decode(int32_t(corpus().size()), readByte, writeByte);
+    }
+    if (!std::equal(corpus().begin(), corpus().end(), out.begin())) state.SkipWithError("decoded bytes differ");
+    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+    state.counters["corpus_bytes"] = double(corpus().size());
+}
+
+// The format's decoder written out plainly (the test suite's reference).
+void BM_DecodePlain(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(reference::decode(compressed(), long(corpus().size())));
+    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+}
+
+void BM_GzipDecompress(benchmark::State& state) {
+    char path[] = "/tmp/lzh-bench-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) {
+        state.SkipWithError("no temporary file");
+        return;
+    }
+    if (write(fd, corpus().data(), corpus().size()) != ssize_t(corpus().size())) state.SkipWithError("write failed");
+    close(fd);
+    std::string gz = std::string(path) + ".gz";
+    std::string pack = "gzip -6 -c " + std::string(path) + " > " + gz;
+    std::string unpack = "gzip -dc " + gz + " > /dev/null";
+    if (std::system(pack.c_str()) != 0) state.SkipWithError("gzip is missing");
+    for (auto _ : state) {
+        if (std::system(unpack.c_str()) != 0) state.SkipWithError("gzip -dc failed");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+    std::remove(path);
+    std::remove(gz.c_str());
+}
+
+void BM_Encode(benchmark::State& state) {
+    LzhEncodeOptions options;
+    options.parse = state.range(0) ? LzhParse::optimal : LzhParse::greedy;
+    std::size_t size = 0;
+    for (auto _ : state) size = lzhEncode(corpus().data(), corpus().size(), options).size();
+    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+    state.counters["compressed_bytes"] = double(size);
+    state.counters["ratio_pct"] = 100.0 * double(size) / double(corpus().size());
+}
+
+}  // namespace
+
+BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GzipDecompress)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodePlain)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Encode)->Arg(0)->Arg(1)->ArgName("optimal")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,66 @@
+// The package file table appended to the installer's executable file: where
+// each of the product's files lies in the decoded stream (the main executable
+// first, then every other file, back to back) and how long that stream is.
+//
+// Byte map, at the very end of the file (integers little-endian, N entries):
+//
+//   file size - 5 - 28*N   N records of 28 bytes, in stream order:
+//                            +0   1  name length L, 0..19
+//                            +1  19  name bytes; only the first L count
+//                            +20  4  offset in the decoded stream, int32
+//                            +24  4  size in bytes, int32
+//   file size - 5          1  N, 0..255
+//   file size - 4          4  decoded length of the whole stream, int32
+//
+// No signature, version or checksum: the table is found from the end alone.
+// A well-formed table: the first offset is the main executable's length (> 0),
+// each further offset is the previous offset plus its size, and the decoded
+// length is the last offset plus its size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace table {
+
+constexpr std::size_t recordSize = 28;
+constexpr std::size_t nameCapacity = 19;
+constexpr std::size_t nameField = 1;      // offset of the name bytes in a record
+constexpr std::size_t offsetField = 20;
+constexpr std::size_t sizeField = 24;
+constexpr std::size_t trailerSize = 5;    // count byte + decoded length
+constexpr std::size_t maxEntries = 255;
+
+struct Entry {
+    std::string name;
+    int32_t offset = 0;
+    int32_t size = 0;
+};
+
+struct PackageTable {
+    std::vector<Entry> entries;
+    int32_t decodedLength = 0;
+};
+
+// Bytes the table occupies at the end of the file.
+constexpr std::size_t tableSize(std::size_t entries) { return entries * recordSize + trailerSize; }
+
+// The table's bytes, ready to append. Unused name bytes are zero. Throws
+// std::invalid_argument for more than 255 entries or a name over 19 bytes.
+std::vector<uint8_t> serialise(const PackageTable& t);
+
+// Reads the table from the end of a file image. False with `error` set when
+// the image is too short for the trailer or for the records the count names.
+bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error);
+
+// Checks the invariants of a well-formed table and of names the installer can
+// place: every problem found, one line each; empty when sound.
+std::vector<std::string> check(const PackageTable& t);
+
+// Why a name cannot be an entry's name ("" when it can): empty, longer than
+// 19 bytes, with a directory part, or not a valid Windows file name.
+std::string nameProblem(const std::string& name);
+
+}  // namespace table

@@ -1,0 +1,38 @@
+#!/bin/bash
+# Builds the sample product's distribution disks.
+#   scripts/make-diskset.sh NATIVE_BUILD WIN32_BUILD OUTDIR
+# Takes the sample programs from WIN32_BUILD/sample, generates the data files,
+# and runs NATIVE_BUILD's wardpack with WIN32_BUILD/setup/Setup.exe as the
+# installer. Writes OUTDIR/product (the product folder) and OUTDIR/disk1..3.
+# INSTALLER=path overrides the installer (any Win32 executable will do for a trial).
+set -euo pipefail
+
+if [ $# -ne 3 ]; then
+    echo "usage: $0 NATIVE_BUILD WIN32_BUILD OUTDIR" >&2
+    exit 2
+fi
+native=$1 win32=$2 out=$3
+here=$(cd "$(dirname "$0")/.." && pwd)
+wardpack=$native/tools/wardpack
+installer=${INSTALLER:-$win32/setup/Setup.exe}
+
+for f in "$wardpack" "$installer" "$win32/sample/Wardhavn.Exe" "$win32/sample/TaskMan.Exe" "$win32/sample/UnInstal.Exe"; do
+    [ -f "$f" ] || { echo "make-diskset: missing $f (build it first)" >&2; exit 1; }
+done
+
+# The bitmaps need Pillow; Debian's python3-pil serves the system interpreter.
+python=${PYTHON:-python3}
+if ! "$python" -c 'import PIL' 2>/dev/null; then
+    python=/usr/bin/python3
+    "$python" -c 'import PIL' 2>/dev/null || { echo "make-diskset: Pillow is missing (python3-pil)" >&2; exit 1; }
+fi
+
+rm -rf "$out/product" "$out/disk1" "$out/disk2" "$out/disk3"
+mkdir -p "$out/product"
+"$python" "$here/sample/make_product_data.py" "$out/product"
+cp "$win32/sample/Wardhavn.Exe" "$win32/sample/TaskMan.Exe" "$win32/sample/UnInstal.Exe" "$out/product/"
+
+"$wardpack" build --product "$out/product" --list "$here/sample/files.lst" \
+    --installer "$installer" --installer-name Setup.exe --out "$out"
+"$wardpack" -q verify "$out" --product "$out/product" --list "$here/sample/files.lst" > /dev/null
+echo "make-diskset: disk set in $out/disk1 $out/disk2 $out/disk3, verified"

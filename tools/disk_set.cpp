@@ -1,0 +1,92 @@
+#include "tools/disk_set.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "tools/tool_error.h"
+
+namespace fs = std::filesystem;
+
+namespace diskset {
+
+std::string volumeName(unsigned disk) { return "Wardhavn.00" + std::to_string(disk); }
+std::string diskFolder(unsigned disk) { return "disk" + std::to_string(disk); }
+
+std::vector<uint64_t> planVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
+                                  const std::vector<uint64_t>& fixed) {
+    if (space.cluster == 0 || space.capacity < space.cluster)
+        throw ToolError("disk capacity and cluster size must be positive, capacity at least one cluster");
+    uint64_t installerUsed = space.used(installerSize);
+    if (installerUsed > space.capacity)
+        throw ToolError("the installer (" + std::to_string(installerSize) + " bytes) alone does not fit disk 1 (" +
+                        std::to_string(space.capacity) + " bytes)");
+    // Room on each disk in whole clusters: a volume may end inside its last one.
+    std::vector<uint64_t> room = {(space.capacity - installerUsed) / space.cluster * space.cluster,
+                                  space.capacity / space.cluster * space.cluster,
+                                  space.capacity / space.cluster * space.cluster};
+    std::vector<uint64_t> sizes(diskCount, 0);
+    if (fixed.empty()) {
+        uint64_t left = streamSize;
+        for (unsigned d = 0; d < diskCount; ++d) {
+            sizes[d] = std::min(left, room[d]);
+            left -= sizes[d];
+        }
+        if (left > 0)
+            throw ToolError("the payload does not fit the disks: the compressed stream has " +
+                            std::to_string(streamSize) + " bytes, the three disks hold " +
+                            std::to_string(room[0] + room[1] + room[2]) + " beside the installer");
+        return sizes;
+    }
+    if (fixed.size() != 2) throw ToolError("--volume-sizes takes two sizes: volume 1 and volume 2");
+    if (fixed[0] + fixed[1] > streamSize)
+        throw ToolError("volume sizes " + std::to_string(fixed[0]) + " + " + std::to_string(fixed[1]) +
+                        " exceed the compressed stream (" + std::to_string(streamSize) + " bytes)");
+    sizes = {fixed[0], fixed[1], streamSize - fixed[0] - fixed[1]};
+    for (unsigned d = 0; d < diskCount; ++d)
+        if (space.used(sizes[d]) > room[d])
+            throw ToolError("volume " + std::to_string(d + 1) + " (" + std::to_string(sizes[d]) +
+                            " bytes) does not fit disk " + std::to_string(d + 1) + " (room for " +
+                            std::to_string(room[d]) + " bytes)");
+    return sizes;
+}
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The file in `folder` named `name` in any case, or an empty path.
+fs::path findFile(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return {};
+    fs::path exact = folder / name;
+    if (fs::is_regular_file(exact, ec)) return exact;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file() && lower(entry.path().filename().string()) == lower(name)) return entry.path();
+    return {};
+}
+
+}  // namespace
+
+Located locate(const fs::path& root, const std::string& installerName) {
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) throw ToolError(root.string() + ": no such folder");
+    Located found;
+    bool split = fs::is_directory(root / diskFolder(1), ec);
+    for (unsigned d = 1; d <= diskCount; ++d) {
+        fs::path folder = split ? root / diskFolder(d) : root;
+        fs::path volume = findFile(folder, volumeName(d));
+        if (volume.empty())
+            throw ToolError(folder.string() + ": volume " + volumeName(d) + " is missing");
+        found.volumes.push_back(volume);
+    }
+    found.installer = findFile(split ? root / diskFolder(1) : root, installerName);
+    if (found.installer.empty())
+        throw ToolError((split ? root / diskFolder(1) : root).string() + ": installer " + installerName +
+                        " is missing (name it with --installer-name)");
+    return found;
+}
+
+}  // namespace diskset

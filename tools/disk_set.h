@@ -1,0 +1,46 @@
+// A distribution disk set: the installer (with the package table appended)
+// and volume 1 on disk 1, volumes 2 and 3 on disks 2 and 3. The volumes are
+// the compressed stream cut in three; any of them may be empty.
+//
+//   OUT/disk1/<installer>   installer image + package table
+//   OUT/disk1/Wardhavn.001  stream bytes [0, v1)
+//   OUT/disk2/Wardhavn.002  stream bytes [v1, v1 + v2)
+//   OUT/disk3/Wardhavn.003  the rest
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace diskset {
+
+constexpr unsigned diskCount = 3;
+constexpr uint64_t floppyCapacity = 1457664;  // a 1.44 MB floppy: 2,847 clusters of 512 bytes
+constexpr uint64_t floppyCluster = 512;
+
+std::string volumeName(unsigned disk);                 // "Wardhavn.001" ...
+std::string diskFolder(unsigned disk);                 // "disk1" ...
+
+struct DiskSpace {
+    uint64_t capacity = floppyCapacity;
+    uint64_t cluster = floppyCluster;
+    uint64_t used(uint64_t fileSize) const { return (fileSize + cluster - 1) / cluster * cluster; }
+};
+
+// Volume sizes for a stream of `streamSize` bytes: as much as fits on each
+// disk in turn, disk 1 sharing with the installer. `fixed` (0 or 2 sizes)
+// sets volumes 1 and 2; volume 3 takes the rest. Throws ToolError when the
+// stream or a chosen volume does not fit.
+std::vector<uint64_t> planVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
+                                  const std::vector<uint64_t>& fixed);
+
+// The files of a disk set found under `root`: disk1/disk2/disk3 folders, or
+// every volume in `root` itself. Names match case-insensitively.
+struct Located {
+    std::filesystem::path installer;
+    std::vector<std::filesystem::path> volumes;
+};
+Located locate(const std::filesystem::path& root, const std::string& installerName);
+
+}  // namespace diskset

@@ -1,0 +1,32 @@
+#include "tools/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/tool_error.h"
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> readWholeFile(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) throw ToolError(path.string() + ": is a directory, not a file");
+    std::FILE* f = std::fopen(path.string().c_str(), "rb");
+    if (!f) throw ToolError(path.string() + ": cannot open: " + std::strerror(errno));
+    std::vector<uint8_t> data;
+    uint8_t buf[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) throw ToolError(path.string() + ": read error");
+    return data;
+}
+
+void writeWholeFile(const fs::path& path, const uint8_t* data, std::size_t size) {
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
+    if (!f) throw ToolError(path.string() + ": cannot create: " + std::strerror(errno));
+    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) throw ToolError(path.string() + ": write error (disk full?)");
+}

@@ -1,0 +1,280 @@
+#include "tools/package.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <set>
+
+#include "engine/table_layout.h"
+#include "tools/file_io.h"
+#include "tools/pe_image.h"
+#include "tools/progress.h"
+#include "tools/stream_codec.h"
+#include "tools/tool_error.h"
+
+namespace fs = std::filesystem;
+
+namespace pack {
+
+namespace {
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isHelpFile(const std::string& name) {
+    return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".HLP";
+}
+
+// The package table the list describes; checks names and sizes as it goes.
+table::PackageTable planTable(const std::vector<std::string>& names, const std::vector<uint64_t>& sizes,
+                              const std::string& mainName) {
+    if (names.size() - 1 > table::maxEntries)
+        throw ToolError("the list names " + std::to_string(names.size() - 1) +
+                        " files besides the main executable; a package holds at most 255");
+    if (sizes[0] == 0) throw ToolError(names[0] + ": the main executable is empty");
+    table::PackageTable t;
+    std::set<std::string> seen = {upper(mainName)};
+    uint64_t offset = sizes[0];
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        std::string problem = table::nameProblem(names[i]);
+        if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
+        if (!seen.insert(upper(names[i])).second)
+            throw ToolError("\"" + names[i] + "\": name appears twice (Windows names ignore case" +
+                            (upper(names[i]) == upper(mainName) ? ", and the main executable is installed as " +
+                                                                      mainName + ")"
+                                                                : ")"));
+        t.entries.push_back(table::Entry{names[i], int32_t(offset), int32_t(sizes[i])});
+        offset += sizes[i];
+    }
+    t.decodedLength = int32_t(offset);
+    return t;
+}
+
+// The installer's executable image, without a table it may already carry.
+std::vector<uint8_t> installerImage(const BuildOptions& options) {
+    std::vector<uint8_t> image = readWholeFile(options.installer);
+    std::string what = options.installer.string();
+    std::size_t end = executableImageEnd(image.data(), image.size(), what);
+    if (end == image.size()) return image;
+    std::size_t appended = image.size() - end;
+    table::PackageTable old;
+    std::string error;
+    bool isTable = table::parse(image.data(), image.size(), old, error) &&
+                   table::tableSize(old.entries.size()) == appended && table::check(old).empty();
+    if (!isTable)
+        throw ToolError(what + ": " + std::to_string(appended) +
+                        " bytes follow the executable image and are not a package table; give a freshly built installer");
+    if (!options.replaceTable)
+        throw ToolError(what + ": already carries a package table (" + std::to_string(old.entries.size()) +
+                        " entries); pass --replace-table to replace it");
+    image.resize(end);
+    return image;
+}
+
+struct Unpacked {
+    table::PackageTable table;
+    std::vector<uint8_t> stream;  // decoded
+    std::vector<std::string> problems;
+};
+
+// Reads and decodes a disk set; problems with the table or the stream are
+// collected, and the stream is decoded whenever the table allows.
+Unpacked unpack(const UnpackOptions& options, std::ostream& out) {
+    diskset::Located found = diskset::locate(options.diskSet, options.installerName);
+    Unpacked u;
+    std::vector<uint8_t> installer = readWholeFile(found.installer);
+    std::string error;
+    if (!table::parse(installer.data(), installer.size(), u.table, error))
+        throw ToolError(found.installer.string() + ": " + error);
+    u.problems = table::check(u.table);
+    if (u.table.decodedLength <= 0)
+        throw ToolError(found.installer.string() + ": decoded length " + std::to_string(u.table.decodedLength) +
+                        " leaves nothing to decode");
+    std::vector<uint8_t> archive;
+    for (const fs::path& volume : found.volumes) {
+        std::vector<uint8_t> part = readWholeFile(volume);
+        out << volume.string() << ": " << part.size() << " bytes\n";
+        archive.insert(archive.end(), part.begin(), part.end());
+    }
+    Progress progress("decoding", options.quiet);
+    DecodeReport report = decodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
+    if (report.readsPastEnd > decoderLookahead)
+        u.problems.push_back("the volumes end early: the decoder wanted " +
+                             std::to_string(report.readsPastEnd) + " bytes more than the " +
+                             std::to_string(archive.size()) + " they hold");
+    if (report.bytesUsed < archive.size())
+        u.problems.push_back("the volumes hold " + std::to_string(archive.size() - report.bytesUsed) +
+                             " bytes after the end of the stream");
+    return u;
+}
+
+std::vector<uint8_t> slice(const std::vector<uint8_t>& v, int64_t offset, int64_t size) {
+    if (offset < 0 || size < 0 || uint64_t(offset + size) > v.size()) return {};
+    return std::vector<uint8_t>(v.begin() + offset, v.begin() + offset + size);
+}
+
+}  // namespace
+
+std::vector<std::string> readFileList(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) throw ToolError(path.string() + ": cannot open the file list");
+    std::vector<std::string> names;
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') continue;
+        names.push_back(line.substr(start));
+    }
+    if (names.empty()) throw ToolError(path.string() + ": the file list names no files");
+    return names;
+}
+
+void build(const BuildOptions& options, std::ostream& out) {
+    std::vector<std::string> names = readFileList(options.fileList);
+    if (names[0].find_first_of("/\\:") != std::string::npos)
+        throw ToolError("\"" + names[0] + "\": name has a directory part");
+    std::vector<uint64_t> sizes;
+    std::vector<uint8_t> stream;
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        std::string problem = table::nameProblem(names[i]);
+        if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
+    }
+    for (const std::string& name : names) {
+        fs::path file = options.productDir / name;
+        std::error_code ec;
+        if (!fs::is_regular_file(file, ec)) throw ToolError(file.string() + ": no such file in the product folder");
+        uint64_t size = fs::file_size(file, ec);
+        if (ec) throw ToolError(file.string() + ": cannot read its size");
+        if (size > uint64_t(INT32_MAX) || stream.size() + size > uint64_t(INT32_MAX))
+            throw ToolError(file.string() + ": the decoded stream would pass 2,147,483,647 bytes, the most its " +
+                            "signed 32-bit offsets and length can express");
+        std::vector<uint8_t> data = readWholeFile(file);
+        sizes.push_back(data.size());
+        stream.insert(stream.end(), data.begin(), data.end());
+    }
+    table::PackageTable t = planTable(names, sizes, options.mainName);
+    std::vector<uint8_t> image = installerImage(options);
+    std::vector<uint8_t> tableBytes = table::serialise(t);
+    image.insert(image.end(), tableBytes.begin(), tableBytes.end());
+
+    Progress encoding("encoding", options.quiet);
+    std::vector<uint8_t> archive = encodeWithProgress(stream, options.parse, encoding);
+    std::vector<uint64_t> volumes = diskset::planVolumes(archive.size(), image.size(), options.space,
+                                                         options.volumeSizes);
+
+    // Never ship what does not decode back.
+    Progress checking("checking", options.quiet);
+    std::vector<uint8_t> back;
+    decodeStream(archive, t.decodedLength, &back, nullptr, checking);
+    if (back != stream) throw ToolError("internal error: the compressed stream does not decode to the product");
+
+    std::string installerName = options.installerName.empty() ? options.installer.filename().string()
+                                                              : options.installerName;
+    uint64_t at = 0;
+    for (unsigned d = 1; d <= diskset::diskCount; ++d) {
+        fs::path folder = options.outDir / diskset::diskFolder(d);
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+        if (d == 1) writeWholeFile(folder / installerName, image);
+        writeWholeFile(folder / diskset::volumeName(d), archive.data() + at, volumes[d - 1]);
+        at += volumes[d - 1];
+    }
+    out << "product: " << names.size() << " files, " << stream.size() << " bytes (main executable " << sizes[0]
+        << ", " << t.entries.size() << " entries)\n"
+        << "compressed stream: " << archive.size() << " bytes ("
+        << std::fixed << std::setprecision(1) << (stream.empty() ? 0.0 : 100.0 * archive.size() / stream.size())
+        << " %)\n"
+        << "installer: " << installerName << ", " << image.size() << " bytes with a " << tableBytes.size()
+        << "-byte table\n";
+    for (unsigned d = 0; d < diskset::diskCount; ++d) {
+        uint64_t used = options.space.used(volumes[d]) + (d == 0 ? options.space.used(image.size()) : 0);
+        out << diskset::diskFolder(d + 1) << ": " << diskset::volumeName(d + 1) << " " << volumes[d]
+            << " bytes, disk " << used << " of " << options.space.capacity << " bytes used\n";
+    }
+}
+
+bool list(const fs::path& installer, std::ostream& out) {
+    std::vector<uint8_t> image = readWholeFile(installer);
+    table::PackageTable t;
+    std::string error;
+    if (!table::parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
+    std::size_t tableStart = image.size() - table::tableSize(t.entries.size());
+    out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
+        << ", table of " << table::tableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
+    out << "  #  name                     offset        size\n";
+    out << "  -  (main executable)             0  " << std::setw(10)
+        << (t.entries.empty() ? t.decodedLength : t.entries.front().offset) << "\n";
+    for (std::size_t i = 0; i < t.entries.size(); ++i) {
+        const table::Entry& e = t.entries[i];
+        out << std::setw(3) << i + 1 << "  " << std::left << std::setw(20) << e.name << std::right << std::setw(11)
+            << e.offset << "  " << std::setw(10) << e.size << "\n";
+    }
+    std::vector<std::string> problems = table::check(t);
+    try {
+        std::size_t end = executableImageEnd(image.data(), tableStart, installer.string());
+        if (end != tableStart)
+            problems.push_back(std::to_string(tableStart - end) +
+                               " bytes lie between the executable image and the table");
+    } catch (const ToolError& e) {
+        problems.push_back(std::string("the bytes before the table are not a whole executable: ") + e.what());
+    }
+    for (const std::string& p : problems) out << "problem: " << p << "\n";
+    out << (problems.empty() ? "table: sound\n" : "table: NOT sound\n");
+    return problems.empty();
+}
+
+bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::path& fileList, std::ostream& out) {
+    Unpacked u = unpack(options, out);
+    bool tableUsable = u.problems.empty() || table::check(u.table).empty();
+    out << "decoded " << u.stream.size() << " bytes\n";
+    if (!productDir.empty() && tableUsable) {
+        std::vector<std::string> names = readFileList(fileList);
+        if (names.size() != u.table.entries.size() + 1)
+            u.problems.push_back("the list names " + std::to_string(names.size()) + " files, the table " +
+                                 std::to_string(u.table.entries.size() + 1) + " (with the main executable)");
+        for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
+            int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
+            int64_t size = i == 0 ? (u.table.entries.empty() ? u.table.decodedLength : u.table.entries[0].offset)
+                                  : u.table.entries[i - 1].size;
+            if (i > 0 && upper(names[i]) != upper(u.table.entries[i - 1].name))
+                u.problems.push_back("entry " + std::to_string(i) + " is " + u.table.entries[i - 1].name +
+                                     ", the list says " + names[i]);
+            bool same = readWholeFile(productDir / names[i]) == slice(u.stream, offset, size);
+            out << (same ? "same:    " : "DIFFERS: ") << names[i] << "\n";
+            if (!same) u.problems.push_back(names[i] + ": unpacked bytes differ from the product's file");
+        }
+    }
+    for (const std::string& p : u.problems) out << "problem: " << p << "\n";
+    out << (u.problems.empty() ? "disk set: verified\n" : "disk set: FAILED\n");
+    return u.problems.empty();
+}
+
+void extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
+    Unpacked u = unpack(options, out);
+    if (!u.problems.empty()) {
+        std::string all;
+        for (const std::string& p : u.problems) all += "\n  " + p;
+        throw ToolError("the disk set cannot be unpacked as it stands:" + all);
+    }
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
+    int32_t mainSize = u.table.entries.empty() ? u.table.decodedLength : u.table.entries.front().offset;
+    writeWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(mainSize));
+    out << options.mainName << " " << mainSize << "\n";
+    for (const table::Entry& e : u.table.entries) {
+        fs::path folder = isHelpFile(e.name) ? outDir / "Help" : outDir;
+        fs::create_directories(folder, ec);
+        writeWholeFile(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
+        out << (isHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
+    }
+}
+
+}  // namespace pack

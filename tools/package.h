@@ -1,0 +1,53 @@
+// The packaging tool's commands, apart from their command line.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "lzh/lzh_encoder.h"
+#include "tools/disk_set.h"
+
+namespace pack {
+
+struct BuildOptions {
+    std::filesystem::path productDir;
+    std::filesystem::path fileList;     // one name a line, main executable first; '#' comments
+    std::filesystem::path installer;    // an already built installer
+    std::filesystem::path outDir;
+    std::string installerName;          // on disk 1; the installer's own name when empty
+    std::string mainName = "Wardhavn.Exe";  // the installed main executable: no entry may take it
+    bool replaceTable = false;          // the installer may already carry a table: replace it
+    LzhParse parse = LzhParse::optimal;
+    diskset::DiskSpace space;
+    std::vector<uint64_t> volumeSizes;  // none, or volumes 1 and 2
+    bool quiet = false;
+};
+
+// The product's files in stream order, from the list file.
+std::vector<std::string> readFileList(const std::filesystem::path& list);
+
+void build(const BuildOptions& options, std::ostream& out);
+
+// Prints the table of an installer and checks it; false when it is not sound.
+bool list(const std::filesystem::path& installer, std::ostream& out);
+
+struct UnpackOptions {
+    std::filesystem::path diskSet;
+    std::string installerName = "Setup.exe";
+    std::string mainName = "Wardhavn.Exe";
+    bool quiet = false;
+};
+
+// Decodes a disk set and checks it against its table; with a product folder
+// and list, also compares every file byte for byte. False on any mismatch.
+bool verify(const UnpackOptions& options, const std::filesystem::path& productDir,
+            const std::filesystem::path& fileList, std::ostream& out);
+
+// Unpacks a disk set: the main executable as `mainName`, each entry by its
+// name, help files (.HLP) under Help/ in place of the Windows help folder.
+void extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
+
+}  // namespace pack

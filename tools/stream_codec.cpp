@@ -1,0 +1,84 @@
+#include "tools/stream_codec.h"
+
+#include "lzh/lzh_decoder.h"
+#include "tools/progress.h"
+#include "tools/tool_error.h"
+
+namespace {
+
+// The decoder's procedures take no context argument: one decode at a time.
+struct DecodeContext {
+    const std::vector<uint8_t>* input;
+    std::size_t pos;
+    std::size_t pastEnd;
+    std::vector<uint8_t>* out;
+    std::FILE* sink;
+    uint8_t buffer[1 << 16];
+    std::size_t buffered;
+    uint64_t written;
+    uint64_t wanted;
+    bool writeFailed;
+    Progress* progress;
+};
+
+DecodeContext ctx;
+
+void flushSink() {
+    if (ctx.sink && ctx.buffered && std::fwrite(ctx.buffer, 1, ctx.buffered, ctx.sink) != ctx.buffered)
+        ctx.writeFailed = true;
+    ctx.buffered = 0;
+}
+
+void readProc(void* buffer, uint16_t count, uint16_t& actual) {
+    actual = 0;
+    uint8_t* dst = static_cast<uint8_t*>(buffer);
+    while (actual < count && ctx.pos < ctx.input->size()) dst[actual++] = (*ctx.input)[ctx.pos++];
+    if (actual < count) ++ctx.pastEnd;
+}
+
+void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
+    actual = count;
+    const uint8_t* src = static_cast<const uint8_t*>(buffer);
+    for (uint16_t i = 0; i < count && ctx.written < ctx.wanted; ++i, ++ctx.written) {
+        if (ctx.out) {
+            ctx.out->push_back(src[i]);
+        } else {
+            ctx.buffer[ctx.buffered++] = src[i];
+            if (ctx.buffered == sizeof ctx.buffer) flushSink();
+        }
+        if ((ctx.written & 0xFFFFF) == 0) ctx.progress->update(ctx.written, ctx.wanted);
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeWithProgress(const std::vector<uint8_t>& data, LzhParse parse, Progress& progress) {
+    LzhEncodeOptions options;
+    options.parse = parse;
+    options.progress = [&](std::size_t done, std::size_t total) { progress.update(done, total); };
+    std::vector<uint8_t> stream = lzhEncode(data.data(), data.size(), options);
+    progress.finish();
+    return stream;
+}
+
+DecodeReport decodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
+                          std::FILE* sink, Progress& progress) {
+    ctx.input = &input;
+    ctx.pos = 0;
+    ctx.pastEnd = 0;
+    ctx.out = out;
+    ctx.sink = sink;
+    ctx.buffered = 0;
+    ctx.written = 0;
+    ctx.wanted = size > 0 ? uint64_t(size) : 0;
+    ctx.writeFailed = false;
+    ctx.progress = &progress;
+    if (out) out->reserve(ctx.wanted);
+    keepRunning = 1;
+    decode(size, readProc, writeProc);
+    flushSink();
+    progress.update(ctx.wanted, ctx.wanted);
+    progress.finish();
+    if (ctx.writeFailed) throw ToolError("write error while decoding (disk full?)");
+    return DecodeReport{ctx.pos, ctx.pastEnd};
+}
