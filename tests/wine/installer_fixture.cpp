@@ -8,6 +8,7 @@ void InstallerTest::SetUp() {
     disk_ = scratch_ + "\\disk1";
     MakeDirs(disk_);
     setupPath_ = disk_ + "\\Setup.exe";
+    installDir_ = scratch_ + "\\Wardhaven";
     ASSERT_TRUE(CopyFileTo(BuiltSetupPath(), setupPath_)) << "no installer at " << BuiltSetupPath();
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());
@@ -42,5 +43,71 @@ void InstallerTest::ExpectTerminated() {
     EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Wardhaven!"});
     Click(box, IDOK);
     run_->WaitGone(box);
+    EXPECT_EQ(run_->WaitExit(), 0u);
+}
+
+namespace {
+
+// The pages in their order. A progress page is captioned "Progress" by its
+// template; the working page sets "Please Stand By...".
+const char* const pageOrder[] = {"License Agreement", "Destination Directory", "Progress", "Progress",
+                                 "Program Group", "Windows Interface"};
+const char* const workingCaption = "Please Stand By...";
+
+bool isProgressStep(const std::string& caption) { return caption == "Progress"; }
+
+}  // namespace
+
+// The next progress page; `interim` when it still carries its template's caption
+// and waits for a key instead of working.
+HWND InstallerTest::WaitProgressPage(bool& interim) {
+    for (int waited = 0; waited < 15000 && run_->Running(); waited += 10) {
+        if (HWND page = run_->FindWindowNow(workingCaption)) {
+            interim = false;
+            return page;
+        }
+        if (HWND page = run_->FindWindowNow("Progress")) {
+            interim = true;
+            return page;
+        }
+        Sleep(10);
+    }
+    return run_->WaitWindow(workingCaption, 0);  // reports what is open instead
+}
+
+HWND InstallerTest::AdvanceToPage(const std::string& caption) {
+    if (!run_) Start();
+    for (const std::string step : pageOrder) {
+        bool progress = isProgressStep(step), interim = false;
+        HWND page = progress ? WaitProgressPage(interim) : run_->WaitWindow(step);
+        if (!page) return nullptr;
+        if (caption == step || (progress && caption == workingCaption)) return page;
+        if (step == "Destination Directory") SetItemText(page, 104, installDir_);
+        if (!progress || interim) PressEnter(page);
+        if (!run_->WaitGone(page, progress ? 600000 : 15000)) {
+            ADD_FAILURE() << "the page \"" << step << "\" did not end";
+            return nullptr;
+        }
+    }
+    ADD_FAILURE() << "no page \"" << caption << "\"";
+    return nullptr;
+}
+
+void InstallerTest::CancelProgressPage(HWND page) {
+    Click(page, IDCANCEL);
+    for (int waited = 0; waited < 5000; waited += 10) {
+        if (HWND box = run_->FindWindowNow("Exit Wardhaven!")) {
+            Click(box, IDYES);
+            run_->WaitGone(box);
+            break;
+        }
+        if (!IsWindow(page) || !IsWindowVisible(page)) break;
+        Sleep(10);
+    }
+    run_->WaitGone(page);
+}
+
+void InstallerTest::FinishAfterOptions() {
+    // Nothing is shown after the options page yet.
     EXPECT_EQ(run_->WaitExit(), 0u);
 }

@@ -19,9 +19,23 @@ protected:
     // Expects the terminated message exactly once, answers it, and a clean exit.
     void ExpectTerminated();
 
+    // Starts the installer (unless it runs already) and goes on to the first page
+    // with this caption, answering each page before it as a person taking the
+    // defaults would: "I Agree"; `installDir_` typed on the destination page;
+    // the progress pages left to finish. Set up the disks here when the pages
+    // before the target need them. 0 (and a failure) when the page does not come.
+    HWND AdvanceToPage(const std::string& caption);
+    // Cancels a progress page with its Cancel button, answering Yes if it asks.
+    void CancelProgressPage(HWND page);
+    // Answers what follows the options page and expects a clean exit.
+    void FinishAfterOptions();
+
+    HWND WaitProgressPage(bool& interim);
+
     std::string scratch_;   // C:\whtest\<test>
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
+    std::string installDir_;  // scratch\Wardhaven, where AdvanceToPage installs
     std::unique_ptr<SetupRun> run_;
 };
 
