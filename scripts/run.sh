@@ -45,6 +45,7 @@ else
     rm -rf "$shots"; mkdir -p "$shots"
     cp "$diskset/disk1/"* "$floppy/"
     echo "Running the installer headless (display $DISPLAY); screenshots in $shots"
+    trap wh_stop_wine EXIT
     status=0
     wh_wine "$build/win32/tests/wine/demo_install.exe" 'A:\Setup.exe' "$(winpath "$diskset")" "$shots" || status=$?
     for shot in "$shots"/*.bmp; do

@@ -1,6 +1,10 @@
 #include "setup/page_sequence.h"
 
+#include "pages/agreement_page.h"
 #include "pages/conventions.h"
+#include "pages/destination_page.h"
+#include "pages/options_page.h"
+#include "pages/program_group_page.h"
 #include "setup/completion.h"
 #include "setup/context.h"
 #include "system/shortcut.h"
@@ -20,12 +24,12 @@ struct PageStep {
 };
 
 const PageStep pageTable[] = {
-    {"License", ConfirmedQuestionPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
-    {"Main", ConfirmedQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {"License", AgreementPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
+    {"Main", DestinationPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
     {"IProgress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
     {"Progress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {"Group", PlainQuestionPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
-    {"Replace", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
+    {"Group", ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
+    {"Replace", OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
 };
 
 void deleteIfPresent(const std::string& path) {

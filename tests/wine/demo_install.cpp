@@ -4,7 +4,7 @@
 //
 //   demo_install.exe SETUP DISKSET SHOTS
 //     SETUP    the installer on the first disk, normally A:\Setup.exe
-//     DISKSET  the folder holding disk1\, disk2\, disk3\
+//     DISKSET  the folder holding the disk1, disk2 and disk3 folders
 //     SHOTS    host folder for the screenshots (.bmp; the run script makes PNGs)
 // WH_FAMILY=win98 makes Wine report the 95 family to the installer.
 // The disk in drive A: is changed when the installer asks for the next one.

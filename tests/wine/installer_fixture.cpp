@@ -1,6 +1,8 @@
 #include "tests/wine/installer_fixture.h"
 
-#include <cctype>
+#include <algorithm>
+
+#include "tests/wine/link_probe.h"
 
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info) { return FamilyName(info.param); }
 
@@ -10,11 +12,11 @@ void InstallerTest::SetUp() {
     disk_ = scratch_ + "\\disk1";
     MakeDirs(disk_);
     setupPath_ = disk_ + "\\Setup.exe";
-    installDir_ = scratch_ + "\\INST";
-    for (char& c : installDir_) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    installDir_ = scratch_ + "\\Wardhaven";
     ASSERT_TRUE(CopyFileTo(BuiltSetupPath(), setupPath_)) << "no installer at " << BuiltSetupPath();
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());
+    saved_ = SystemState::Save();
 }
 
 void InstallerTest::TearDown() {
@@ -22,6 +24,7 @@ void InstallerTest::TearDown() {
     // WinInit.Ini lines left for the next boot would rename files of later tests.
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());
+    saved_.Restore();
 }
 
 SetupRun& InstallerTest::Start() {
@@ -51,44 +54,111 @@ void InstallerTest::ExpectTerminated() {
 
 namespace {
 
-// The caption a page shows before it has a procedure of its own that sets one.
-std::string TemplateCaption(const std::string& caption) {
-    if (caption == "Destination Directory") return "Installation";
-    if (caption == "Program Group") return "DIALOG_1";
-    if (caption == "Windows Interface") return "Replace Window components";
-    return caption;
-}
+// The pages in their order. A progress page is captioned "Progress" by its
+// template; the working page sets "Please Stand By...".
+const char* const pageOrder[] = {"License Agreement", "Destination Directory", "Progress", "Progress",
+                                 "Program Group", "Windows Interface"};
+const char* const workingCaption = "Please Stand By...";
 
-HWND WaitAnyDialog(SetupRun& run, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs && run.Running(); waited += 10) {
-        std::vector<std::string> captions = run.Captions();
-        if (!captions.empty()) return run.FindWindowNow(captions.front());
+bool isProgressStep(const std::string& caption) { return caption == "Progress"; }
+
+}  // namespace
+
+// The next progress page; `interim` when it still carries its template's caption
+// and waits for a key instead of working.
+HWND InstallerTest::WaitProgressPage(bool& interim) {
+    for (int waited = 0; waited < 15000 && run_->Running(); waited += 10) {
+        if (HWND page = run_->FindWindowNow(workingCaption)) {
+            interim = false;
+            return page;
+        }
+        if (HWND page = run_->FindWindowNow("Progress")) {
+            interim = true;
+            return page;
+        }
         Sleep(10);
     }
+    return run_->WaitWindow(workingCaption, 0);  // reports what is open instead
+}
+
+HWND InstallerTest::AdvanceToPage(const std::string& caption) {
+    if (!run_) Start();
+    for (const std::string step : pageOrder) {
+        bool progress = isProgressStep(step), interim = false;
+        HWND page = progress ? WaitProgressPage(interim) : run_->WaitWindow(step);
+        if (!page) return nullptr;
+        interimProgress_ = interimProgress_ || interim;
+        if (caption == step || (progress && caption == workingCaption)) return page;
+        if (step == "Destination Directory") SetItemText(page, 104, installDir_);
+        if (!progress || interim) PressEnter(page);
+        if (!run_->WaitGone(page, progress ? 600000 : 15000)) {
+            ADD_FAILURE() << "the page \"" << step << "\" did not end";
+            return nullptr;
+        }
+    }
+    ADD_FAILURE() << "no page \"" << caption << "\"";
     return nullptr;
+}
+
+void InstallerTest::CancelProgressPage(HWND page) {
+    Click(page, IDCANCEL);
+    for (int waited = 0; waited < 5000; waited += 10) {
+        if (HWND box = run_->FindWindowNow("Exit Wardhaven!")) {
+            Click(box, IDYES);
+            run_->WaitGone(box);
+            break;
+        }
+        if (!IsWindow(page) || !IsWindowVisible(page)) break;
+        Sleep(10);
+    }
+    run_->WaitGone(page);
+}
+
+void InstallerTest::FinishAfterOptions() {
+    while (run_->Running()) {
+        if (HWND box = run_->FindWindowNow("Wardhaven!")) {
+            Click(box, IDNO);
+            run_->WaitGone(box);
+        }
+        Sleep(10);
+    }
+    EXPECT_EQ(run_->WaitExit(), 0u);
+}
+
+namespace {
+
+const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uninstall\\Wardhaven!";
+const char winlogonKey[] = "Software\\microsoft\\windows nt\\currentversion\\Winlogon";
+
+std::string systemIniPath() { return WindowsDir() + "\\system.ini"; }
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    while (FindNextFileA(h, &data));
+    FindClose(h);
+    return names;
 }
 
 }  // namespace
 
-HWND InstallerTest::AdvanceToPage(const std::string& caption) {
-    for (int pages = 0; pages < 8; ++pages) {
-        HWND page = WaitAnyDialog(*run_, 15000);
-        if (!page) break;
-        Settle(50);
-        std::string now = WindowText(page);
-        if (now == caption || now == TemplateCaption(caption)) return page;
-        if (now == "Destination Directory" || now == "Installation") {
-            interimPages_ = now == "Installation";
-            SetItemText(page, 104, installDir_);
-            PressEnter(page);
-        } else if (now == "License Agreement" || now == "Progress" || now == "Program Group" || now == "DIALOG_1") {
-            PressEnter(page);
-        } else if (now != "Please Stand By...") {  // the work pages end by themselves
-            ADD_FAILURE() << "\"" << now << "\" came on the way to \"" << caption << "\": " << MessageText(page);
-            return nullptr;
-        }
-        if (!run_->WaitGone(page, 120000)) break;
-    }
-    ADD_FAILURE() << "page \"" << caption << "\" not reached; open dialogs: " << testing::PrintToString(run_->Captions());
-    return nullptr;
+SystemState SystemState::Save() {
+    SystemState s;
+    s.winlogonShell = ReadRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell");
+    s.systemIni = ReadFileText(systemIniPath());
+    s.programs = filesIn(ProgramsDir());
+    return s;
+}
+
+void SystemState::Restore() const {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallEntry);
+    RestoreRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", winlogonShell);
+    if (ReadFileText(systemIniPath()) != systemIni) WriteFileText(systemIniPath(), systemIni);
+    std::string dir = ProgramsDir();
+    for (const std::string& name : filesIn(dir))
+        if (std::find(programs.begin(), programs.end(), name) == programs.end()) DeleteFileA((dir + "\\" + name).c_str());
 }

@@ -6,6 +6,18 @@
 #include <gtest/gtest.h>
 
 #include "tests/wine/driver.h"
+#include "tests/wine/registry_probe.h"
+
+// What a finished installation changes outside its own folders: the uninstall
+// entry, the shell settings and the Programs folder. Saved before each test and
+// put back after it.
+struct SystemState {
+    RegValue winlogonShell;
+    std::string systemIni;
+    std::vector<std::string> programs;  // file names in the Programs folder
+    static SystemState Save();
+    void Restore() const;
+};
 
 class InstallerTest : public testing::TestWithParam<Family> {
 protected:
@@ -18,16 +30,26 @@ protected:
     void EscapeAndConfirm(HWND page);
     // Expects the terminated message exactly once, answers it, and a clean exit.
     void ExpectTerminated();
-    // Answers every page before the one captioned `caption` as a person taking
-    // the defaults would, except that the destination is installDir_; returns
-    // that page (0 and a failure when another window comes instead).
+
+    // Starts the installer (unless it runs already) and goes on to the first page
+    // with this caption, answering each page before it as a person taking the
+    // defaults would: "I Agree"; `installDir_` typed on the destination page;
+    // the progress pages left to finish. Set up the disks here when the pages
+    // before the target need them. 0 (and a failure) when the page does not come.
     HWND AdvanceToPage(const std::string& caption);
+    // Cancels a progress page with its Cancel button, answering Yes if it asks.
+    void CancelProgressPage(HWND page);
+    // Declines the prompts that follow the options page and expects a clean exit.
+    void FinishAfterOptions();
+
+    HWND WaitProgressPage(bool& interim);
 
     std::string scratch_;   // C:\whtest\<test>
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
-    std::string installDir_;  // scratch\INST, in capitals as the destination box writes it
-    bool interimPages_ = false;  // the destination page was still the bare template: no directory chosen
+    std::string installDir_;  // scratch\Wardhaven, where AdvanceToPage installs
+    bool interimProgress_ = false;  // a progress page was still a bare template: nothing unpacked
+    SystemState saved_;
     std::unique_ptr<SetupRun> run_;
 };
 
