@@ -60,6 +60,8 @@ protected:
     void SetUp() override {
         InstallerTest::SetUp();
         programs_ = ProgramsDir();
+        // The destination box turns what is typed into capitals: so does the installer's record of it.
+        for (char& c : installDir_) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
 
     bool Nt() const { return GetParam() == Family::nt; }
