@@ -1,5 +1,7 @@
 #include "setup/page_sequence.h"
 
+#include "engine/joining_page.h"
+#include "engine/unpacking_page.h"
 #include "pages/conventions.h"
 #include "setup/context.h"
 
@@ -19,8 +21,8 @@ struct PageStep {
 const PageStep pageTable[] = {
     {"License", ConfirmedQuestionPage, OnOther::abandon, OnMissing::endSilently, nullptr},
     {"Main", ConfirmedQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
-    {"IProgress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
-    {"Progress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
+    {"IProgress", JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr},
+    {"Progress", UnpackingPage, OnOther::abandon, OnMissing::abandon, nullptr},
     {"Group", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
     {"Replace", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
 };
