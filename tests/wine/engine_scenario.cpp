@@ -48,3 +48,31 @@ void EngineTest::TearDown() {
     RemoveHelpFiles(product_);
     InstallerTest::TearDown();
 }
+
+std::string ReadShared(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "";
+    std::string s(GetFileSize(h, nullptr), '\0');
+    DWORD n = 0;
+    if (!s.empty()) ReadFile(h, &s[0], static_cast<DWORD>(s.size()), &n, nullptr);
+    CloseHandle(h);
+    s.resize(n);
+    return s;
+}
+
+HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share)
+    : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+
+HeldFile::~HeldFile() {
+    if (ok()) CloseHandle(handle_);
+}
+
+const char* const joiningLabel = "Installing the Wardhaven! files.";
+const char* const unpackingLabel = "Uncompressing the Wardhaven! files.";
+
+std::string ShortPath(const std::string& path) {
+    char s[MAX_PATH];
+    DWORD n = GetShortPathNameA(path.c_str(), s, sizeof s);
+    return n && n < sizeof s ? std::string(s, n) : path;
+}

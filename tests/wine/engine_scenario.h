@@ -26,3 +26,22 @@ protected:
     void TearDown() override;
     ProductFiles product_ = SmallProduct();
 };
+
+// A file's bytes while the installer may still hold it open for writing.
+std::string ReadShared(const std::string& path);
+// A file held open by this process, as another program would; closed on destruction.
+class HeldFile {
+public:
+    HeldFile(const std::string& path, DWORD access, DWORD share);
+    ~HeldFile();
+    bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+extern const char* const joiningLabel;
+extern const char* const unpackingLabel;
+
+// The system's short form of an existing path (computed in the same prefix).
+std::string ShortPath(const std::string& path);
