@@ -169,12 +169,19 @@ void InstallerTest::FinishAfterUnpacking() {
     EXPECT_EQ(run_->WaitExit(), 0u);
 }
 
-void InstallerTest::ExpectErrorReport(const std::string& expected) {
+std::string InstallerTest::TypedInstallDir() const {
+    std::string typed = installDir_;
+    CharUpperA(&typed[0]);
+    return typed;
+}
+
+void InstallerTest::ExpectErrorReport(const std::string& expected, const std::string& alsoExpected) {
     HWND box = run_->WaitWindow("Application Error");
     ASSERT_NE(box, nullptr);
     std::string text = MessageText(box);
     EXPECT_EQ(text.rfind("Exception EInOutError in module Setup.exe at ", 0), 0u) << text;
     EXPECT_NE(text.find(expected), std::string::npos) << text;
+    EXPECT_NE(text.find(alsoExpected), std::string::npos) << text;
     Click(box, IDOK);
     EXPECT_EQ(run_->WaitExit(), 1u);
 }

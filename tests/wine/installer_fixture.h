@@ -55,9 +55,11 @@ protected:
     // After the unpacking page: leaves the remaining pages and prompts with
     // their Cancel or No answer, and expects a clean exit.
     void FinishAfterUnpacking();
-    // Waits for the error report, checks that its text holds `expected`,
-    // answers it and expects exit code 1.
-    void ExpectErrorReport(const std::string& expected);
+    // Waits for the error report, checks that its text holds `expected` (and
+    // `alsoExpected`), answers it and expects exit code 1.
+    void ExpectErrorReport(const std::string& expected, const std::string& alsoExpected = "");
+    // installDir_ as the installer holds it: the destination edit makes it upper case.
+    std::string TypedInstallDir() const;
 
     std::string setDir_;      // scratch\set: disk1, disk2, disk3 from the tool
     std::string installDir_;  // scratch\Wardhaven, typed on the destination page

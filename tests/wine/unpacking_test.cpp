@@ -73,10 +73,8 @@ TEST_P(Unpacking, HelpFileWithoutHelpDirectoryGetsASubstitute) {
     ExpectInstalled(installDir_, product_, {"Guide.HLP"});
     // The blocked file does not exist, so it stands as typed on the destination
     // page (the edit control makes it upper case).
-    std::string typed = installDir_;
-    CharUpperA(&typed[0]);
     EXPECT_EQ(ReadFileText(WinInitPath()),
-              "[Rename]\r\n" + typed + "\\Guide.HLP=" + ShortPath(InstalledFile("Guide.$$$")) + "\r\n");
+              "[Rename]\r\n" + TypedInstallDir() + "\\Guide.HLP=" + ShortPath(InstalledFile("Guide.$$$")) + "\r\n");
 }
 
 TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
