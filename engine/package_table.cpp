@@ -68,15 +68,20 @@ void checkTable(const std::string& path) {
 void loadPackageTableFrom(const std::string& path) {
     FileVar f;
     checkedOpen(f, path, FileMode::readOnly);
-    uint32_t size = checkedSize(f);
-    seekFromEnd(f, size, 4);
-    checkedReadExact(f, &ctx.unpackedSize, 4);
-    uint8_t count = 0;
-    seekFromEnd(f, size, table::trailerSize);
-    checkedReadExact(f, &count, 1);
-    ctx.packageHead = nullptr;
-    seekFromEnd(f, size, static_cast<uint32_t>(table::tableSize(count)));
-    for (unsigned i = 0; i < count; ++i) appendEntry(readEntry(f, i));
+    try {
+        uint32_t size = checkedSize(f);
+        seekFromEnd(f, size, 4);
+        checkedReadExact(f, &ctx.unpackedSize, 4);
+        uint8_t count = 0;
+        seekFromEnd(f, size, table::trailerSize);
+        checkedReadExact(f, &count, 1);
+        ctx.packageHead = nullptr;
+        seekFromEnd(f, size, static_cast<uint32_t>(table::tableSize(count)));
+        for (unsigned i = 0; i < count; ++i) appendEntry(readEntry(f, i));
+    } catch (...) {
+        fileClose(f);
+        throw;
+    }
     checkedClose(f);
     checkTable(path);
 }
