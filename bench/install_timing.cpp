@@ -44,7 +44,7 @@ double timePage(SetupRun& run, const char* label) {
 
 void answerRemainingPages(SetupRun& run) {
     while (run.Running()) {
-        for (const char* caption : {"Program Group", "DIALOG_1", "Windows Interface", "Replace Window components"})
+        for (const char* caption : {"Program Group", "Windows Interface"})
             if (HWND page = run.FindWindowNow(caption)) {
                 PressEscape(page);
                 run.WaitGone(page);
@@ -121,12 +121,9 @@ int main(int argc, char** argv) {
     HWND agreement = run.WaitWindow("License Agreement");
     PressEnter(agreement);
     run.WaitGone(agreement);
-    if (HWND destination = run.WaitWindow("Destination Directory", 3000)) {
-        SetItemText(destination, 104, scratch + "\\Wardhaven");
-        PressEnter(destination);
-    } else if (HWND interim = run.FindWindowNow("Installation")) {
-        PressEnter(interim);  // the interim page installs into the current directory
-    }
+    HWND destination = run.WaitWindow("Destination Directory");
+    SetItemText(destination, 104, scratch + "\\Wardhaven");
+    PressEnter(destination);
     double joining = timePage(run, "Installing the Wardhaven! files.");
     double unpacking = timePage(run, "Uncompressing the Wardhaven! files.");
     answerRemainingPages(run);

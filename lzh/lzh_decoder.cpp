@@ -181,11 +181,22 @@ void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
             // The symbol (and the tree's update) come before the distance bits.
             unsigned from = (r - in.distance() - 1) & windowMask;
             unsigned length = matchLength(s);
-            for (unsigned k = 0; k < length; ++k) {
-                uint8_t byte = window[(from + k) & windowMask];
-                writeProc(&byte, 1, actual);
-                window[r] = byte;
-                r = (r + 1) & windowMask;
+            if (from + length <= windowSize && r + length <= windowSize) {
+                // Fast path: neither range wraps around the ring.
+                const uint8_t* src = window + from;
+                uint8_t* dst = window + r;
+                for (unsigned k = 0; k < length; ++k) {
+                    dst[k] = src[k];  // byte by byte: the ranges may overlap
+                    writeProc(dst + k, 1, actual);
+                }
+                r = (r + length) & windowMask;
+            } else {
+                for (unsigned k = 0; k < length; ++k) {
+                    uint8_t byte = window[(from + k) & windowMask];
+                    writeProc(&byte, 1, actual);
+                    window[r] = byte;
+                    r = (r + 1) & windowMask;
+                }
             }
             produced += length;
         }

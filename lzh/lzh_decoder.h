@@ -52,8 +52,10 @@ extern const char* const lzhFreeFailedMessage;   // "LZH : Error freeing memory 
 // Decodes until at least textSize bytes have been written (the final match is
 // written whole, so up to 59 more may follow) or keepRunning is 0 between two
 // codes. textSize <= 0 reads and writes nothing. Input that runs out counts as
-// 0 bytes. Not reentrant: the state is process-wide. Exceptions of the
-// procedures pass through after the tables have been released.
+// 0 bytes. The read procedure runs up to 4 bytes ahead of the bits in use, so
+// it may be asked a few times past the end of the input. Not reentrant: the
+// state is process-wide. Exceptions of the procedures pass through after the
+// tables have been released.
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc);
 
 // The decoder's whole state, 8,488 bytes, acquired per call through the

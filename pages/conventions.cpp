@@ -2,10 +2,6 @@
 
 #include "setup/context.h"
 
-int CentredOffset(int screen, int extent) {
-    return screen / 2 - extent / 2;
-}
-
 void CenterPage(HWND page) {
     RECT r;
     GetWindowRect(page, &r);

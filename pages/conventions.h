@@ -5,8 +5,7 @@
 
 #include <windows.h>
 
-// screen div 2 - extent div 2, truncating toward zero (a page larger than the screen goes negative).
-int CentredOffset(int screen, int extent);
+#include "pages/centre.h"
 
 // Centres the page on the whole screen, at the top of the z-order, size unchanged.
 void CenterPage(HWND page);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <cstdio>
 
 namespace {
 
@@ -21,16 +19,6 @@ std::string moduleFileName() {
 }
 
 }  // namespace
-
-std::string unhandledErrorText(const char* className, const std::string& module,
-                               const void* address, const std::string& message) {
-    char head[512];
-    // Eight upper-case hex digits, as the system prints a 32-bit code address.
-    std::snprintf(head, sizeof head, "Exception %s in module %s at %08lX.\n", className, module.c_str(),
-                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(address)));
-    bool hasPeriod = !message.empty() && message.back() == '.';
-    return head + message + (hasPeriod ? "" : ".");
-}
 
 void reportUnhandledError(const Exception& e) {
     showAndExit(unhandledErrorText(e.className(), moduleFileName(), e.address(), e.message()));

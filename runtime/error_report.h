@@ -7,9 +7,5 @@
 
 #include "runtime/exception.h"
 
-// "Exception %s in module %s at %p.\n%s%s", the last %s a period when the message has none.
-std::string unhandledErrorText(const char* className, const std::string& module,
-                               const void* address, const std::string& message);
-
 [[noreturn]] void reportUnhandledError(const Exception& e);
 [[noreturn]] void reportUnhandledError(const std::exception& e);

@@ -1,5 +1,6 @@
 #include "runtime/exception.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -50,4 +51,14 @@ void raiseIoError(int code, const std::string& what) {
     std::string message = ioErrorText(code);
     if (!what.empty()) message += ": " + what;
     throw EInOutError(code, message);
+}
+
+std::string unhandledErrorText(const char* className, const std::string& module,
+                               const void* address, const std::string& message) {
+    char head[512];
+    // Eight upper-case hex digits, as the system prints a 32-bit code address.
+    std::snprintf(head, sizeof head, "Exception %s in module %s at %08lX.\n", className, module.c_str(),
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(address)));
+    bool hasPeriod = !message.empty() && message.back() == '.';
+    return head + message + (hasPeriod ? "" : ".");
 }

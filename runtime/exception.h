@@ -43,3 +43,9 @@ std::string ioErrorText(int code);
 
 // Raises EInOutError for `code`; `what` (a file name), when given, is added to the message.
 [[noreturn]] void raiseIoError(int code, const std::string& what = std::string());
+
+// The text of the unhandled-error report: "Exception %s in module %s at %p.\n%s%s",
+// the class, the module's file name, the code address, the message, and a
+// period when the message does not end in one.
+std::string unhandledErrorText(const char* className, const std::string& module,
+                               const void* address, const std::string& message);

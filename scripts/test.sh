@@ -12,6 +12,22 @@ build=$WH_BUILD
 export WH_SHOTS="$build/test-shots"
 rm -rf "$WH_SHOTS"; mkdir -p "$WH_SHOTS"
 
+# Nothing stays running after the tests: servers and displays are ended.
+stop_wine() {
+    for dir in wine wine800; do
+        WINEPREFIX="$build/win32/$dir/prefix" wineserver -k >/dev/null 2>&1 || true
+        [ -f "$build/win32/$dir/xvfb.pid" ] && kill "$(cat "$build/win32/$dir/xvfb.pid")" 2>/dev/null
+        rm -f "$build/win32/$dir/xvfb.pid"
+    done
+}
+trap stop_wine EXIT
+
+# Make the Wine prefixes and displays now, not inside a test's time limit.
+for dir in wine wine800; do
+    screen=1024x768x24; [ $dir = wine800 ] && screen=800x600x24
+    "$root/scripts/wine-exec.sh" --wine-dir "$build/win32/$dir" --screen $screen cmd /c exit </dev/null >/dev/null 2>&1 || true
+done
+
 status=0
 ctest --test-dir "$build/native" --output-on-failure -j "$(nproc)" 2>&1 | tee "$build/native-tests.log" || status=1
 # One at a time: the scenarios share the prefix's WinInit.Ini and registry.

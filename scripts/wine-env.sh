@@ -30,7 +30,8 @@ wh_start_xvfb() {
     # build trees on one machine do not meet.
     local n=$(( 100 + $(printf '%s' "$WH_WINE_DIR" | cksum | cut -d' ' -f1) % 400 ))
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 "$WH_SCREEN" -nolisten tcp >"$WH_WINE_DIR/xvfb.log" 2>&1 &
+    # No inherited descriptors: a test runner waits for its pipes to close.
+    Xvfb ":$n" -screen 0 "$WH_SCREEN" -nolisten tcp </dev/null >"$WH_WINE_DIR/xvfb.log" 2>&1 &
     echo $! >"$pidfile"
     echo ":$n" >"$dispfile"
     export DISPLAY=":$n"
@@ -43,7 +44,7 @@ fi
 
 if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
     echo "Creating the Wine prefix in $WINEPREFIX (once)..." >&2
-    wh_pin wineboot -i >/dev/null 2>&1
+    wh_pin wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
     # Wine draws the captions itself: there is no window manager.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -54,6 +55,17 @@ fi
 
 # Persistent: without it every call after a short pause starts the server cold,
 # and a cold start also carries out pending WinInit.Ini renames.
-wh_pin wineserver -p 2>/dev/null || true
+wh_pin wineserver -p </dev/null >/dev/null 2>&1 || true
 
 wh_wine() { wh_pin wine "$@"; }
+
+# Ends this prefix's server and our Xvfb: a script that made them leaves
+# nothing running behind it.
+wh_stop_wine() {
+    wineserver -k >/dev/null 2>&1 || true
+    local pidfile="$WH_WINE_DIR/xvfb.pid"
+    if [ -f "$pidfile" ]; then
+        kill "$(cat "$pidfile")" 2>/dev/null || true
+        rm -f "$pidfile"
+    fi
+}

@@ -2,7 +2,11 @@
 
 #include "engine/joining_page.h"
 #include "engine/unpacking_page.h"
+#include "pages/agreement_page.h"
 #include "pages/conventions.h"
+#include "pages/destination_page.h"
+#include "pages/options_page.h"
+#include "pages/program_group_page.h"
 #include "setup/context.h"
 
 namespace {
@@ -19,12 +23,12 @@ struct PageStep {
 };
 
 const PageStep pageTable[] = {
-    {"License", ConfirmedQuestionPage, OnOther::abandon, OnMissing::endSilently, nullptr},
-    {"Main", ConfirmedQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr},
+    {"License", AgreementPage, OnOther::abandon, OnMissing::endSilently, nullptr},
+    {"Main", DestinationPage, OnOther::abandon, OnMissing::abandon, nullptr},
     {"IProgress", JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr},
     {"Progress", UnpackingPage, OnOther::abandon, OnMissing::abandon, nullptr},
-    {"Group", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
-    {"Replace", PlainQuestionPage, OnOther::next, OnMissing::abandon, nullptr},
+    {"Group", ProgramGroupPage, OnOther::next, OnMissing::abandon, nullptr},
+    {"Replace", OptionsPage, OnOther::next, OnMissing::abandon, nullptr},
 };
 
 void deleteIfPresent(const std::string& path) {

@@ -189,7 +189,9 @@ TEST(TreeTest, RebuildWaitsForTheUpdateAfterTheRootReachesTheLimit) {
             EXPECT_GE(tree.weight[n], 1) << "leaf " << n;
             leaves += tree.weight[n];
         }
-        if (n > 0) EXPECT_LE(tree.weight[n - 1], tree.weight[n]) << "order at node " << n;
+        if (n > 0) {
+            EXPECT_LE(tree.weight[n - 1], tree.weight[n]) << "order at node " << n;
+        }
         EXPECT_EQ(tree.weight[n], model.freq[n]) << "node " << n;
         EXPECT_EQ(tree.child[n], model.son[n]) << "node " << n;
     }

@@ -47,6 +47,74 @@ void InstallerTest::ExpectTerminated() {
     EXPECT_EQ(run_->WaitExit(), 0u);
 }
 
+namespace {
+
+// The pages in their order. A progress page is captioned "Progress" by its
+// template; the working page sets "Please Stand By...".
+const char* const pageOrder[] = {"License Agreement", "Destination Directory", "Progress", "Progress",
+                                 "Program Group", "Windows Interface"};
+const char* const workingCaption = "Please Stand By...";
+
+bool isProgressStep(const std::string& caption) { return caption == "Progress"; }
+
+}  // namespace
+
+// The next progress page; `interim` when it still carries its template's caption
+// and waits for a key instead of working.
+HWND InstallerTest::WaitProgressPage(bool& interim) {
+    for (int waited = 0; waited < 15000 && run_->Running(); waited += 10) {
+        if (HWND page = run_->FindWindowNow(workingCaption)) {
+            interim = false;
+            return page;
+        }
+        if (HWND page = run_->FindWindowNow("Progress")) {
+            interim = true;
+            return page;
+        }
+        Sleep(10);
+    }
+    return run_->WaitWindow(workingCaption, 0);  // reports what is open instead
+}
+
+HWND InstallerTest::AdvanceToPage(const std::string& caption) {
+    if (!run_) Start();
+    for (const std::string step : pageOrder) {
+        bool progress = isProgressStep(step), interim = false;
+        // The progress pages end by themselves, a small disk set's at once.
+        if (progress && caption != workingCaption) continue;
+        HWND page = progress ? WaitProgressPage(interim) : run_->WaitWindow(step);
+        if (!page) return nullptr;
+        if (caption == step || (progress && caption == workingCaption)) return page;
+        if (step == "Destination Directory") SetItemText(page, 104, installDir_);
+        if (!progress || interim) PressEnter(page);
+        if (!run_->WaitGone(page, progress ? 600000 : 15000)) {
+            ADD_FAILURE() << "the page \"" << step << "\" did not end";
+            return nullptr;
+        }
+    }
+    ADD_FAILURE() << "no page \"" << caption << "\"";
+    return nullptr;
+}
+
+void InstallerTest::CancelProgressPage(HWND page) {
+    Click(page, IDCANCEL);
+    for (int waited = 0; waited < 5000; waited += 10) {
+        if (HWND box = run_->FindWindowNow("Exit Wardhaven!")) {
+            Click(box, IDYES);
+            run_->WaitGone(box);
+            break;
+        }
+        if (!IsWindow(page) || !IsWindowVisible(page)) break;
+        Sleep(10);
+    }
+    run_->WaitGone(page);
+}
+
+void InstallerTest::FinishAfterOptions() {
+    // Nothing is shown after the options page yet.
+    EXPECT_EQ(run_->WaitExit(), 0u);
+}
+
 // ---- Disk sets made by the packaging tool ----
 
 std::string WindowsHelpDir() { return WindowsDir() + "\\Help"; }
@@ -125,6 +193,11 @@ std::string InstallerTest::VolumeInSet(int k) const {
 
 std::string InstallerTest::VolumeBeside(int k) const { return disk_ + "\\Wardhavn.00" + std::to_string(k); }
 
+void InstallerTest::StageSmallDiskSet(bool laterVolumesBeside) {
+    StageDiskSet({{"Wardhavn.Exe", NoiseBytes(3000, 21)}, {"Tools.Dll", NoiseBytes(1000, 22)}}, "1000,1000",
+                 laterVolumesBeside);
+}
+
 void InstallerTest::InsertVolume(int k) { ASSERT_TRUE(CopyFileTo(VolumeInSet(k), VolumeBeside(k))) << k; }
 
 void InstallerTest::PassQuestionPages() {
@@ -153,7 +226,7 @@ void InstallerTest::FinishAfterUnpacking() {
     // The later pages answer Cancel (no shortcut, no system change); a final
     // question answers No.
     for (int waited = 0; waited < 30000 && run_->Running(); waited += 20) {
-        for (const char* caption : {"Program Group", "DIALOG_1", "Windows Interface", "Replace Window components"})
+        for (const char* caption : {"Program Group", "Windows Interface"})
             if (HWND page = run_->FindWindowNow(caption)) {
                 Settle(50);
                 PressEscape(page);

@@ -25,9 +25,23 @@ protected:
     // Expects the terminated message exactly once, answers it, and a clean exit.
     void ExpectTerminated();
 
+    // Starts the installer (unless it runs already) and goes on to the first page
+    // with this caption, answering each page before it as a person taking the
+    // defaults would: "I Agree"; `installDir_` typed on the destination page;
+    // the progress pages left to finish. Set up the disks here when the pages
+    // before the target need them. 0 (and a failure) when the page does not come.
+    HWND AdvanceToPage(const std::string& caption);
+    // Cancels a progress page with its Cancel button, answering Yes if it asks.
+    void CancelProgressPage(HWND page);
+    // Answers what follows the options page and expects a clean exit.
+    void FinishAfterOptions();
+
+    HWND WaitProgressPage(bool& interim);
+
     std::string scratch_;   // C:\whtest\<test>
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
+    std::string installDir_;  // scratch\Wardhaven, where AdvanceToPage installs
     std::unique_ptr<SetupRun> run_;
 
     // ---- Disk sets made by the packaging tool ----
@@ -41,6 +55,9 @@ protected:
     // into one folder); otherwise InsertVolume() brings them when asked.
     void StageDiskSet(const std::vector<ProductFile>& files, const std::string& volumeSizes = "",
                       bool laterVolumesBeside = true);
+    // Two small files on three volumes: for scenarios that pass the progress
+    // pages (all volumes beside) or stop at the disk 2 prompt (held back).
+    void StageSmallDiskSet(bool laterVolumesBeside);
     std::string VolumeInSet(int k) const;     // volume k as the tool made it
     std::string VolumeBeside(int k) const;    // volume k beside the installer
     void InsertVolume(int k);                 // as a disk change would
@@ -62,7 +79,6 @@ protected:
     std::string TypedInstallDir() const;
 
     std::string setDir_;      // scratch\set: disk1, disk2, disk3 from the tool
-    std::string installDir_;  // scratch\Wardhaven, typed on the destination page
 };
 
 // Where the product's help files go: the Windows help directory.

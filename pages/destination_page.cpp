@@ -1,0 +1,58 @@
+#include "pages/destination_page.h"
+
+#include "pages/conventions.h"
+#include "setup/context.h"
+
+namespace {
+
+const int destinationEdit = 104;
+
+void openDestination(HWND page) {
+    // Until an entry is confirmed, installDir names the installer's own directory.
+    ctx.installDir = ctx.sourceDir;
+    SetWindowTextA(page, "Destination Directory");
+    SetDlgItemTextA(page, destinationEdit, product.defaultInstallDir.c_str());
+}
+
+// A capital drive letter and a colon; nothing after them is looked at.
+bool wellFormed(const std::string& entry) {
+    return entry.size() >= 2 && entry[0] >= 'A' && entry[0] <= 'Z' && entry[1] == ':';
+}
+
+void acceptDestination(HWND page) {
+    char entry[255] = "";
+    GetDlgItemTextA(page, destinationEdit, entry, sizeof entry);
+    ctx.installDir = entry;
+    if (!wellFormed(ctx.installDir)) {
+        MessageBeep(MB_OK);  // the default sound
+        return;
+    }
+    // A directory that cannot be made or entered leaves the page open without a word.
+    if (CreateInstallDir(ctx.installDir)) EndDialog(page, 1);
+}
+
+}  // namespace
+
+bool CreateInstallDir(const std::string& path) {
+    // Already there, or not creatable: entering it below is the only test that counts.
+    CreateDirectoryA(path.c_str(), nullptr);
+    if (!SetCurrentDirectoryA(path.c_str())) return false;
+    ctx.installDir = path;
+    ctx.installDirConfirmed = true;
+    return true;
+}
+
+INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        openDestination(page);
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            acceptDestination(page);
+            return FALSE;
+        }
+        break;
+    }
+    return QuestionPageFrame(page, message, wParam, CancelRule::confirm);
+}

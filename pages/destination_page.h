@@ -1,0 +1,14 @@
+// The second page: the installation directory, checked for form, created one
+// level deep and made the current directory.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Creates `path` (its parent must exist; failures are not reported) and makes
+// it the current directory. True, and `path` is the confirmed installDir, when
+// the change succeeded.
+bool CreateInstallDir(const std::string& path);
+
+INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,128 @@
+// The installer's portable helpers: path building, the page centring
+// arithmetic, the backdrop's colour rules and the unhandled-error text.
+#include <gtest/gtest.h>
+
+#include "backdrop/gradient.h"
+#include "pages/centre.h"
+#include "runtime/exception.h"
+#include "setup/helpers.h"
+
+TEST(PathJoin, EmptyDirectoryGivesTheNameAlone) {
+    EXPECT_EQ(PathJoin("", "Wardhavn.Exe"), "Wardhavn.Exe");
+}
+
+TEST(PathJoin, DirectoryEndingInBackslashGetsNoSecondOne) {
+    EXPECT_EQ(PathJoin("C:\\", "Wardhavn.Exe"), "C:\\Wardhavn.Exe");
+    EXPECT_EQ(PathJoin("C:\\Program Files\\Wardhaven\\", "A.DLL"), "C:\\Program Files\\Wardhaven\\A.DLL");
+}
+
+TEST(PathJoin, OtherDirectoriesGetOneBackslash) {
+    EXPECT_EQ(PathJoin("C:\\Program Files\\Wardhaven", "A.DLL"), "C:\\Program Files\\Wardhaven\\A.DLL");
+    // A bare drive is joined like any directory: no normalisation.
+    EXPECT_EQ(PathJoin("C:", "A.DLL"), "C:\\A.DLL");
+}
+
+TEST(PathParts, DirectoryPartKeepsTheLastSeparator) {
+    EXPECT_EQ(DirectoryPart("A:\\Setup.exe"), "A:\\");
+    EXPECT_EQ(DirectoryPart("C:Setup.exe"), "C:");
+    EXPECT_EQ(DirectoryPart("Setup.exe"), "");
+    EXPECT_EQ(DirectoryPart("\\\\server\\share\\d\\Setup.exe"), "\\\\server\\share\\d\\");
+}
+
+TEST(PathParts, ExtensionIsFromTheLastDotOfTheFileName) {
+    EXPECT_EQ(UpperExtension("Wardhavn.Exe"), ".EXE");
+    EXPECT_EQ(UpperExtension("Wardhavn.$$$"), ".$$$");
+    EXPECT_EQ(UpperExtension("a.b.lib"), ".LIB");
+    EXPECT_EQ(UpperExtension("README"), "");
+    // A dot in a directory name is no extension.
+    EXPECT_EQ(UpperExtension("C:\\My.Dir\\README"), "");
+    EXPECT_EQ(UpperExtension("C:.x\\y"), "");
+}
+
+TEST(PathParts, ReplaceExtensionAppendsWhenThereIsNone) {
+    EXPECT_EQ(ReplaceExtension("Wardhavn.Exe", ".$$$"), "Wardhavn.$$$");
+    EXPECT_EQ(ReplaceExtension("Wardhavn.001", ".002"), "Wardhavn.002");
+    EXPECT_EQ(ReplaceExtension("README", ".$$$"), "README.$$$");
+}
+
+TEST(ByteClamps, SmallerAndLarger) {
+    EXPECT_EQ(ByteMin(3, 200), 3);
+    EXPECT_EQ(ByteMax(3, 200), 200);
+    EXPECT_EQ(ByteMin(255, 255), 255);
+}
+
+TEST(CentredOffset, TruncatesTowardZero) {
+    EXPECT_EQ(CentredOffset(1024, 473), 512 - 236);
+    EXPECT_EQ(CentredOffset(801, 300), 400 - 150);
+}
+
+TEST(CentredOffset, PageLargerThanTheScreenGoesNegative) {
+    EXPECT_EQ(CentredOffset(640, 1001), 320 - 500);
+    EXPECT_EQ(CentredOffset(0, 3), -1);
+}
+
+TEST(Gradient, StepsAreTheLargestChannelDistance) {
+    EXPECT_EQ(GradientSteps({0, 0, 255}, {0, 0, 0}), 255);
+    EXPECT_EQ(GradientSteps({10, 200, 30}, {40, 20, 30}), 180);
+    EXPECT_EQ(GradientSteps({7, 7, 7}, {7, 7, 7}), 0);
+}
+
+TEST(Gradient, EachChannelMovesOneStepAndStopsAtItsTarget) {
+    Rgb c{0, 100, 255};
+    const Rgb target{2, 100, 250};
+    c = StepToward(c, target);
+    EXPECT_EQ(c.r, 1);
+    EXPECT_EQ(c.g, 100);
+    EXPECT_EQ(c.b, 254);
+    for (int i = 0; i < 10; ++i) c = StepToward(c, target);
+    EXPECT_EQ(c.r, 2);
+    EXPECT_EQ(c.b, 250);
+    Rgb edge = StepToward({255, 0, 0}, {255, 0, 0});
+    EXPECT_EQ(edge.r, 255);
+    EXPECT_EQ(edge.g, 0);
+}
+
+TEST(TitleShadow, LuminanceRoundsHalvesToEven) {
+    EXPECT_EQ(Luminance({255, 255, 0}), 227);   // the yellow title
+    EXPECT_EQ(Luminance({0, 0, 255}), 28);
+    // 750 hundredths: 7.5 goes to 8, the even neighbour
+    EXPECT_EQ(Luminance({25, 0, 0}), 8);
+    // 450 hundredths: 4.5 goes to 4
+    EXPECT_EQ(Luminance({15, 0, 0}), 4);
+}
+
+TEST(TitleShadow, WhiteBelow128BlackFrom128) {
+    // 0.59 * 216 = 127.44 and 0.59 * 217 = 128.03
+    EXPECT_EQ(Luminance({0, 216, 0}), 127);
+    EXPECT_EQ(Luminance({0, 217, 0}), 128);
+    Rgb white = ShadowFor({0, 216, 0}), black = ShadowFor({0, 217, 0});
+    EXPECT_EQ(white.r + white.g + white.b, 3 * 255);
+    EXPECT_EQ(black.r + black.g + black.b, 0);
+    Rgb yellowShadow = ShadowFor({255, 255, 0});
+    EXPECT_EQ(yellowShadow.r, 0);
+}
+
+TEST(UnhandledErrorText, NamesClassModuleAddressAndMessage) {
+    EXPECT_EQ(unhandledErrorText("EInOutError", "Setup.exe", reinterpret_cast<const void*>(0x401A2B), "File not found"),
+              "Exception EInOutError in module Setup.exe at 00401A2B.\nFile not found.");
+}
+
+TEST(UnhandledErrorText, NoSecondPeriod) {
+    EXPECT_EQ(unhandledErrorText("ElzhException", "Setup.exe", nullptr, "Done."),
+              "Exception ElzhException in module Setup.exe at 00000000.\nDone.");
+    EXPECT_EQ(unhandledErrorText("E", "m", nullptr, ""), "Exception E in module m at 00000000.\n.");
+}
+
+TEST(IoErrors, RaisedErrorCarriesCodeAndReadableText) {
+    try {
+        raiseIoError(5, "C:\\WINDOWS\\WinInit.Ini");
+        FAIL() << "no exception";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.code(), 5);
+        EXPECT_STREQ(e.className(), "EInOutError");
+        EXPECT_EQ(e.message(), "Access denied: C:\\WINDOWS\\WinInit.Ini");
+    }
+    EXPECT_EQ(ioErrorText(ioDiskFull), "Disk full");
+    EXPECT_EQ(ioErrorText(ioReadPastEnd), "Read beyond end of file");
+    EXPECT_EQ(ioErrorText(9999), "I/O error 9999");
+}

@@ -1,0 +1,123 @@
+// Installs a disk set as a person at the keyboard would, saving a screenshot
+// of every page and prompt: the README's run command uses it when there is no
+// display to show the installer on.
+//
+//   demo_install.exe SETUP DISKSET SHOTS
+//     SETUP    the installer on the first disk, normally A:\Setup.exe
+//     DISKSET  the folder holding the disk1, disk2 and disk3 folders
+//     SHOTS    host folder for the screenshots (.bmp; the run script makes PNGs)
+// WH_FAMILY=win98 makes Wine report the 95 family to the installer.
+// The disk in drive A: is changed when the installer asks for the next one.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "tests/wine/driver.h"
+
+namespace {
+
+std::string setupPath, diskSet;
+int shotNumber = 0;
+
+void shoot(const std::string& what) {
+    char name[160];
+    std::snprintf(name, sizeof name, "%02d-%s", ++shotNumber, what.c_str());
+    std::string full = name;
+    for (char& c : full)
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
+    Screenshot(full);
+    std::printf("  screenshot %s\n", full.c_str());
+}
+
+// Takes the disk out of drive A: and puts disk n in.
+void changeDisk(int n) {
+    std::string drive = setupPath.substr(0, setupPath.find_last_of('\\'));
+    std::string from = diskSet + "\\disk" + std::to_string(n);
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((drive + "\\*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((drive + "\\" + data.cFileName).c_str());
+        while (FindNextFileA(h, &data));
+        FindClose(h);
+    }
+    h = FindFirstFileA((from + "\\*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                CopyFileTo(from + "\\" + data.cFileName, drive + "\\" + data.cFileName);
+        while (FindNextFileA(h, &data));
+        FindClose(h);
+    }
+    std::printf("  disk %d is in the drive\n", n);
+}
+
+// What a person does on each window, by its caption (and text, for boxes).
+void answer(SetupRun& run, HWND w, const std::string& caption) {
+    if (caption == "License Agreement" || caption == "Destination Directory" || caption == "Program Group") {
+        PressEnter(w);
+    } else if (caption == "Windows Interface") {
+        Click(w, IDOK);
+    } else if (caption == "Wardhaven!") {
+        std::string text = MessageText(w);
+        if (text.rfind("Please Insert Disk number ", 0) == 0) {
+            changeDisk(std::atoi(text.c_str() + std::strlen("Please Insert Disk number ")));
+            Click(w, IDOK);
+        } else {
+            // The restart or run question at the end: a demo changes nothing more.
+            Click(w, text.find("?") != std::string::npos ? IDNO : IDOK);
+        }
+    } else if (caption == "Application Error") {
+        std::printf("  the installer reported: %s\n", MessageText(w).c_str());
+        Click(w, IDOK);
+    } else {
+        PressEnter(w);
+    }
+    run.WaitGone(w, 20000);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: demo_install SETUP DISKSET SHOTS\n");
+        return 2;
+    }
+    setupPath = argv[1];
+    diskSet = argv[2];
+    SetEnvironmentVariableA("WH_SHOTS", argv[3]);
+    const char* family = std::getenv("WH_FAMILY");
+
+    SetupRun run(setupPath, family && std::string(family) == "win98" ? Family::win98 : Family::nt);
+    std::set<HWND> shown;
+    while (run.Running()) {
+        std::vector<std::string> captions = run.Captions();
+        if (captions.empty()) {
+            Sleep(20);
+            continue;
+        }
+        // A message box stands in front of its page: answer it first.
+        std::string caption = captions.front();
+        HWND w = run.FindWindowNow(caption);
+        if (!w) continue;
+        Settle(300);
+        std::printf("%s\n", caption.c_str());
+        bool first = shown.insert(w).second;
+        if (first) shoot(caption);
+        if (caption == "Please Stand By...") {
+            Sleep(200);  // long work: it ends by itself
+            continue;
+        }
+        if (!first && run.WaitGone(w, 0) == false) {
+            std::printf("  \"%s\" does not go away; giving up\n", caption.c_str());
+            break;
+        }
+        answer(run, w, caption);
+    }
+    DWORD code = run.WaitExit();
+    shoot("end");
+    std::printf("the installer ended with exit code %lu\n", code);
+    return static_cast<int>(code);
+}

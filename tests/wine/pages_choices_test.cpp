@@ -1,0 +1,104 @@
+// The program group and options pages under Wine: their defaults, what OK and
+// Cancel lead to, and that cancelling them asks nothing.
+#include "tests/wine/installer_fixture.h"
+
+namespace {
+
+const int groupEdit = 102;
+const int taskManagerBox = 103;
+const int shellBox = 104;
+
+}  // namespace
+
+class ProgramGroup : public InstallerTest {};
+
+TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
+    StageSmallDiskSet(true);
+    HWND page = AdvanceToPage("Program Group");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(ItemText(page, groupEdit), "Wardhaven!");
+    EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDOK));
+    PressEnter(page);
+    ASSERT_TRUE(run_->WaitGone(page));
+    HWND options = run_->WaitWindow("Windows Interface");
+    ASSERT_NE(options, nullptr);
+    PressEnter(options);
+    FinishAfterOptions();
+}
+
+TEST_P(ProgramGroup, ClearedNameIsAccepted) {
+    StageSmallDiskSet(true);
+    HWND page = AdvanceToPage("Program Group");
+    ASSERT_NE(page, nullptr);
+    SetItemText(page, groupEdit, "");
+    Click(page, IDOK);
+    ASSERT_TRUE(run_->WaitGone(page));
+    HWND options = run_->WaitWindow("Windows Interface");
+    ASSERT_NE(options, nullptr);
+    PressEnter(options);
+    FinishAfterOptions();
+}
+
+TEST_P(ProgramGroup, EscapeSkipsWithoutAQuestionAndTheInstallationGoesOn) {
+    StageSmallDiskSet(true);
+    HWND page = AdvanceToPage("Program Group");
+    ASSERT_NE(page, nullptr);
+    PressEscape(page);
+    ASSERT_TRUE(run_->WaitGone(page));
+    HWND options = run_->WaitWindow("Windows Interface");
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Windows Interface"}) << "no question was asked";
+    PressEnter(options);
+    FinishAfterOptions();
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(ProgramGroup);
+
+class Options : public InstallerTest {};
+
+TEST_P(Options, OpensUncheckedAndEveryCombinationIsTaken) {
+    // {task manager, shell}: each box toggles on its own.
+    const bool combinations[][2] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    StageSmallDiskSet(true);
+    for (const auto& choice : combinations) {
+        SCOPED_TRACE(testing::Message() << "task manager " << choice[0] << ", shell " << choice[1]);
+        run_.reset();
+        HWND page = AdvanceToPage("Windows Interface");
+        ASSERT_NE(page, nullptr);
+        EXPECT_FALSE(IsChecked(page, taskManagerBox));
+        EXPECT_FALSE(IsChecked(page, shellBox));
+        EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDOK));
+        if (choice[0]) Click(page, taskManagerBox);
+        if (choice[1]) Click(page, shellBox);
+        Settle();
+        EXPECT_EQ(IsChecked(page, taskManagerBox), choice[0]);
+        EXPECT_EQ(IsChecked(page, shellBox), choice[1]);
+        PressEnter(page);
+        ASSERT_TRUE(run_->WaitGone(page));
+        FinishAfterOptions();
+    }
+}
+
+TEST_P(Options, CheckedBoxesThenCancelEndWithoutAQuestion) {
+    // Escape, the Cancel button and the close box: each ends the page at once.
+    StageSmallDiskSet(true);
+    for (int how = 0; how < 3; ++how) {
+        SCOPED_TRACE(testing::Message() << "way of cancelling " << how);
+        run_.reset();
+        HWND page = AdvanceToPage("Windows Interface");
+        ASSERT_NE(page, nullptr);
+        Click(page, taskManagerBox);
+        Click(page, shellBox);
+        Settle();
+        EXPECT_TRUE(IsChecked(page, taskManagerBox));
+        EXPECT_TRUE(IsChecked(page, shellBox));
+        if (how == 0) PressEscape(page);
+        if (how == 1) Click(page, IDCANCEL);
+        if (how == 2) CloseBox(page);
+        ASSERT_TRUE(run_->WaitGone(page));
+        EXPECT_EQ(run_->FindWindowNow("Exit Wardhaven!"), nullptr);
+        FinishAfterOptions();
+    }
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(Options);

@@ -1,0 +1,203 @@
+// The destination page under Wine: which entries it refuses, what it creates,
+// and where the abandon clean-up may delete afterwards.
+#include <algorithm>
+
+#include "tests/wine/installer_fixture.h"
+
+namespace {
+
+const int entryBox = 104;
+const char* const defaultDir = "C:\\Program Files\\Wardhaven";
+
+std::vector<std::string> listing(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileA(h, &data));
+    FindClose(h);
+    return names;
+}
+
+// The edit turns whatever reaches it into capitals, WM_SETTEXT included; a
+// lower-case entry gets past only while its upper-case style is off.
+void putEntryAsIs(HWND page, const std::string& entry) {
+    HWND edit = GetDlgItem(page, entryBox);
+    LONG style = GetWindowLongA(edit, GWL_STYLE);
+    SetWindowLongA(edit, GWL_STYLE, style & ~ES_UPPERCASE);
+    SetItemText(page, entryBox, entry);
+    SetWindowLongA(edit, GWL_STYLE, style);
+}
+
+}  // namespace
+
+class Destination : public InstallerTest {
+protected:
+    // The joining page after this one stops at the disk 2 prompt.
+    HWND Open() {
+        StageSmallDiskSet(false);
+        return AdvanceToPage("Destination Directory");
+    }
+    // Types `entry` and presses Enter: true when the page ends.
+    bool Accepts(HWND page, const std::string& entry) {
+        SetItemText(page, entryBox, entry);
+        PressEnter(page);
+        return run_->WaitGone(page, 5000);
+    }
+    // Puts `entry` in and presses Enter: true when the page is still the only one open a while later.
+    bool Refuses(HWND page, const std::string& entry) {
+        putEntryAsIs(page, entry);
+        PressEnter(page);
+        Settle(300);
+        return run_->Captions() == std::vector<std::string>{"Destination Directory"} &&
+               run_->FindWindowNow("Destination Directory") == page;
+    }
+    void PlantArchiveAndProgram(const std::string& dir) {
+        ASSERT_TRUE(WriteFileText(dir + "\\Wardhaven._ZX", "archive"));
+        ASSERT_TRUE(WriteFileText(dir + "\\Wardhavn.Exe", "program"));
+        ASSERT_TRUE(WriteFileText(dir + "\\Readme.Txt", "other"));
+    }
+    void ExpectPlanted(const std::string& dir) {
+        EXPECT_EQ(ReadFileText(dir + "\\Wardhaven._ZX"), "archive") << dir;
+        EXPECT_EQ(ReadFileText(dir + "\\Wardhavn.Exe"), "program") << dir;
+        EXPECT_EQ(ReadFileText(dir + "\\Readme.Txt"), "other") << dir;
+    }
+    // Cancels the disk prompt of the page after the destination page and expects the abandon.
+    void AbandonOnNextPage() {
+        HWND prompt = run_->WaitWindow("Wardhaven!");
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_EQ(MessageText(prompt), "Please Insert Disk number 2");
+        Click(prompt, IDCANCEL);
+        run_->WaitGone(prompt);
+        ExpectTerminated();
+    }
+};
+
+TEST_P(Destination, UntouchedDefaultIsCreatedAndAccepted) {
+    RemoveTree(defaultDir);
+    ASSERT_FALSE(DirExists(defaultDir));
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_STRCASEEQ(ItemText(page, entryBox).c_str(), defaultDir) << "shown in capitals by the edit's style";
+    EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDOK));
+    PressEnter(page);
+    ASSERT_TRUE(run_->WaitGone(page, 5000));
+    EXPECT_TRUE(DirExists(defaultDir));
+    AbandonOnNextPage();
+    RemoveTree(defaultDir);
+}
+
+TEST_P(Destination, BadlyFormedEntriesBeepAndKeepThePage) {
+    const std::string lower = scratch_ + "\\lower";
+    const std::string entries[] = {"", "C", "1:\\WARDHAVEN", "\\WHTEST\\X", " C:\\X",
+                                   "c" + lower.substr(1)};
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    for (const std::string& entry : entries) {
+        EXPECT_TRUE(Refuses(page, entry)) << "\"" << entry << "\"";
+        EXPECT_EQ(ItemText(page, entryBox), entry) << "the entry stays for the user to edit";
+    }
+    EXPECT_FALSE(DirExists(lower)) << "a lower-case drive letter is refused before anything is created";
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+}
+
+TEST_P(Destination, DriveLetterAndColonAloneAreAccepted) {
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(Accepts(page, "C:"));
+    AbandonOnNextPage();
+}
+
+TEST_P(Destination, ExistingDirectoryIsAcceptedAndLeftAsItWas) {
+    const std::string dir = scratch_ + "\\existing";
+    MakeDirs(dir + "\\sub");
+    ASSERT_TRUE(WriteFileText(dir + "\\keep.txt", "kept"));
+    std::vector<std::string> before = listing(dir);
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(Accepts(page, dir));
+    // The joining page starts at once; its archive is all it adds.
+    std::vector<std::string> accepted = listing(dir);
+    accepted.erase(std::remove(accepted.begin(), accepted.end(), "Wardhaven._ZX"), accepted.end());
+    EXPECT_EQ(accepted, before);
+    EXPECT_EQ(ReadFileText(dir + "\\keep.txt"), "kept");
+    AbandonOnNextPage();
+    EXPECT_EQ(listing(dir), before);
+}
+
+TEST_P(Destination, MissingParentKeepsThePageSilentlyAndCreatesNothing) {
+    const std::string parent = scratch_ + "\\missing", dir = parent + "\\deeper";
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(Refuses(page, dir)) << "no message, no next page";
+    EXPECT_FALSE(DirExists(parent));
+    // The user shortens the entry to one level and tries again.
+    ASSERT_TRUE(Accepts(page, parent));
+    EXPECT_TRUE(DirExists(parent));
+    AbandonOnNextPage();
+}
+
+TEST_P(Destination, TrailingBackslashIsKeptAndNotDoubled) {
+    const std::string dir = scratch_ + "\\slash";
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(Accepts(page, dir + "\\"));
+    ASSERT_TRUE(DirExists(dir));
+    // While the joining page waits for disk 2, its archive is there already.
+    ASSERT_NE(run_->WaitWindow("Wardhaven!"), nullptr);
+    EXPECT_TRUE(FileExists(dir + "\\Wardhaven._ZX"));
+    ASSERT_TRUE(WriteFileText(dir + "\\Wardhavn.Exe", "program"));
+    ASSERT_TRUE(WriteFileText(dir + "\\Readme.Txt", "other"));
+    AbandonOnNextPage();
+    EXPECT_FALSE(FileExists(dir + "\\Wardhaven._ZX"));
+    EXPECT_FALSE(FileExists(dir + "\\Wardhavn.Exe"));
+    EXPECT_TRUE(FileExists(dir + "\\Readme.Txt"));
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(Destination);
+
+// Cancelling before an installation directory is confirmed deletes nothing anywhere;
+// afterwards it deletes the archive and the main executable there, and nothing else.
+class AbandonCleanup : public Destination {};
+
+TEST_P(AbandonCleanup, OnDestinationPageDeletesNothingBesideTheInstaller) {
+    PlantArchiveAndProgram(disk_);
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+    ExpectPlanted(disk_);
+}
+
+TEST_P(AbandonCleanup, AfterRefusedEntryDeletesNothingInIt) {
+    const std::string victim = scratch_ + "\\victim";
+    MakeDirs(victim);
+    PlantArchiveAndProgram(victim);
+    PlantArchiveAndProgram(disk_);
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(Refuses(page, "c" + victim.substr(1)));
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+    ExpectPlanted(victim);
+    ExpectPlanted(disk_);
+}
+
+TEST_P(AbandonCleanup, AfterConfirmedDirectoryDeletesArchiveAndProgramThereOnly) {
+    const std::string dir = scratch_ + "\\confirmed";
+    MakeDirs(dir);
+    PlantArchiveAndProgram(dir);
+    PlantArchiveAndProgram(disk_);
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(Accepts(page, dir));
+    AbandonOnNextPage();
+    EXPECT_FALSE(FileExists(dir + "\\Wardhaven._ZX"));
+    EXPECT_FALSE(FileExists(dir + "\\Wardhavn.Exe"));
+    EXPECT_EQ(ReadFileText(dir + "\\Readme.Txt"), "other");
+    ExpectPlanted(disk_);
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(AbandonCleanup);
