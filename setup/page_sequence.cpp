@@ -1,5 +1,7 @@
 #include "setup/page_sequence.h"
 
+#include "engine/joining_page.h"
+#include "engine/unpacking_page.h"
 #include "pages/agreement_page.h"
 #include "pages/conventions.h"
 #include "pages/destination_page.h"
@@ -26,8 +28,8 @@ struct PageStep {
 const PageStep pageTable[] = {
     {"License", AgreementPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
     {"Main", DestinationPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {"IProgress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {"Progress", PlainQuestionPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {"IProgress", JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {"Progress", UnpackingPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
     {"Group", ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
     {"Replace", OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
 };

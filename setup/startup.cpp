@@ -1,6 +1,7 @@
 #include "setup/startup.h"
 
 #include "backdrop/backdrop.h"
+#include "engine/archive_io.h"
 #include "setup/context.h"
 
 namespace {
@@ -31,6 +32,9 @@ void openWinInit() {
 }  // namespace
 
 void PrepareRun(HINSTANCE instance) {
+    // Before any disk is touched: an empty floppy drive must not raise the
+    // system's own box in place of the installer's disk prompt.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     ctx.instance = instance;
     WNDCLASSA& wc = ctx.windowClass;
     wc.style = CS_PARENTDC;
@@ -41,6 +45,8 @@ void PrepareRun(HINSTANCE instance) {
     ctx.bufferB = new uint8_t[workBufferSize];
     ctx.replaceTaskManager = false;
     ctx.makeShell = false;
+    ctx.archiveReader = ArchiveReader;
+    ctx.outputWriter = OutputWriter;
     ctx.screenWidth = GetSystemMetrics(SM_CXSCREEN);
     ctx.screenHeight = GetSystemMetrics(SM_CYSCREEN);
     wc.hInstance = instance;

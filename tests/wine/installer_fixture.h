@@ -19,6 +19,12 @@ struct SystemState {
     void Restore() const;
 };
 
+// One file of a product to pack: its name in the file list and its bytes.
+struct ProductFile {
+    std::string name;
+    std::string content;
+};
+
 class InstallerTest : public testing::TestWithParam<Family> {
 protected:
     void SetUp() override;
@@ -51,7 +57,51 @@ protected:
     bool interimProgress_ = false;  // a progress page was still a bare template: nothing unpacked
     SystemState saved_;
     std::unique_ptr<SetupRun> run_;
+
+    // ---- Disk sets made by the packaging tool ----
+
+    // Writes the product into scratch\product (the first file is the main
+    // executable), runs the built wardpack.exe with the built Setup.exe as the
+    // installer into scratch\set, and puts disk 1 (Setup.exe carrying the
+    // table, and Wardhavn.001) where the installer runs from. `volumeSizes`
+    // "A,B" fixes volumes 1 and 2 (empty: the tool's floppy plan). With
+    // `laterVolumesBeside`, volumes 2 and 3 go beside it too (the disks copied
+    // into one folder); otherwise InsertVolume() brings them when asked.
+    void StageDiskSet(const std::vector<ProductFile>& files, const std::string& volumeSizes = "",
+                      bool laterVolumesBeside = true);
+    // Two small files on three volumes: for scenarios that pass the progress
+    // pages (all volumes beside) or stop at the disk 2 prompt (held back).
+    void StageSmallDiskSet(bool laterVolumesBeside);
+    std::string VolumeInSet(int k) const;     // volume k as the tool made it
+    std::string VolumeBeside(int k) const;    // volume k beside the installer
+    void InsertVolume(int k);                 // as a disk change would
+    std::string InstalledFile(const std::string& name) const { return installDir_ + "\\" + name; }
+
+    // Agreement: "I Agree"; destination: installDir_ typed, Enter. Returns
+    // when the destination page has gone (the joining page comes next).
+    void PassQuestionPages();
+    // The progress page whose label reads `label` ("Installing ..." for the
+    // joining page, "Uncompressing ..." for the unpacking page).
+    HWND WaitProgress(const std::string& label, int timeoutMs = 15000);
+    // After the unpacking page: leaves the remaining pages and prompts with
+    // their Cancel or No answer, and expects a clean exit.
+    void FinishAfterUnpacking();
+    // Waits for the error report, checks that its text holds `expected` (and
+    // `alsoExpected`), answers it and expects exit code 1.
+    void ExpectErrorReport(const std::string& expected, const std::string& alsoExpected = "");
+    // installDir_ as the installer holds it: the destination edit makes it upper case.
+    std::string TypedInstallDir() const;
+
+    std::string setDir_;      // scratch\set: disk1, disk2, disk3 from the tool
 };
+
+// Where the product's help files go: the Windows help directory.
+std::string WindowsHelpDir();
+// Deterministic bytes that do not compress (so volume sizes are predictable).
+std::string NoiseBytes(size_t size, uint32_t seed);
+// Runs a console program of this tree and waits; its output lands in `output`.
+DWORD RunTool(const std::string& commandLine, std::string& output);
+std::string BuiltWardpackPath();
 
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info);
 

@@ -13,6 +13,7 @@ const int shellBox = 104;
 class ProgramGroup : public InstallerTest {};
 
 TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
+    StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(ItemText(page, groupEdit), "Wardhaven!");
@@ -26,6 +27,7 @@ TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
 }
 
 TEST_P(ProgramGroup, ClearedNameIsAccepted) {
+    StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
     SetItemText(page, groupEdit, "");
@@ -38,6 +40,7 @@ TEST_P(ProgramGroup, ClearedNameIsAccepted) {
 }
 
 TEST_P(ProgramGroup, EscapeSkipsWithoutAQuestionAndTheInstallationGoesOn) {
+    StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
     PressEscape(page);
@@ -56,6 +59,7 @@ class Options : public InstallerTest {};
 TEST_P(Options, OpensUncheckedAndEveryCombinationIsTaken) {
     // {task manager, shell}: each box toggles on its own.
     const bool combinations[][2] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    StageSmallDiskSet(true);
     for (const auto& choice : combinations) {
         SCOPED_TRACE(testing::Message() << "task manager " << choice[0] << ", shell " << choice[1]);
         run_.reset();
@@ -77,6 +81,7 @@ TEST_P(Options, OpensUncheckedAndEveryCombinationIsTaken) {
 
 TEST_P(Options, CheckedBoxesThenCancelEndWithoutAQuestion) {
     // Escape, the Cancel button and the close box: each ends the page at once.
+    StageSmallDiskSet(true);
     for (int how = 0; how < 3; ++how) {
         SCOPED_TRACE(testing::Message() << "way of cancelling " << how);
         run_.reset();

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the sample disk set under Wine and reports the joining and the
+# unpacking page's times beside a bare decode of the same archive and a loop
+# of empty PeekMessageA calls, all in one prefix and one run (pinned to one
+# CPU, as every Wine call of this project).
+#   bench/install_timing.sh            uses $WH_BUILD (default build/)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export WH_BUILD=${WH_BUILD:-$root/build}
+set_dir=$WH_BUILD/sample-diskset
+
+cmake --build "$WH_BUILD/native" --target wardpack -j "${WH_JOBS:-1}" >/dev/null
+cmake --build "$WH_BUILD/win32" --target Setup wardpack install_timing sample_main sample_taskman sample_uninstal \
+      -j "${WH_JOBS:-1}" >/dev/null
+"$root/scripts/make-diskset.sh" "$WH_BUILD/native" "$WH_BUILD/win32" "$set_dir" >/dev/null
+
+winpath() { echo "Z:$1" | tr / '\\'; }
+"$root/scripts/wine-exec.sh" "$WH_BUILD/win32/bench/install_timing.exe" \
+    "$(winpath "$set_dir")" "$(winpath "$WH_BUILD/win32/tools/wardpack.exe")" </dev/null

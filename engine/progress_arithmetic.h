@@ -1,0 +1,66 @@
+// The arithmetic of the progress bar and of the archive's end, kept apart from
+// the drawing and the files so that both builds can test it.
+#pragma once
+
+#include <cfenv>
+#include <cmath>
+#include <cstdint>
+
+// Nearest integer, halves to the even neighbour; clamped to the 32-bit range
+// (a first volume far beyond the expected size must not overflow).
+inline int32_t RoundHalfEven(double value) {
+    if (!(value > -2147483648.0)) return INT32_MIN;  // NaN lands here too
+    if (value > 2147483647.0) return INT32_MAX;
+    int saved = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    double r = std::nearbyint(value);
+    std::fesetround(saved);
+    return static_cast<int32_t>(r);
+}
+
+struct ProgressPoint {
+    int32_t fillX;    // where the red part ends
+    int32_t percent;
+};
+
+// done / total of a bar starting at barLeft and barSpan pixels wide. A total
+// of 0 or less (an empty stream) counts as complete.
+inline ProgressPoint ProgressAt(int32_t done, int32_t total, int32_t barLeft, int32_t barSpan) {
+    double fraction = total > 0 ? static_cast<double>(done) / total : 1.0;
+    int64_t fill = int64_t(barLeft) + RoundHalfEven(fraction * barSpan);
+    ProgressPoint p;
+    p.fillX = fill > INT32_MAX ? INT32_MAX : fill < INT32_MIN ? INT32_MIN : static_cast<int32_t>(fill);
+    p.percent = RoundHalfEven(fraction * 100);
+    return p;
+}
+
+struct Edges {
+    int32_t left, top, right, bottom;
+};
+
+struct BarGeometry {
+    int32_t barLeft, barTop, barRight, barBottom;
+    int32_t textX, textY;
+    int32_t barSpan;
+};
+
+// The bar inside the frame control, in the page's client coordinates, from
+// both window rectangles in screen coordinates and the border and caption
+// metrics. The 4 pixels keep the bar inside the frame's black edge.
+inline BarGeometry BarInFrame(const Edges& frame, const Edges& page, int32_t borderX, int32_t borderY,
+                              int32_t caption) {
+    BarGeometry g;
+    g.barLeft = frame.left - page.left - borderX;
+    g.barTop = frame.top - page.top - caption - borderY;
+    g.barRight = frame.right - page.left - borderX - 4;
+    g.barBottom = frame.bottom - page.top - caption - borderY - 4;
+    g.textX = g.barLeft + (g.barRight - g.barLeft) / 2 - 10;
+    g.textY = g.barTop + (g.barBottom - g.barTop) / 2 - 8;
+    g.barSpan = g.barRight - g.barLeft + 1;
+    return g;
+}
+
+// The decoder tops its bit buffer up to 25 bits or more before each code, so
+// after the last code it may have fetched up to 3 bytes it never uses. More
+// "no byte" answers than this at the archive's end mean bytes were missing.
+constexpr int32_t archiveReadAhead = 3;

@@ -1,0 +1,133 @@
+// Damage the installer must refuse rather than install: a package table that
+// points outside the installation directory or out of the stream, a cut-short
+// archive, an archive held by another program, a missing first volume. Each
+// ends with the error report, and nothing is placed.
+#include <cstring>
+
+#include "tests/wine/engine_scenario.h"
+
+namespace {
+
+// The package table at the end of an installer image, edited in place.
+class TableImage {
+public:
+    explicit TableImage(const std::string& path) : path_(path), image_(ReadFileText(path)) {}
+    int Count() const { return static_cast<uint8_t>(image_[image_.size() - 5]); }
+    void SetName(int entry, const std::string& name, int length = -1) {
+        char* r = record(entry);
+        r[0] = static_cast<char>(length < 0 ? name.size() : length);
+        std::memcpy(r + 1, name.data(), name.size() < 19 ? name.size() : 19);
+    }
+    void SetOffset(int entry, int32_t v) { std::memcpy(record(entry) + 20, &v, 4); }
+    void SetSize(int entry, int32_t v) { std::memcpy(record(entry) + 24, &v, 4); }
+    int32_t Offset(int entry) { return get(record(entry) + 20); }
+    int32_t DecodedLength() { return get(&image_[image_.size() - 4]); }
+    void SetDecodedLength(int32_t v) { std::memcpy(&image_[image_.size() - 4], &v, 4); }
+    bool Save() { return WriteFileText(path_, image_); }
+
+private:
+    char* record(int entry) { return &image_[image_.size() - 5 - 28 * (Count() - entry + 1)]; }  // 1-based
+    static int32_t get(const char* p) {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    std::string path_, image_;
+};
+
+struct Damage {
+    const char* what;
+    void (*apply)(TableImage&);
+    const char* reported;  // a line of the report
+};
+
+// Entries of SmallProduct: 1 Tools.Dll, 2 Guide.HLP, 3 Empty.Dat, 4 Two.Dat, ...
+const Damage damages[] = {
+    {"a parent directory", [](TableImage& t) { t.SetName(1, "..\\Evil.Dll"); },
+     "entry 1 (..\\Evil.Dll): name has a directory part"},
+    {"a drive", [](TableImage& t) { t.SetName(1, "C:Evil.Dll"); }, "entry 1 (C:Evil.Dll): name has a directory part"},
+    {"a slash", [](TableImage& t) { t.SetName(4, "/Evil.Dat"); }, "entry 4 (/Evil.Dat): name has a directory part"},
+    {"dots alone", [](TableImage& t) { t.SetName(4, ".."); }, "entry 4 (..): name ends in a dot or a space"},
+    {"a device", [](TableImage& t) { t.SetName(4, "AUX.Dat"); }, "entry 4 (AUX.Dat): name is a reserved device name"},
+    {"a name too long", [](TableImage& t) { t.SetName(4, "Two.Dat", 40); }, "entry 4: name length 40, at most 19"},
+    {"a negative size", [](TableImage& t) { t.SetSize(2, -3000); }, "entry 2 (Guide.HLP): negative size -3000"},
+    {"a negative offset", [](TableImage& t) { t.SetOffset(3, -100); }, "entry 3 (Empty.Dat): offset -100"},
+    {"overlapping entries", [](TableImage& t) { t.SetOffset(4, t.Offset(4) - 100); }, "entry 4 (Two.Dat): offset"},
+    {"an entry beyond the stream", [](TableImage& t) { t.SetDecodedLength(t.DecodedLength() - 500); },
+     "decoded length"},
+};
+
+}  // namespace
+
+class EngineFaults : public EngineTest {
+protected:
+    void ExpectNothingInstalled() {
+        EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+        EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
+        for (size_t i = 1; i < product_.size(); ++i)
+            EXPECT_FALSE(FileExists(PlacedPath(installDir_, product_[i].name))) << product_[i].name;
+        EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+    }
+};
+
+TEST_P(EngineFaults, DamagedTableIsRefusedBeforeAnythingIsCopied) {
+    StageDiskSet(product_, "9000,9000");
+    std::string pristine = ReadFileText(setupPath_);
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.what);
+        ASSERT_TRUE(WriteFileText(setupPath_, pristine));
+        DeleteFileA(WinInitPath().c_str());
+        TableImage table(setupPath_);
+        ASSERT_EQ(table.Count(), static_cast<int>(product_.size()) - 1);
+        d.apply(table);
+        ASSERT_TRUE(table.Save());
+        run_.reset();
+        PassQuestionPages();
+        ExpectErrorReport("Damaged package table in " + setupPath_ + "\n", d.reported);
+        ExpectNothingInstalled();
+        EXPECT_FALSE(FileExists(scratch_ + "\\Evil.Dll"));
+        EXPECT_FALSE(FileExists("C:\\Evil.Dll"));
+    }
+}
+
+TEST_P(EngineFaults, CutShortArchiveIsReportedAndNothingIsPlaced) {
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Wardhavn.Exe"), "the earlier version"));
+    StageDiskSet(product_, "9000,9000");
+    std::string last = ReadFileText(VolumeBeside(3));
+    ASSERT_TRUE(WriteFileText(VolumeBeside(3), last.substr(0, last.size() - 300)));
+    PassQuestionPages();
+    ExpectErrorReport("Read beyond end of file: " + TypedInstallDir() + "\\Wardhaven._ZX",
+                      " (the archive is incomplete: a volume was cut short).");
+    // The earlier version stays, and no rename would replace it.
+    EXPECT_EQ(ReadFileText(InstalledFile("Wardhavn.Exe")), "the earlier version");
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.$$$")));
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+    for (size_t i = 1; i < product_.size(); ++i)
+        EXPECT_FALSE(FileExists(PlacedPath(installDir_, product_[i].name))) << product_[i].name;
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
+TEST_P(EngineFaults, ArchiveHeldByAnotherProgramIsReported) {
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Wardhaven._ZX"), ""));
+    // Joining may write it (the holder shares writing); unpacking wants it alone.
+    HeldFile holder(InstalledFile("Wardhaven._ZX"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(holder.ok());
+    StageDiskSet(product_, "9000,9000");
+    PassQuestionPages();
+    ExpectErrorReport("File in use by another program: " + TypedInstallDir() + "\\Wardhaven._ZX.");
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
+    for (size_t i = 1; i < product_.size(); ++i)
+        EXPECT_FALSE(FileExists(PlacedPath(installDir_, product_[i].name))) << product_[i].name;
+}
+
+TEST_P(EngineFaults, MissingFirstVolumeIsReported) {
+    StageDiskSet(product_, "9000,9000");
+    ASSERT_TRUE(DeleteFileA(VolumeBeside(1).c_str()));
+    PassQuestionPages();
+    ExpectErrorReport("File not found: " + VolumeBeside(1));
+    ExpectNothingInstalled();
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(EngineFaults);

@@ -1,0 +1,236 @@
+// The engine's file-facing pieces on their own, under Wine: the package
+// table loader, and the decoder's reader and writer at their edges.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/archive_io.h"
+#include "engine/package_table.h"
+#include "lzh/lzh_decoder.h"
+#include "setup/context.h"
+#include "tests/wine/driver.h"
+
+namespace {
+
+std::string record(const std::string& name, int32_t offset, int32_t size, const std::string& leftovers = "") {
+    std::string r(28, '\0');
+    r[0] = static_cast<char>(name.size());
+    std::string area = name + leftovers;
+    std::memcpy(&r[1], area.data(), area.size() < 19 ? area.size() : 19);
+    std::memcpy(&r[20], &offset, 4);
+    std::memcpy(&r[24], &size, 4);
+    return r;
+}
+
+std::string trailer(int count, int32_t decoded) {
+    std::string t(5, '\0');
+    t[0] = static_cast<char>(count);
+    std::memcpy(&t[1], &decoded, 4);
+    return t;
+}
+
+class TableLoader : public testing::Test {
+protected:
+    void SetUp() override { path_ = ScratchDir("TableLoader") + "\\installer.bin"; }
+    void TearDown() override { releasePackageTable(); }
+    void Write(const std::string& body) { ASSERT_TRUE(WriteFileText(path_, body)); }
+    std::vector<PackageEntry> Entries() {
+        std::vector<PackageEntry> all;
+        for (PackageEntry* e = ctx.packageHead; e; e = e->next) all.push_back(*e);
+        return all;
+    }
+    std::string Refusal() {
+        try {
+            loadPackageTableFrom(path_);
+        } catch (const EInOutError& e) {
+            return e.message();
+        }
+        return "(no error)";
+    }
+    std::string path_;
+};
+
+TEST_F(TableLoader, ReadsTheWorkedExample) {
+    // 100,000 bytes, 3 entries: the records begin at 99,911.
+    std::string table = record("A.Dll", 40000, 1000) + record("B.Hlp", 41000, 2500) + record("C.Dat", 43500, 500);
+    Write(std::string(100000 - 89, 'x') + table + trailer(3, 44000));
+    loadPackageTableFrom(path_);
+    EXPECT_EQ(ctx.unpackedSize, 44000);
+    std::vector<PackageEntry> e = Entries();
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_EQ(e[0].name, "A.Dll");
+    EXPECT_EQ(e[1].offset, 41000);
+    EXPECT_EQ(e[1].size, 2500);
+    EXPECT_EQ(e[2].name, "C.Dat");
+    EXPECT_EQ(ctx.packageTail, ctx.packageHead->next->next);
+    releasePackageTable();
+    EXPECT_EQ(ctx.packageHead, nullptr);
+    EXPECT_EQ(ctx.packageTail, nullptr);
+}
+
+TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
+    std::string longest = "ABCDEFGHIJKLMNO.PQR";  // 19 characters
+    Write(std::string(500, 'x') + record("A.Dll", 100, 10, "LEFTOVER.XYZ") + record(longest, 110, 5) +
+          trailer(2, 115));
+    loadPackageTableFrom(path_);
+    std::vector<PackageEntry> e = Entries();
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0].name, "A.Dll");
+    EXPECT_EQ(e[1].name, longest);
+}
+
+TEST_F(TableLoader, NoEntriesStillReadsTheLength) {
+    Write(std::string(300, 'x') + trailer(0, 12345));
+    loadPackageTableFrom(path_);
+    EXPECT_EQ(ctx.unpackedSize, 12345);
+    EXPECT_EQ(ctx.packageHead, nullptr);
+}
+
+TEST_F(TableLoader, TwoHundredFiftyFiveEntriesBegin7145BytesFromTheEnd) {
+    std::string table;
+    for (int i = 0; i < 255; ++i) table += record("F" + std::to_string(i) + ".Dat", 1000 + i * 10, 10);
+    Write(std::string(9000, 'x') + table + trailer(255, 1000 + 2550));
+    ASSERT_EQ(table.size() + 5, 7145u);
+    loadPackageTableFrom(path_);
+    std::vector<PackageEntry> e = Entries();
+    ASSERT_EQ(e.size(), 255u);
+    EXPECT_EQ(e[0].name, "F0.Dat");
+    EXPECT_EQ(e[254].offset, 1000 + 2540);
+}
+
+TEST_F(TableLoader, CountLargerThanTheFileIsAnIoError) {
+    Write(std::string(50, 'x') + trailer(200, 100));
+    EXPECT_NE(Refusal().find("Seek before start of file"), std::string::npos);
+}
+
+TEST_F(TableLoader, FileTooShortForTheTrailerIsAnIoError) {
+    Write("abc");
+    EXPECT_NE(Refusal().find("Seek before start of file"), std::string::npos);
+}
+
+TEST_F(TableLoader, UnsafeTablesAreRefusedWithTheirFault) {
+    const std::string body(400, 'x');
+    Write(body + record("..\\Up.Dll", 100, 10) + trailer(1, 110));
+    EXPECT_NE(Refusal().find("entry 1 (..\\Up.Dll): name has a directory part"), std::string::npos);
+    Write(body + std::string(1, char(30)) + record("A.Dll", 100, 10).substr(1) + trailer(1, 110));
+    EXPECT_NE(Refusal().find("entry 1: name length 30, at most 19"), std::string::npos);
+    Write(body + record("A.Dll", 100, 10) + record("B.Dll", 105, 10) + trailer(2, 115));
+    EXPECT_NE(Refusal().find("entry 2 (B.Dll): offset 105, expected 110"), std::string::npos);
+    Write(body + record("A.Dll", 100, 10) + trailer(1, 105));
+    EXPECT_NE(Refusal().find("decoded length 105, expected 110"), std::string::npos);
+}
+
+// The reader and the writer over real files, outside any page.
+class ReaderWriter : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = ScratchDir("ReaderWriter");
+        ctx.installDir = dir_;
+        if (!ctx.bufferA) ctx.bufferA = new uint8_t[2064];
+        if (!ctx.bufferB) ctx.bufferB = new uint8_t[2064];
+        ctx.readPos = 1;
+        ctx.readCount = 0;
+        ctx.writePos = 1;
+        ctx.readMisses = 0;
+        ctx.bytesWritten = 0;
+        ctx.unpackedSize = 100000;
+        keepRunning = 1;
+    }
+    void TearDown() override {
+        for (HANDLE h : {ctx.archiveHandle, ctx.outputHandle})
+            if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        ctx.archiveHandle = ctx.outputHandle = nullptr;
+    }
+    HANDLE Open(const std::string& name, DWORD access, DWORD disposition) {
+        return CreateFileA((dir_ + "\\" + name).c_str(), access, FILE_SHARE_READ, nullptr, disposition, 0, nullptr);
+    }
+    std::string dir_;
+};
+
+TEST_F(ReaderWriter, ReaderDeliversEveryByteAcrossRefillsThenCountsMisses) {
+    std::string content = std::string(3000, 'a') + "xyz";
+    ASSERT_TRUE(WriteFileText(dir_ + "\\Wardhaven._ZX", content));
+    ctx.archiveHandle = Open("Wardhaven._ZX", GENERIC_READ, OPEN_EXISTING);
+    std::string got;
+    for (size_t i = 0; i < content.size(); ++i) {
+        char c = 0;
+        uint16_t n = 0;
+        ArchiveReader(&c, 1, n);
+        ASSERT_EQ(n, 1) << i;
+        got += c;
+    }
+    EXPECT_EQ(got, content);
+    EXPECT_EQ(ctx.readMisses, 0);
+    for (int i = 0; i < 3; ++i) {
+        char c = 0;
+        uint16_t n = 9;
+        ArchiveReader(&c, 1, n);
+        EXPECT_EQ(n, 0);
+    }
+    EXPECT_EQ(ctx.readMisses, 3);
+}
+
+TEST_F(ReaderWriter, ReaderStopsWhenCancelled) {
+    ASSERT_TRUE(WriteFileText(dir_ + "\\Wardhaven._ZX", "abc"));
+    ctx.archiveHandle = Open("Wardhaven._ZX", GENERIC_READ, OPEN_EXISTING);
+    keepRunning = 0;
+    char c = 0;
+    uint16_t n = 9;
+    ArchiveReader(&c, 1, n);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(ctx.readMisses, 0) << "a cancel is no missing byte";
+}
+
+TEST_F(ReaderWriter, FailedArchiveReadIsReported) {
+    ASSERT_TRUE(WriteFileText(dir_ + "\\Wardhaven._ZX", "abc"));
+    ctx.archiveHandle = Open("Wardhaven._ZX", GENERIC_WRITE, OPEN_EXISTING);  // cannot be read
+    char c = 0;
+    uint16_t n = 0;
+    try {
+        ArchiveReader(&c, 1, n);
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_NE(e.message().find("Wardhaven._ZX"), std::string::npos) << e.message();
+    }
+}
+
+TEST_F(ReaderWriter, WriterWritesFullBlocksThenTheRestOnFlush) {
+    ctx.outputHandle = Open("Out.bin", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    std::string data(5000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+    for (size_t i = 0; i < 2048; ++i) {
+        uint16_t put = 0;
+        OutputWriter(&data[i], 1, put);
+        ASSERT_EQ(put, 1);
+    }
+    EXPECT_EQ(GetFileSize(ctx.outputHandle, nullptr), 0u) << "2048 bytes wait in the buffer";
+    for (size_t i = 2048; i < data.size(); ++i) {
+        uint16_t put = 0;
+        OutputWriter(&data[i], 1, put);
+    }
+    EXPECT_EQ(ctx.bytesWritten, 4096);
+    uint16_t put = 77;
+    OutputWriter(nullptr, 0, put);
+    EXPECT_EQ(ctx.bytesWritten, 4096) << "the flush is not counted";
+    CloseHandle(ctx.outputHandle);
+    ctx.outputHandle = nullptr;
+    EXPECT_TRUE(ReadFileText(dir_ + "\\Out.bin") == data);
+}
+
+TEST_F(ReaderWriter, FailedOutputWriteIsReported) {
+    ASSERT_TRUE(WriteFileText(dir_ + "\\Out.bin", ""));
+    ctx.outputHandle = Open("Out.bin", GENERIC_READ, OPEN_EXISTING);  // cannot be written
+    product.mainExecutable = "Out.bin";
+    uint16_t put = 0;
+    char c = 'x';
+    OutputWriter(&c, 1, put);
+    try {
+        OutputWriter(nullptr, 0, put);
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_NE(e.message().find("Out.bin"), std::string::npos) << e.message();
+    }
+    product.mainExecutable = "Wardhavn.Exe";
+}
+
+}  // namespace

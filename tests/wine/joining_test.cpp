@@ -1,0 +1,155 @@
+// Joining the volumes: where they are found, the disk prompts, cancelling,
+// empty and read-only volumes.
+#include "tests/wine/engine_scenario.h"
+
+namespace {
+
+const char* const wrongDisk = "This is not the appropriate disk.\r\nPlease insert the correct disk and Press Enter";
+
+}  // namespace
+
+class Joining : public EngineTest {
+protected:
+    // The disk prompt for disk k, checked and returned.
+    HWND WaitDiskPrompt(int k) {
+        HWND box = run_->WaitWindow("Wardhaven!");
+        if (box) {
+            EXPECT_EQ(MessageText(box), "Please Insert Disk number " + std::to_string(k));
+        }
+        return box;
+    }
+    void Answer(HWND box, int id) {
+        Click(box, id);
+        EXPECT_TRUE(run_->WaitGone(box));
+    }
+    std::string VolumesJoined(int last) {
+        std::string all;
+        for (int k = 1; k <= last; ++k) all += ReadFileText(VolumeInSet(k));
+        return all;
+    }
+};
+
+TEST_P(Joining, AllVolumesBesideInstallWithoutAPrompt) {
+    StageDiskSet(product_, "9000,9000");
+    PassQuestionPages();
+    // No prompt can have come between: the unpacking page follows directly.
+    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+    EXPECT_EQ(run_->FindWindowNow("Wardhaven!"), nullptr);
+    FinishAfterUnpacking();
+    ExpectInstalled(installDir_, product_);
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
+TEST_P(Joining, MissingDiskOkShowsWrongDiskThenAsksAgain) {
+    StageDiskSet(product_, "9000,9000", false);
+    PassQuestionPages();
+    HWND prompt = WaitDiskPrompt(2);
+    ASSERT_NE(prompt, nullptr);
+    Answer(prompt, IDOK);
+    HWND wrong = run_->WaitWindow("");
+    ASSERT_NE(wrong, nullptr);
+    EXPECT_EQ(MessageText(wrong), wrongDisk);
+    EXPECT_EQ(GetDlgItem(wrong, IDCANCEL), nullptr) << "the wrong-disk box has OK alone";
+    Answer(wrong, IDOK);
+    prompt = WaitDiskPrompt(2);
+    ASSERT_NE(prompt, nullptr);
+    InsertVolume(2);
+    Answer(prompt, IDOK);
+    // While disk 3 is asked for, the archive holds volumes 1 and 2 exactly.
+    prompt = WaitDiskPrompt(3);
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(2));
+    InsertVolume(3);
+    Answer(prompt, IDOK);
+    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+    FinishAfterUnpacking();
+    ExpectInstalled(installDir_, product_);
+}
+
+TEST_P(Joining, DiskInsertedWhileAskedThenCancelCopiesIt) {
+    StageDiskSet(product_, "9000,9000", false);
+    PassQuestionPages();
+    HWND prompt = WaitDiskPrompt(2);
+    ASSERT_NE(prompt, nullptr);
+    InsertVolume(2);
+    Answer(prompt, IDCANCEL);
+    prompt = WaitDiskPrompt(3);
+    ASSERT_NE(prompt, nullptr);
+    InsertVolume(3);
+    Answer(prompt, IDCANCEL);
+    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+    FinishAfterUnpacking();
+    ExpectInstalled(installDir_, product_);
+}
+
+TEST_P(Joining, MissingDiskCancelAbandons) {
+    StageDiskSet(product_, "9000,9000", false);
+    PassQuestionPages();
+    HWND prompt = WaitDiskPrompt(2);
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(1));
+    Answer(prompt, IDCANCEL);
+    ExpectTerminated();
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
+}
+
+TEST_P(Joining, CancelWhileCopyingStopsAfterTheBlock) {
+    StageDiskSet(product_, "9000,9000");
+    // A first volume far larger than a floppy keeps the copy busy long enough
+    // to press Cancel; it is never decoded.
+    const size_t big = 8 << 20;
+    ASSERT_TRUE(WriteFileText(VolumeBeside(1), NoiseBytes(big, 9)));
+    PassQuestionPages();
+    HWND page = WaitProgress(joiningLabel);
+    ASSERT_NE(page, nullptr);
+    Click(page, IDCANCEL);
+    HWND question = run_->WaitWindow("Exit Wardhaven!");
+    ASSERT_NE(question, nullptr);
+    // Copying waits for the answer; what was copied is whole blocks.
+    size_t copied = ReadShared(InstalledFile("Wardhaven._ZX")).size();
+    EXPECT_GT(copied, 0u);
+    EXPECT_LT(copied, big) << "the copy ended before Cancel was pressed";
+    EXPECT_EQ(copied % 2048, 0u);
+    Answer(question, IDYES);
+    // No disk is asked for after a cancel.
+    ExpectTerminated();
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+}
+
+TEST_P(Joining, EmptyVolumeCopiesNothingAndTheNextDiskIsAskedFor) {
+    StageDiskSet(product_, "0,9000", false);
+    ASSERT_EQ(ReadFileText(VolumeBeside(1)).size(), 0u);
+    PassQuestionPages();
+    HWND prompt = WaitDiskPrompt(2);
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(ReadShared(InstalledFile("Wardhaven._ZX")).size(), 0u);
+    InsertVolume(2);
+    InsertVolume(3);
+    Answer(prompt, IDOK);
+    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+    FinishAfterUnpacking();
+    ExpectInstalled(installDir_, product_);
+}
+
+TEST_P(Joining, ReadOnlyMediaInstall) {
+    StageDiskSet(product_, "9000,9000");
+    // As on a write-protected floppy or a CD: read-only files that another
+    // program reads and no one may write. An open asking for write access fails.
+    std::vector<std::unique_ptr<HeldFile>> held;
+    for (int k = 1; k <= 3; ++k) {
+        ASSERT_TRUE(SetFileAttributesA(VolumeBeside(k).c_str(), FILE_ATTRIBUTE_READONLY));
+        held.emplace_back(new HeldFile(VolumeBeside(k), GENERIC_READ, FILE_SHARE_READ));
+        ASSERT_TRUE(held.back()->ok());
+        HeldFile writer(VolumeBeside(k), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        EXPECT_FALSE(writer.ok()) << "volume " << k << " could be opened for writing";
+    }
+    ASSERT_TRUE(SetFileAttributesA(setupPath_.c_str(), FILE_ATTRIBUTE_READONLY));
+    PassQuestionPages();
+    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+    FinishAfterUnpacking();
+    ExpectInstalled(installDir_, product_);
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(Joining);
