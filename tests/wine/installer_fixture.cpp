@@ -55,46 +55,24 @@ void InstallerTest::ExpectTerminated() {
 
 namespace {
 
-// The pages in their order. A progress page is captioned "Progress" by its
-// template; the working page sets "Please Stand By...".
-const char* const pageOrder[] = {"License Agreement", "Destination Directory", "Progress", "Progress",
-                                 "Program Group", "Windows Interface"};
+// The pages in their order, by the captions they show.
 const char* const workingCaption = "Please Stand By...";
-
-bool isProgressStep(const std::string& caption) { return caption == "Progress"; }
+const char* const pageOrder[] = {"License Agreement", "Destination Directory", workingCaption, workingCaption,
+                                 "Program Group", "Windows Interface"};
 
 }  // namespace
-
-// The next progress page; `interim` when it still carries its template's caption
-// and waits for a key instead of working.
-HWND InstallerTest::WaitProgressPage(bool& interim) {
-    for (int waited = 0; waited < 15000 && run_->Running(); waited += 10) {
-        if (HWND page = run_->FindWindowNow(workingCaption)) {
-            interim = false;
-            return page;
-        }
-        if (HWND page = run_->FindWindowNow("Progress")) {
-            interim = true;
-            return page;
-        }
-        Sleep(10);
-    }
-    return run_->WaitWindow(workingCaption, 0);  // reports what is open instead
-}
 
 HWND InstallerTest::AdvanceToPage(const std::string& caption) {
     if (!run_) Start();
     for (const std::string step : pageOrder) {
-        bool progress = isProgressStep(step), interim = false;
+        bool progress = step == workingCaption;
         // The progress pages end by themselves, a small disk set's at once.
         if (progress && caption != workingCaption) continue;
-        HWND page = progress ? WaitProgressPage(interim) : run_->WaitWindow(step);
-        if (!page) return nullptr;
-        interimProgress_ = interimProgress_ || interim;
-        if (caption == step || (progress && caption == workingCaption)) return page;
+        HWND page = run_->WaitWindow(step);
+        if (!page || caption == step) return page;
         if (step == "Destination Directory") SetItemText(page, 104, installDir_);
-        if (!progress || interim) PressEnter(page);
-        if (!run_->WaitGone(page, progress ? 600000 : 15000)) {
+        PressEnter(page);
+        if (!run_->WaitGone(page)) {
             ADD_FAILURE() << "the page \"" << step << "\" did not end";
             return nullptr;
         }

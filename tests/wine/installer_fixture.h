@@ -48,13 +48,10 @@ protected:
     // Declines the prompts that follow the options page and expects a clean exit.
     void FinishAfterOptions();
 
-    HWND WaitProgressPage(bool& interim);
-
     std::string scratch_;   // C:\whtest\<test>
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
     std::string installDir_;  // scratch\Wardhaven, where AdvanceToPage installs
-    bool interimProgress_ = false;  // a progress page was still a bare template: nothing unpacked
     SystemState saved_;
     std::unique_ptr<SetupRun> run_;
 
