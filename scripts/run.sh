@@ -32,8 +32,10 @@ export WH_USE_DISPLAY=$interactive WH_WINE_DIR="$build/run/wine"
 floppy="$build/run/floppy"
 rm -rf "$floppy"; mkdir -p "$floppy"
 ln -sfn "$floppy" "$WINEPREFIX/dosdevices/a:"
-rm -rf "$WINEPREFIX/drive_c/Program Files/Wardhaven" "$WINEPREFIX/drive_c/windows/wininit.ini" \
-       "$WINEPREFIX/drive_c/windows/wininit.bak"
+# Windows names are case-blind: the destination box types the default in capitals.
+installed() { find "$WINEPREFIX/drive_c/Program Files" -maxdepth 1 -iname wardhaven; }
+installed | xargs -r -d '\n' rm -rf
+find "$WINEPREFIX/drive_c/windows" -maxdepth 1 \( -iname wininit.ini -o -iname wininit.bak \) -delete
 winpath() { echo "Z:${1//\//\\}"; }
 
 if [ $interactive = 1 ]; then
@@ -52,10 +54,10 @@ else
         [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
     done
     ls "$shots"
-    installed="$WINEPREFIX/drive_c/Program Files/Wardhaven"
-    if [ -d "$installed" ]; then
-        echo "Installed in C:\\Program Files\\Wardhaven:"
-        ls -l "$installed"
+    dir=$(installed)
+    if [ -n "$dir" ]; then
+        echo "Installed in C:\\Program Files\\$(basename "$dir"):"
+        ls -l "$dir"
     fi
     exit $status
 fi

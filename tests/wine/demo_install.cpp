@@ -103,9 +103,11 @@ int main(int argc, char** argv) {
         HWND w = run.FindWindowNow(caption);
         if (!w) continue;
         Settle(300);
-        std::printf("%s\n", caption.c_str());
         bool first = shown.insert(w).second;
-        if (first) shoot(caption);
+        if (first) {
+            std::printf("%s\n", caption.c_str());
+            shoot(caption);
+        }
         if (caption == "Please Stand By...") {
             Sleep(200);  // long work: it ends by itself
             continue;
