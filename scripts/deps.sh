@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ clang
+    cmake make g++ clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libcli11-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386 fonts-wine
