@@ -17,3 +17,8 @@ cmake --build "$WH_BUILD/win32" --target Setup wardpack install_timing sample_ma
 winpath() { echo "Z:$1" | tr / '\\'; }
 "$root/scripts/wine-exec.sh" "$WH_BUILD/win32/bench/install_timing.exe" \
     "$(winpath "$set_dir")" "$(winpath "$WH_BUILD/win32/tools/wardpack.exe")" </dev/null
+
+# Leave nothing running: the prefix's server and its display.
+WINEPREFIX="$WH_BUILD/wine/prefix" wineserver -k >/dev/null 2>&1 || true
+[ -f "$WH_BUILD/wine/xvfb.pid" ] && kill "$(cat "$WH_BUILD/wine/xvfb.pid")" 2>/dev/null && rm -f "$WH_BUILD/wine/xvfb.pid"
+exit 0
