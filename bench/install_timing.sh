@@ -14,11 +14,16 @@ cmake --build "$WH_BUILD/win32" --target Setup wardpack install_timing sample_ma
       -j "${WH_JOBS:-1}" >/dev/null
 "$root/scripts/make-diskset.sh" "$WH_BUILD/native" "$WH_BUILD/win32" "$set_dir" >/dev/null
 
+# Leave nothing running: the prefix's server and its display.
+stop_wine() {
+    WINEPREFIX="$WH_BUILD/wine/prefix" wineserver -k >/dev/null 2>&1 || true
+    if [ -f "$WH_BUILD/wine/xvfb.pid" ]; then
+        kill "$(cat "$WH_BUILD/wine/xvfb.pid")" 2>/dev/null || true
+        rm -f "$WH_BUILD/wine/xvfb.pid"
+    fi
+}
+trap stop_wine EXIT
+
 winpath() { echo "Z:$1" | tr / '\\'; }
 "$root/scripts/wine-exec.sh" "$WH_BUILD/win32/bench/install_timing.exe" \
     "$(winpath "$set_dir")" "$(winpath "$WH_BUILD/win32/tools/wardpack.exe")" </dev/null
-
-# Leave nothing running: the prefix's server and its display.
-WINEPREFIX="$WH_BUILD/wine/prefix" wineserver -k >/dev/null 2>&1 || true
-[ -f "$WH_BUILD/wine/xvfb.pid" ] && kill "$(cat "$WH_BUILD/wine/xvfb.pid")" 2>/dev/null && rm -f "$WH_BUILD/wine/xvfb.pid"
-exit 0
