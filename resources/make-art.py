@@ -21,9 +21,9 @@ PALETTE = [
 BLACK, NAVY, GREY, SILVER, YELLOW, BLUE, WHITE, OLIVE = 0, 4, 8, 7, 11, 12, 15, 3
 
 
-def font(size):
+def font(size, face="DejaVuSerif-Bold"):
     try:
-        return ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf", size)
+        return ImageFont.truetype(f"/usr/share/fonts/truetype/dejavu/{face}.ttf", size)
     except OSError:
         return ImageFont.load_default()
 
@@ -48,7 +48,7 @@ def logo():
     d.rectangle([29, 36, 31, 42], fill=NAVY)
     d.text((58, 12), "Wardhaven!", font=font(20), fill=WHITE)
     d.line([(58, 40), (196, 40)], fill=YELLOW)
-    d.text((59, 45), "a safe desktop shell", font=font(11), fill=SILVER)
+    d.text((59, 45), "a safe desktop shell", font=font(11, "DejaVuSans"), fill=SILVER)
     with open(f"{out}/logo.bmp", "wb") as f:
         f.write(bmp_file(img))
 
