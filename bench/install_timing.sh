@@ -15,13 +15,7 @@ cmake --build "$WH_BUILD/win32" --target Setup wardpack install_timing sample_ma
 "$root/scripts/make-diskset.sh" "$WH_BUILD/native" "$WH_BUILD/win32" "$set_dir" >/dev/null
 
 # Leave nothing running: the prefix's server and its display.
-stop_wine() {
-    WINEPREFIX="$WH_BUILD/wine/prefix" wineserver -k >/dev/null 2>&1 || true
-    if [ -f "$WH_BUILD/wine/xvfb.pid" ]; then
-        kill "$(cat "$WH_BUILD/wine/xvfb.pid")" 2>/dev/null || true
-        rm -f "$WH_BUILD/wine/xvfb.pid"
-    fi
-}
+stop_wine() { "$root/scripts/wine-stop.sh" "$WH_BUILD/wine"; }
 trap stop_wine EXIT
 
 winpath() { echo "Z:$1" | tr / '\\'; }

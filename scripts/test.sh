@@ -13,13 +13,7 @@ export WH_SHOTS="$build/test-shots"
 rm -rf "$WH_SHOTS"; mkdir -p "$WH_SHOTS"
 
 # Nothing stays running after the tests: servers and displays are ended.
-stop_wine() {
-    for dir in wine wine800 wine-restart; do
-        WINEPREFIX="$build/win32/$dir/prefix" wineserver -k >/dev/null 2>&1 || true
-        [ -f "$build/win32/$dir/xvfb.pid" ] && kill "$(cat "$build/win32/$dir/xvfb.pid")" 2>/dev/null
-        rm -f "$build/win32/$dir/xvfb.pid"
-    done
-}
+stop_wine() { "$root/scripts/wine-stop.sh" "$build/win32/wine" "$build/win32/wine800" "$build/win32/wine-restart"; }
 trap stop_wine EXIT
 
 # Make the Wine prefixes and displays now, not inside a test's time limit.

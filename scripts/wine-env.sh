@@ -74,13 +74,5 @@ fi
 
 wh_wine() { wh_pin wine "$@"; }
 
-# Ends this prefix's server and our Xvfb: a script that made them leaves
-# nothing running behind it.
-wh_stop_wine() {
-    wineserver -k >/dev/null 2>&1 || true
-    local pidfile="$WH_WINE_DIR/xvfb.pid"
-    if [ -f "$pidfile" ]; then
-        kill "$(cat "$pidfile")" 2>/dev/null || true
-        rm -f "$pidfile"
-    fi
-}
+# Ends this prefix's server and our Xvfb.
+wh_stop_wine() { "$wh_root/scripts/wine-stop.sh" "$WH_WINE_DIR"; }

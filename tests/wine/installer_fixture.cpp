@@ -95,17 +95,6 @@ void InstallerTest::CancelProgressPage(HWND page) {
     run_->WaitGone(page);
 }
 
-void InstallerTest::FinishAfterOptions() {
-    while (run_->Running()) {
-        if (HWND box = run_->FindWindowNow("Wardhaven!")) {
-            Click(box, IDNO);
-            run_->WaitGone(box);
-        }
-        Sleep(10);
-    }
-    EXPECT_EQ(run_->WaitExit(), 0u);
-}
-
 namespace {
 
 const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uninstall\\Wardhaven!";
@@ -251,7 +240,7 @@ HWND InstallerTest::WaitProgress(const std::string& label, int timeoutMs) {
     return run_->WaitWindow("Please Stand By... (" + label + ")", 0);  // fails, naming what is open
 }
 
-void InstallerTest::FinishAfterUnpacking() {
+void InstallerTest::FinishInstallation() {
     // The later pages answer Cancel (no shortcut, no system change); a final
     // question answers No.
     for (int waited = 0; waited < 30000 && run_->Running(); waited += 20) {

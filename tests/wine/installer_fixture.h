@@ -45,9 +45,6 @@ protected:
     HWND AdvanceToPage(const std::string& caption);
     // Cancels a progress page with its Cancel button, answering Yes if it asks.
     void CancelProgressPage(HWND page);
-    // Declines the prompts that follow the options page and expects a clean exit.
-    void FinishAfterOptions();
-
     std::string scratch_;   // C:\whtest\<test>
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
@@ -80,9 +77,9 @@ protected:
     // The progress page whose label reads `label` ("Installing ..." for the
     // joining page, "Uncompressing ..." for the unpacking page).
     HWND WaitProgress(const std::string& label, int timeoutMs = 15000);
-    // After the unpacking page: leaves the remaining pages and prompts with
-    // their Cancel or No answer, and expects a clean exit.
-    void FinishAfterUnpacking();
+    // Leaves whatever the installer still shows (program group and options
+    // pages, final prompts) with its Cancel or No answer, and expects a clean exit.
+    void FinishInstallation();
     // Waits for the error report, checks that its text holds `expected` (and
     // `alsoExpected`), answers it and expects exit code 1.
     void ExpectErrorReport(const std::string& expected, const std::string& alsoExpected = "");

@@ -35,7 +35,7 @@ TEST_P(Joining, AllVolumesBesideInstallWithoutAPrompt) {
     // No prompt can have come between: the unpacking page follows directly.
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
     EXPECT_EQ(run_->FindWindowNow("Wardhaven!"), nullptr);
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
     EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
@@ -63,7 +63,7 @@ TEST_P(Joining, MissingDiskOkShowsWrongDiskThenAsksAgain) {
     InsertVolume(3);
     Answer(prompt, IDOK);
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
 }
 
@@ -79,7 +79,7 @@ TEST_P(Joining, DiskInsertedWhileAskedThenCancelCopiesIt) {
     InsertVolume(3);
     Answer(prompt, IDCANCEL);
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
 }
 
@@ -129,7 +129,7 @@ TEST_P(Joining, EmptyVolumeCopiesNothingAndTheNextDiskIsAskedFor) {
     InsertVolume(3);
     Answer(prompt, IDOK);
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
 }
 
@@ -148,7 +148,7 @@ TEST_P(Joining, ReadOnlyMediaInstall) {
     ASSERT_TRUE(SetFileAttributesA(setupPath_.c_str(), FILE_ATTRIBUTE_READONLY));
     PassQuestionPages();
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
 }
 

@@ -23,7 +23,7 @@ TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
     HWND options = run_->WaitWindow("Windows Interface");
     ASSERT_NE(options, nullptr);
     PressEnter(options);
-    FinishAfterOptions();
+    FinishInstallation();
 }
 
 TEST_P(ProgramGroup, ClearedNameIsAccepted) {
@@ -36,7 +36,7 @@ TEST_P(ProgramGroup, ClearedNameIsAccepted) {
     HWND options = run_->WaitWindow("Windows Interface");
     ASSERT_NE(options, nullptr);
     PressEnter(options);
-    FinishAfterOptions();
+    FinishInstallation();
 }
 
 TEST_P(ProgramGroup, EscapeSkipsWithoutAQuestionAndTheInstallationGoesOn) {
@@ -49,7 +49,7 @@ TEST_P(ProgramGroup, EscapeSkipsWithoutAQuestionAndTheInstallationGoesOn) {
     ASSERT_NE(options, nullptr);
     EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Windows Interface"}) << "no question was asked";
     PressEnter(options);
-    FinishAfterOptions();
+    FinishInstallation();
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(ProgramGroup);
@@ -75,7 +75,7 @@ TEST_P(Options, OpensUncheckedAndEveryCombinationIsTaken) {
         EXPECT_EQ(IsChecked(page, shellBox), choice[1]);
         PressEnter(page);
         ASSERT_TRUE(run_->WaitGone(page));
-        FinishAfterOptions();
+        FinishInstallation();
     }
 }
 
@@ -97,7 +97,7 @@ TEST_P(Options, CheckedBoxesThenCancelEndWithoutAQuestion) {
         if (how == 2) CloseBox(page);
         ASSERT_TRUE(run_->WaitGone(page));
         EXPECT_EQ(run_->FindWindowNow("Exit Wardhaven!"), nullptr);
-        FinishAfterOptions();
+        FinishInstallation();
     }
 }
 

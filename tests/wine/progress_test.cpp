@@ -80,7 +80,7 @@ TEST_P(ProgressBar, SevenPercentAfterTheFirstVolume) {
     InsertVolume(3);
     Click(prompt, IDOK);
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
 }
 

@@ -46,7 +46,7 @@ TEST_P(FullSample, InstallsFromThreeFloppies) {
     HWND unpacking = WaitProgress(unpackingLabel, 60000);
     ASSERT_NE(unpacking, nullptr);
     ASSERT_TRUE(run_->WaitGone(unpacking, 600000));
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }

@@ -15,7 +15,7 @@ protected:
     void InstallAll() {
         PassQuestionPages();
         ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-        FinishAfterUnpacking();
+        FinishInstallation();
     }
     // A product whose decoding takes a while (the reader drains the queue per byte).
     void StageLargerProduct() {
@@ -145,7 +145,7 @@ TEST_P(Unpacking, QuitMessageDuringTheWorkDoesNotEndTheInstaller) {
     ASSERT_NE(next, nullptr);
     Settle(300);
     EXPECT_TRUE(IsWindowVisible(next));
-    FinishAfterUnpacking();
+    FinishInstallation();
     ExpectInstalled(installDir_, product_);
 }
 
