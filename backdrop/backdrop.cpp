@@ -1,33 +1,33 @@
 #include "backdrop/backdrop.h"
 
 #include "backdrop/gradient.h"
-#include "setup/context.h"
+#include "runtime/guards.h"
+#include "state/context.h"
 
 namespace {
 
-Rgb toRgb(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
-COLORREF toColour(Rgb c) { return RGB(c.r, c.g, c.b); }
+Rgb ToRgb(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
+COLORREF ToColour(Rgb c) { return RGB(c.r, c.g, c.b); }
 
-void fillSolid(HDC dc, const RECT& area, Rgb colour) {
-    HBRUSH brush = CreateSolidBrush(toColour(colour));
-    FillRect(dc, &area, brush);
-    DeleteObject(brush);
+void FillSolid(HDC dc, const RECT& area, Rgb colour) {
+    GdiObject<HBRUSH> brush(CreateSolidBrush(ToColour(colour)));
+    FillRect(dc, &area, brush.Get());
 }
 
 // One brush per row; the colour moves one step every `band` rows (band may be
 // 0 on a screen with fewer rows than steps: then it moves on every row).
-void paintGradient(HDC dc) {
-    Rgb colour = toRgb(product.gradientTop), target = toRgb(product.gradientBottom);
+void PaintGradient(HDC dc) {
+    Rgb colour = ToRgb(product.gradientTop), target = ToRgb(product.gradientBottom);
     int steps = GradientSteps(colour, target);
     if (steps == 0) {
         RECT all = {0, 0, ctx.screenWidth, ctx.screenHeight};
-        fillSolid(dc, all, colour);
+        FillSolid(dc, all, colour);
         return;
     }
     int band = ctx.screenHeight / steps, counter = 0;
     for (int y = 0; y < ctx.screenHeight; ++y) {
         RECT row = {0, y, ctx.screenWidth, y + 1};
-        fillSolid(dc, row, colour);
+        FillSolid(dc, row, colour);
         if (++counter >= band) {
             counter = 0;
             colour = StepToward(colour, target);
@@ -35,48 +35,43 @@ void paintGradient(HDC dc) {
     }
 }
 
-void paintTitle(HDC dc) {
-    HFONT font = CreateFontA(44, 0, 0, 0, 900, TRUE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH, "Times New Roman");
-    HGDIOBJ previous = SelectObject(dc, font);
-    const std::string& title = product.installTitle;
-    SetTextColor(dc, toColour(ShadowFor(toRgb(product.titleColour))));
-    TextOutA(dc, 24, 28, title.c_str(), static_cast<int>(title.size()));
+void DrawLine(HDC dc, int x, int y, const String& text) {
+    TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+}
+
+void PaintTitle(HDC dc) {
+    GdiObject<HFONT> font(CreateFontA(44, 0, 0, 0, 900, TRUE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Times New Roman"));
+    SelectedObject selected(dc, font.Get());
+    SetTextColor(dc, ToColour(ShadowFor(ToRgb(product.titleColour))));
+    DrawLine(dc, 24, 28, product.installTitle);
     SetTextColor(dc, product.titleColour);
-    TextOutA(dc, 22, 25, title.c_str(), static_cast<int>(title.size()));
-    SelectObject(dc, previous);
-    DeleteObject(font);
+    DrawLine(dc, 22, 25, product.installTitle);
 }
 
-void paintLogo(HDC dc) {
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(memory, ctx.logoBitmap);
-    BitBlt(dc, ctx.screenWidth / 2 - 102, ctx.screenHeight - 72, 204, 66, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
+void PaintLogo(HDC dc) {
+    MemoryDC memory(dc);
+    SelectedObject selected(memory.Get(), ctx.logoBitmap);
+    BitBlt(dc, ctx.screenWidth / 2 - 102, ctx.screenHeight - 72, 204, 66, memory.Get(), 0, 0, SRCCOPY);
 }
 
-// Drawn in the title colour, which paintTitle left selected.
-void paintNotice(HDC dc) {
-    HFONT font = CreateFontA(12, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Small");
-    HGDIOBJ previous = SelectObject(dc, font);
-    const std::string& notice = product.noticeLine;
-    TextOutA(dc, ctx.screenWidth - 200, ctx.screenHeight - 20, notice.c_str(), static_cast<int>(notice.size()));
-    SelectObject(dc, previous);
-    DeleteObject(font);
+// Drawn in the title colour, which PaintTitle left selected.
+void PaintNotice(HDC dc) {
+    GdiObject<HFONT> font(CreateFontA(12, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Small"));
+    SelectedObject selected(dc, font.Get());
+    DrawLine(dc, ctx.screenWidth - 200, ctx.screenHeight - 20, product.noticeLine);
 }
 
 }  // namespace
 
 void PaintBackdrop() {
     // The window DC, not a paint DC: the whole screen is redrawn every time.
-    HDC dc = GetDC(ctx.mainWindow);
-    paintGradient(dc);
-    SetBkMode(dc, TRANSPARENT);
-    paintTitle(dc);
-    paintLogo(dc);
-    paintNotice(dc);
-    ReleaseDC(ctx.mainWindow, dc);
+    WindowDC dc(ctx.mainWindow);
+    PaintGradient(dc.Get());
+    SetBkMode(dc.Get(), TRANSPARENT);
+    PaintTitle(dc.Get());
+    PaintLogo(dc.Get());
+    PaintNotice(dc.Get());
 }
 
 LRESULT CALLBACK BackdropProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,19 +1,12 @@
 #include "backdrop/gradient.h"
 
-#include <cstdlib>
-
-#include "setup/helpers.h"
-
-int GradientSteps(Rgb from, Rgb to) {
-    int d = std::abs(from.r - to.r);
-    if (std::abs(from.g - to.g) > d) d = std::abs(from.g - to.g);
-    if (std::abs(from.b - to.b) > d) d = std::abs(from.b - to.b);
-    return d;
-}
+#include "runtime/bytes.h"
 
 namespace {
 
-uint8_t stepChannel(uint8_t c, uint8_t target) {
+int Distance(uint8_t a, uint8_t b) { return a > b ? a - b : b - a; }
+
+uint8_t StepChannel(uint8_t c, uint8_t target) {
     // Clamped between the two, so a channel never overshoots its target.
     if (c < target) return ByteMin(static_cast<uint8_t>(c + 1), target);
     if (c > target) return ByteMax(static_cast<uint8_t>(c - 1), target);
@@ -22,8 +15,15 @@ uint8_t stepChannel(uint8_t c, uint8_t target) {
 
 }  // namespace
 
+int GradientSteps(Rgb from, Rgb to) {
+    int d = Distance(from.r, to.r);
+    if (Distance(from.g, to.g) > d) d = Distance(from.g, to.g);
+    if (Distance(from.b, to.b) > d) d = Distance(from.b, to.b);
+    return d;
+}
+
 Rgb StepToward(Rgb current, Rgb target) {
-    return {stepChannel(current.r, target.r), stepChannel(current.g, target.g), stepChannel(current.b, target.b)};
+    return {StepChannel(current.r, target.r), StepChannel(current.g, target.g), StepChannel(current.b, target.b)};
 }
 
 int Luminance(Rgb c) {

@@ -3,24 +3,24 @@
 #include <cstring>
 
 #include "engine/progress.h"
-#include "lzh/lzh_decoder.h"
-#include "setup/context.h"
+#include "runtime/paths.h"
+#include "state/context.h"
 
 namespace {
 
 // The slow paths: the file system is asked once per 2048 bytes.
-int32_t fillArchiveBuffer(uint8_t* into, uint32_t count) {
+int32_t FillArchiveBuffer(uint8_t* into, uint32_t count) {
     DWORD n = 0;
     if (!ReadFile(ctx.archiveHandle, into, count, &n, nullptr))
-        raiseIoError(static_cast<int>(GetLastError()), PathJoin(ctx.installDir, product.archiveName));
+        RaiseIoError(static_cast<int>(GetLastError()), PathJoin(ctx.installDir, product.archiveName));
     return static_cast<int32_t>(n);
 }
 
-int32_t writeOutput(uint32_t count) {
+int32_t WriteOutput(uint32_t count) {
     DWORD n = 0;
     if (!WriteFile(ctx.outputHandle, ctx.bufferB, count, &n, nullptr))
-        raiseIoError(static_cast<int>(GetLastError()), PathJoin(ctx.installDir, product.mainExecutable));
-    if (n != count) raiseIoError(ioDiskFull, PathJoin(ctx.installDir, product.mainExecutable));
+        RaiseIoError(static_cast<int>(GetLastError()), PathJoin(ctx.installDir, product.mainExecutable));
+    if (n != count) RaiseIoError(ioDiskFull, PathJoin(ctx.installDir, product.mainExecutable));
     return static_cast<int32_t>(n);
 }
 
@@ -34,7 +34,7 @@ void ArchiveReader(void* destination, uint16_t count, uint16_t& got) {
     if (ctx.readPos > ctx.readCount || ctx.readPos + count > ctx.readCount + 1) {
         int32_t unread = ctx.readPos > ctx.readCount ? 0 : ctx.readCount - ctx.readPos + 1;
         if (unread > 0) std::memmove(ctx.bufferA, ctx.bufferA + ctx.readPos - 1, unread);
-        ctx.readCount = unread + fillArchiveBuffer(ctx.bufferA + unread, blockSize - unread);
+        ctx.readCount = unread + FillArchiveBuffer(ctx.bufferA + unread, blockSize - unread);
         if (ctx.readCount == 0) {
             got = 0;
             ctx.readMisses += count;
@@ -59,11 +59,11 @@ void OutputWriter(const void* source, uint16_t count, uint16_t& put) {
         return;
     }
     if (count == 0) {
-        writeOutput(ctx.writePos - 1);
+        WriteOutput(ctx.writePos - 1);
         return;
     }
     if (ctx.writePos > blockSize || ctx.writePos + count > blockSize + 1) {
-        ctx.bytesWritten += writeOutput(ctx.writePos - 1);
+        ctx.bytesWritten += WriteOutput(ctx.writePos - 1);
         ctx.writePos = 1;
         ProgressStep(ctx.bytesWritten, ctx.unpackedSize, ctx.unpackDC, Repaint::whenChanged);
     }

@@ -3,19 +3,13 @@
 #include <cstring>
 
 #include "engine/table_layout.h"
-#include "setup/context.h"
+#include "state/context.h"
 
 namespace {
 
 const int ioBadTable = 13;  // the system's "invalid data"
 
-std::string ownFileName() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return path;
-}
-
-void appendEntry(PackageEntry* e) {
+void AppendEntry(PackageEntry* e) {
     if (!ctx.packageHead) ctx.packageHead = e;
     else ctx.packageTail->next = e;
     ctx.packageTail = e;
@@ -23,74 +17,79 @@ void appendEntry(PackageEntry* e) {
 
 // A seek before the start of the file (a count larger than the file holds)
 // fails like any other seek.
-void seekFromEnd(FileVar& f, uint32_t size, uint32_t back) {
-    if (back > size) raiseIoError(131, f.name);  // "Seek before start of file"
-    checkedSeek(f, size - back);
+void SeekFromEnd(FileVar& f, uint32_t size, uint32_t back) {
+    if (back > size) RaiseIoError(ioSeekBeforeStart, f.name);
+    CheckedSeek(f, size - back);
 }
 
-[[noreturn]] void refuseTable(const std::string& path, const std::string& problems) {
-    throw EInOutError(ioBadTable, "Damaged package table in " + path + problems);
+[[noreturn]] void RefuseTable(const String& path, const String& problems) {
+    RaiseError(ErrorClass::inOut, ioBadTable, "Damaged package table in " + path + problems);
 }
 
-PackageEntry* readEntry(FileVar& f, unsigned index) {
+PackageEntry* ReadEntry(FileVar& f, unsigned index) {
     uint8_t record[table::recordSize];
-    checkedReadExact(f, record, sizeof record);
+    CheckedReadExact(f, record, sizeof record);
     if (record[0] > table::nameCapacity)
-        refuseTable(f.name, "\nentry " + std::to_string(index + 1) + ": name length " + std::to_string(record[0]) +
+        RefuseTable(f.name, "\nentry " + DecimalText(index + 1) + ": name length " + DecimalText(record[0]) +
                                 ", at most 19");
     PackageEntry* e = new PackageEntry{};
-    e->name.assign(reinterpret_cast<const char*>(record + table::nameField), record[0]);
-    std::memcpy(&e->offset, record + table::offsetField, 4);
-    std::memcpy(&e->size, record + table::sizeField, 4);
+    e->name = String(reinterpret_cast<const char*>(record + table::nameField), record[0]);
+    e->offset = table::GetInt32(record + table::offsetField);
+    e->size = table::GetInt32(record + table::sizeField);
     e->next = nullptr;
     return e;
+}
+
+// A few lines name the fault; a table damaged throughout would fill the screen.
+struct Refusal {
+    String lines;
+    unsigned count = 0;
+};
+const unsigned shownProblems = 6;
+
+void NoteProblem(void* context, const String& problem) {
+    Refusal& r = *static_cast<Refusal*>(context);
+    if (++r.count <= shownProblems) r.lines += "\n" + problem;
 }
 
 // Refused before anything is copied: a name with a directory part, a device
 // name, negative, overlapping or out-of-stream ranges could write outside the
 // installation directory or make the placement loop run wild.
-void checkTable(const std::string& path) {
-    table::PackageTable t;
-    t.decodedLength = ctx.unpackedSize;
-    for (PackageEntry* e = ctx.packageHead; e; e = e->next) t.entries.push_back({e->name, e->offset, e->size});
-    std::vector<std::string> problems = table::check(t);
-    if (problems.empty()) return;
-    // A few lines name the fault; a table damaged throughout would fill the screen.
-    const size_t shown = 6;
-    std::string lines;
-    for (size_t i = 0; i < problems.size() && i < shown; ++i) lines += "\n" + problems[i];
-    if (problems.size() > shown) lines += "\n(" + std::to_string(problems.size() - shown) + " more)";
-    refuseTable(path, lines);
+void CheckLoadedTable(const String& path) {
+    table::EntryView views[table::maxEntries];  // the count is one byte
+    unsigned count = 0;
+    for (PackageEntry* e = ctx.packageHead; e; e = e->next)
+        views[count++] = {e->name.c_str(), e->name.size(), e->offset, e->size};
+    Refusal refusal;
+    table::CheckTable(views, count, ctx.unpackedSize, NoteProblem, &refusal);
+    if (refusal.count == 0) return;
+    if (refusal.count > shownProblems) refusal.lines += "\n(" + DecimalText(refusal.count - shownProblems) + " more)";
+    RefuseTable(path, refusal.lines);
 }
 
 }  // namespace
 
-void loadPackageTableFrom(const std::string& path) {
+void LoadPackageTableFrom(const String& path) {
     FileVar f;
-    checkedOpen(f, path, FileMode::readOnly);
-    try {
-        uint32_t size = checkedSize(f);
-        seekFromEnd(f, size, 4);
-        checkedReadExact(f, &ctx.unpackedSize, 4);
-        uint8_t count = 0;
-        seekFromEnd(f, size, table::trailerSize);
-        checkedReadExact(f, &count, 1);
-        ctx.packageHead = nullptr;
-        seekFromEnd(f, size, static_cast<uint32_t>(table::tableSize(count)));
-        for (unsigned i = 0; i < count; ++i) appendEntry(readEntry(f, i));
-    } catch (...) {
-        fileClose(f);
-        throw;
-    }
-    checkedClose(f);
-    checkTable(path);
+    CheckedOpen(f, path, FileMode::readOnly);
+    uint32_t size = CheckedSize(f);
+    uint8_t length[4];
+    SeekFromEnd(f, size, 4);
+    CheckedReadExact(f, length, 4);
+    ctx.unpackedSize = table::GetInt32(length);
+    uint8_t count = 0;
+    SeekFromEnd(f, size, table::trailerSize);
+    CheckedReadExact(f, &count, 1);
+    ctx.packageHead = nullptr;
+    SeekFromEnd(f, size, static_cast<uint32_t>(table::tableSize(count)));
+    for (unsigned i = 0; i < count; ++i) AppendEntry(ReadEntry(f, i));
+    CheckedClose(f);
+    CheckLoadedTable(path);
 }
 
-void loadPackageTable() {
-    loadPackageTableFrom(ownFileName());
-}
+void loadPackageTable() { LoadPackageTableFrom(OwnFileName()); }
 
-void releasePackageTable() {
+void ReleasePackageTable() {
     while (ctx.packageHead) {
         PackageEntry* next = ctx.packageHead->next;
         delete ctx.packageHead;

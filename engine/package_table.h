@@ -3,11 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "runtime/text.h"
 
 struct PackageEntry {
-    std::string name;     // a counted string of at most 20 characters
-    int32_t offset;       // in the decoded stream
+    String name;      // a counted string of at most 20 characters
+    int32_t offset;   // in the decoded stream
     int32_t size;
     PackageEntry* next;
 };
@@ -18,7 +19,7 @@ struct PackageEntry {
 void loadPackageTable();
 
 // The same from any file carrying a table.
-void loadPackageTableFrom(const std::string& path);
+void LoadPackageTableFrom(const String& path);
 
 // Releases every entry; packageHead and packageTail end null.
-void releasePackageTable();
+void ReleasePackageTable();

@@ -2,29 +2,30 @@
 
 #include "engine/archive_io.h"
 #include "engine/package_table.h"
-#include "setup/context.h"
+#include "runtime/paths.h"
+#include "state/context.h"
 
 namespace {
 
 // Placement paints nothing and reads no messages: it always runs to its end.
-void copyEntry(FileVar& decoded, FileVar& target, int32_t size) {
+void CopyEntry(FileVar& decoded, FileVar& target, int32_t size) {
     uint8_t block[blockSize];
     int32_t copied = 0;
     while (copied < size) {
         uint32_t want = size - copied < blockSize ? size - copied : blockSize;
-        uint32_t n = checkedRead(decoded, block, want);
-        if (n == 0) raiseIoError(ioReadPastEnd, decoded.name);
-        checkedWrite(target, block, n);
+        uint32_t n = CheckedRead(decoded, block, want);
+        if (n == 0) RaiseIoError(ioReadPastEnd, decoded.name);
+        CheckedWrite(target, block, n);
         copied += static_cast<int32_t>(n);
     }
 }
 
-bool keptIfPresent(const PackageEntry& e) {
-    std::string ext = UpperExtension(e.name);
-    return (ext == ".LIB" || ext == ".DTP") && fileExists(PathJoin(ctx.installDir, e.name));
+bool KeptIfPresent(const PackageEntry& e) {
+    String ext = UpperExtension(e.name);
+    return (ext == ".LIB" || ext == ".DTP") && FileExists(PathJoin(ctx.installDir, e.name));
 }
 
-std::string targetPath(const PackageEntry& e) {
+String TargetPath(const PackageEntry& e) {
     if (UpperExtension(e.name) == ".HLP") return PathJoin(PathJoin(ctx.windowsDir, "Help"), e.name);
     return PathJoin(ctx.installDir, e.name);
 }
@@ -32,60 +33,55 @@ std::string targetPath(const PackageEntry& e) {
 // A file in use (or a missing help directory): the entry goes to a ".$$$"
 // substitute in the installation directory, renamed over the original when
 // Windows next starts. The line stands even when the substitute fails too.
-int createSubstitute(FileVar& target, PackageEntry& e, std::vector<std::string>& renameLines) {
-    std::string old = ShortPathOf(PathJoin(ctx.installDir, e.name));
+int CreateSubstitute(FileVar& target, PackageEntry& e, String& renameLines) {
+    String old = ShortPathOf(PathJoin(ctx.installDir, e.name));
     e.name = ReplaceExtension(e.name, ".$$$").substr(0, 20);
-    std::string substitute = PathJoin(ctx.installDir, e.name);
-    int result = fileOpen(target, substitute, FileMode::create);
-    renameLines.push_back(old + "=" + ShortPathOf(substitute));
+    String substitute = PathJoin(ctx.installDir, e.name);
+    int result = FileOpen(target, substitute, FileMode::create);
+    AddRenameLine(renameLines, old, ShortPathOf(substitute));
     return result;
 }
 
-void placeEntry(FileVar& decoded, PackageEntry& e, std::vector<std::string>& renameLines) {
-    checkedSeek(decoded, static_cast<uint32_t>(e.offset));
-    if (keptIfPresent(e)) return;
+void PlaceEntry(FileVar& decoded, PackageEntry& e, String& renameLines) {
+    CheckedSeek(decoded, static_cast<uint32_t>(e.offset));
+    if (KeptIfPresent(e)) return;
     FileVar target;
-    int result = fileOpen(target, targetPath(e), FileMode::create);
-    if (result != 0) result = createSubstitute(target, e, renameLines);
+    int result = FileOpen(target, TargetPath(e), FileMode::create);
+    if (result != 0) result = CreateSubstitute(target, e, renameLines);
     if (result != 0) return;
-    try {
-        copyEntry(decoded, target, e.size);
-    } catch (...) {
-        fileClose(target);
-        throw;
-    }
-    checkedClose(target);
+    CopyEntry(decoded, target, e.size);
+    CheckedClose(target);
 }
 
 // With entries the main executable ends where the first begins; without, it
 // is the whole stream, less what the decoder's last match wrote beyond it.
-uint32_t mainExecutableEnd() {
+uint32_t MainExecutableEnd() {
     return static_cast<uint32_t>(ctx.packageHead ? ctx.packageHead->offset : ctx.unpackedSize);
 }
 
 }  // namespace
 
-std::string ShortPathOf(const std::string& path) {
+String ShortPathOf(const String& path) {
     char shortPath[256];
     DWORD n = GetShortPathNameA(path.c_str(), shortPath, 255);
-    return n == 0 || n > 255 ? path : std::string(shortPath, n);
+    return n == 0 || n > 255 ? path : String(shortPath, n);
 }
 
-void PlaceProductFiles(std::vector<std::string>& renameLines) {
+void AddRenameLine(String& lines, const String& blocked, const String& substitute) {
+    lines += blocked + "=" + substitute + "\r\n";
+}
+
+void PlaceProductFiles(String& renameLines) {
     FileVar decoded;
-    checkedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
-    try {
-        if (checkedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
-            throw EInOutError(ioReadPastEnd, ioErrorText(ioReadPastEnd) + ": " + decoded.name +
-                                                 " (the unpacked stream is shorter than the package table says)");
-        for (ctx.packageTail = ctx.packageHead; ctx.packageTail; ctx.packageTail = ctx.packageTail->next)
-            placeEntry(decoded, *ctx.packageTail, renameLines);
-        checkedSeek(decoded, mainExecutableEnd());
-        if (int r = fileTruncate(decoded)) raiseIoError(r, decoded.name);
-    } catch (...) {
-        fileClose(decoded);
-        throw;
-    }
-    checkedClose(decoded);
-    releasePackageTable();
+    CheckedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
+    if (CheckedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
+        RaiseError(ErrorClass::inOut, ioReadPastEnd,
+                   IoErrorText(ioReadPastEnd) + ": " + decoded.name +
+                       " (the unpacked stream is shorter than the package table says)");
+    for (ctx.packageTail = ctx.packageHead; ctx.packageTail; ctx.packageTail = ctx.packageTail->next)
+        PlaceEntry(decoded, *ctx.packageTail, renameLines);
+    CheckedSeek(decoded, MainExecutableEnd());
+    CheckedTruncate(decoded);
+    CheckedClose(decoded);
+    ReleasePackageTable();
 }

@@ -10,13 +10,15 @@
 // Finally the stream is cut back to the main executable and the list released.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "runtime/text.h"
 
 // The system's short (8.3) form of a path; the path itself when there is none.
-std::string ShortPathOf(const std::string& path);
+String ShortPathOf(const String& path);
+
+// One WinInit.Ini rename line, "blocked=substitute" and CR LF, added to `lines`.
+void AddRenameLine(String& lines, const String& blocked, const String& substitute);
 
 // Every file step is checked: a failed read, write (a full disk) or a decoded
 // stream shorter than the table raises EInOutError naming the file. Rename
 // lines for substitutes are added to `renameLines`.
-void PlaceProductFiles(std::vector<std::string>& renameLines);
+void PlaceProductFiles(String& renameLines);

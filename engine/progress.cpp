@@ -1,44 +1,33 @@
 #include "engine/progress.h"
 
-#include <cstdio>
-
 #include "engine/progress_arithmetic.h"
-#include "lzh/lzh_decoder.h"
 #include "pages/conventions.h"
-#include "runtime/error_report.h"
-#include "setup/context.h"
+#include "resources/resource.h"
+#include "state/context.h"
 
 namespace {
 
 const COLORREF red = RGB(255, 0, 0), white = RGB(255, 255, 255), black = RGB(0, 0, 0);
 
-Edges screenEdges(HWND window) {
+Edges ScreenEdges(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
     return {r.left, r.top, r.right, r.bottom};
 }
 
-void openPage(HWND page, HDC& dc) {
+void OpenPage(HWND page, HDC& dc) {
     SetWindowTextA(page, "Please Stand By...");
     ProgressSetup(page, dc);
     SetFocus(GetDlgItem(page, IDCANCEL));
     PostMessageA(page, startWorkMessage, 0, 0);
 }
 
-// An exception cannot unwind through the system's dialog frames, so the
-// error report that would end the installer at the top is shown from here.
-void runWork(HWND page, HDC dc, void (*work)(HWND)) {
+void RunWork(HWND page, HDC dc, void (*work)(HWND)) {
     // A page posting itself a message before its loop first idles may not be
     // shown yet; the work must not start behind an invisible page.
     ShowWindow(page, SW_SHOW);
     UpdateWindow(page);
-    try {
-        work(page);
-    } catch (const Exception& e) {
-        reportUnhandledError(e);
-    } catch (const std::exception& e) {
-        reportUnhandledError(e);
-    }
+    work(page);
     ProgressTeardown(page, dc);
     EndDialog(page, keepRunning);
 }
@@ -48,10 +37,10 @@ void runWork(HWND page, HDC dc, void (*work)(HWND)) {
 INT_PTR ProgressPageFrame(HWND page, UINT message, WPARAM wParam, HDC& dc, void (*work)(HWND page)) {
     switch (message) {
     case WM_INITDIALOG:
-        openPage(page, dc);
+        OpenPage(page, dc);
         break;
     case startWorkMessage:
-        runWork(page, dc, work);
+        RunWork(page, dc, work);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL && ConfirmCancel()) keepRunning = 0;
@@ -65,7 +54,7 @@ INT_PTR ProgressPageFrame(HWND page, UINT message, WPARAM wParam, HDC& dc, void 
 
 void ProgressSetup(HWND page, HDC& dc) {
     dc = GetDC(page);
-    Edges frame = screenEdges(GetDlgItem(page, 101)), pg = screenEdges(page);
+    Edges frame = ScreenEdges(GetDlgItem(page, IDC_PROGRESS_FRAME)), pg = ScreenEdges(page);
     BarGeometry g = BarInFrame(frame, pg, GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER),
                                GetSystemMetrics(SM_CYCAPTION));
     ctx.barLeft = g.barLeft;
@@ -129,9 +118,8 @@ void ProgressPainter(HDC dc, int32_t fillX) {
     SelectObject(dc, ctx.whiteBrush);
     SelectObject(dc, ctx.whitePen);
     Rectangle(dc, fillX, ctx.barTop, ctx.barRight, ctx.barBottom);
-    char text[16];
-    int length = std::snprintf(text, sizeof text, "%ld%%", static_cast<long>(ctx.percent));
-    TextOutA(dc, ctx.textX, ctx.textY, text, length);
+    String text = DecimalText(ctx.percent) + "%";
+    TextOutA(dc, ctx.textX, ctx.textY, text.c_str(), static_cast<int>(text.size()));
 }
 
 void PumpMessages(MSG& msg) {

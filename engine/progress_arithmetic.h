@@ -2,20 +2,19 @@
 // the drawing and the files so that both builds can test it.
 #pragma once
 
-#include <cfenv>
-#include <cmath>
 #include <cstdint>
 
 // Nearest integer, halves to the even neighbour; clamped to the 32-bit range
-// (a first volume far beyond the expected size must not overflow).
+// (a first volume far beyond the expected size must not overflow). Every
+// value in that range and its fraction are exact in a double.
 inline int32_t RoundHalfEven(double value) {
     if (!(value > -2147483648.0)) return INT32_MIN;  // NaN lands here too
     if (value > 2147483647.0) return INT32_MAX;
-    int saved = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    double r = std::nearbyint(value);
-    std::fesetround(saved);
-    return static_cast<int32_t>(r);
+    int64_t floor = static_cast<int64_t>(value);  // toward zero...
+    if (static_cast<double>(floor) > value) --floor;  // ...then down
+    double fraction = value - static_cast<double>(floor);
+    if (fraction > 0.5 || (fraction == 0.5 && (floor & 1) != 0)) ++floor;
+    return floor > INT32_MAX ? INT32_MAX : static_cast<int32_t>(floor);
 }
 
 struct ProgressPoint {
@@ -59,8 +58,3 @@ inline BarGeometry BarInFrame(const Edges& frame, const Edges& page, int32_t bor
     g.barSpan = g.barRight - g.barLeft + 1;
     return g;
 }
-
-// The decoder tops its bit buffer up to 25 bits or more before each code, so
-// after the last code it may have fetched up to 3 bytes it never uses. More
-// "no byte" answers than this at the archive's end mean bytes were missing.
-constexpr int32_t archiveReadAhead = 3;

@@ -20,8 +20,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
+
+#include "runtime/text.h"
 
 namespace table {
 
@@ -33,34 +33,29 @@ constexpr std::size_t sizeField = 24;
 constexpr std::size_t trailerSize = 5;    // count byte + decoded length
 constexpr std::size_t maxEntries = 255;
 
-struct Entry {
-    std::string name;
-    int32_t offset = 0;
-    int32_t size = 0;
-};
-
-struct PackageTable {
-    std::vector<Entry> entries;
-    int32_t decodedLength = 0;
-};
-
 // Bytes the table occupies at the end of the file.
 constexpr std::size_t tableSize(std::size_t entries) { return entries * recordSize + trailerSize; }
 
-// The table's bytes, ready to append. Unused name bytes are zero. Throws
-// std::invalid_argument for more than 255 entries or a name over 19 bytes.
-std::vector<uint8_t> serialise(const PackageTable& t);
+// Little-endian 32-bit fields of the records and the trailer.
+int32_t GetInt32(const uint8_t* p);
+void PutInt32(uint8_t* p, int32_t value);
 
-// Reads the table from the end of a file image. False with `error` set when
-// the image is too short for the trailer or for the records the count names.
-bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error);
+// One entry as the check sees it, whoever holds the names.
+struct EntryView {
+    const char* name;
+    std::size_t nameLength;
+    int32_t offset;
+    int32_t size;
+};
+
+// Why a name cannot be an entry's name, or null when it can: empty, longer
+// than 19 bytes, with a directory part, or not a valid Windows file name.
+const char* NameProblem(const char* name, std::size_t length);
 
 // Checks the invariants of a well-formed table and of names the installer can
-// place: every problem found, one line each; empty when sound.
-std::vector<std::string> check(const PackageTable& t);
-
-// Why a name cannot be an entry's name ("" when it can): empty, longer than
-// 19 bytes, with a directory part, or not a valid Windows file name.
-std::string nameProblem(const std::string& name);
+// place, calling `report` once for every problem found, in table order.
+using ProblemProc = void (*)(void* context, const String& problem);
+void CheckTable(const EntryView* entries, std::size_t count, int32_t decodedLength, ProblemProc report,
+                void* context);
 
 }  // namespace table

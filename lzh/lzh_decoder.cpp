@@ -5,8 +5,7 @@
 
 #include "lzh/lzh_format.h"
 #include "lzh/lzh_tree.h"
-
-int32_t keepRunning = 1;
+#include "runtime/error.h"
 
 const char* const lzhNoMemoryMessage = "LZH : Cannot get memory for dictionary tables";
 const char* const lzhFreeFailedMessage = "LZH : Error freeing memory for dictionary tables";
@@ -31,31 +30,13 @@ bool freeTables(void* block) {
 LzhAcquireProc acquireProc = mallocTables;
 LzhReleaseProc releaseProc = freeTables;
 
-Tables* acquireTables() {
-    void* block = nullptr;
-    try {
-        block = acquireProc(sizeof(Tables));
-    } catch (...) {
-        block = nullptr;  // whatever went wrong, the caller sees the one message
+// Gives the tables back when an error of a procedure passes through decode();
+// the normal way out releases them itself, so that a failure can be reported.
+struct TablesLease {
+    Tables* tables;
+    ~TablesLease() {
+        if (tables) releaseProc(tables);
     }
-    if (!block) throw ElzhException(lzhNoMemoryMessage);
-    return static_cast<Tables*>(block);
-}
-
-// Releases the tables on every way out of decode(). A failed release is
-// reported, unless an exception of a procedure is already on its way.
-class TablesGuard {
-public:
-    explicit TablesGuard(Tables* t) : tables_(t) {}
-    TablesGuard(const TablesGuard&) = delete;
-    TablesGuard& operator=(const TablesGuard&) = delete;
-    ~TablesGuard() noexcept(false) {
-        bool released = releaseProc(tables_);
-        if (!released && std::uncaught_exceptions() == 0) throw ElzhException(lzhFreeFailedMessage);
-    }
-
-private:
-    Tables* tables_;
 };
 
 // The decoding loop keeps its state in locals (zlib's habit) and writes
@@ -64,8 +45,9 @@ private:
 //                each symbol and each distance the buffer is topped up to 25
 //                or more bits, so the bit loops almost never stop to read:
 //                the read procedure runs up to 3 bytes ahead of the bits in
-//                use (the format's own 16-bit buffer runs 1 to 2 ahead), and
-//                past the end of the input it is asked a few times more.
+//                use (lzhReadAhead; the format's own 16-bit buffer runs 1
+//                to 2 ahead), and past the end of the input it is asked that
+//                many times more.
 //   path         the nodes the current symbol's code passed, root's child
 //                first (only the last `pathSize` are kept; deeper codes take
 //                the plain update).
@@ -211,7 +193,10 @@ void setLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release) {
 }
 
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
-    Tables* tables = acquireTables();
-    TablesGuard guard(tables);
-    decodeCodes(*tables, textSize, readProc, writeProc);
+    TablesLease lease{static_cast<Tables*>(acquireProc(sizeof(Tables)))};
+    if (!lease.tables) RaiseError(ErrorClass::lzh, 0, lzhNoMemoryMessage);
+    decodeCodes(*lease.tables, textSize, readProc, writeProc);
+    Tables* tables = lease.tables;
+    lease.tables = nullptr;
+    if (!releaseProc(tables)) RaiseError(ErrorClass::lzh, 0, lzhFreeFailedMessage);
 }

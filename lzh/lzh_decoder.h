@@ -27,7 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime/exception.h"
+#include "state/keep_running.h"
 
 // Fetch up to `count` bytes into `buffer`; `actual` says how many came. The
 // decoder always asks for 1; an `actual` other than 1 gives a 0 byte.
@@ -35,33 +35,26 @@ using LzhReadProc = void (*)(void* buffer, uint16_t count, uint16_t& actual);
 // Store `count` bytes from `buffer`. The decoder always passes 1 and ignores `actual`.
 using LzhWriteProc = void (*)(const void* buffer, uint16_t count, uint16_t& actual);
 
-// Process-wide continue flag: zero stops the decoder (and every other long
-// job) after its current code. decode() never sets it.
-extern int32_t keepRunning;
+// The decoder keeps at least 25 input bits in hand before each code, so after
+// the last code it may have fetched up to this many bytes it never uses: a
+// reader is asked for them past the end of a complete stream.
+constexpr int32_t lzhReadAhead = 3;
 
-// Raised when the decoder's tables cannot be acquired or released.
-class ElzhException : public Exception {
-public:
-    using Exception::Exception;
-    const char* className() const override { return "ElzhException"; }
-};
-
+// The messages of the decoder's own errors (ElzhException).
 extern const char* const lzhNoMemoryMessage;     // "LZH : Cannot get memory for dictionary tables"
 extern const char* const lzhFreeFailedMessage;   // "LZH : Error freeing memory for dictionary tables"
 
 // Decodes until at least textSize bytes have been written (the final match is
 // written whole, so up to 59 more may follow) or keepRunning is 0 between two
 // codes. textSize <= 0 reads and writes nothing. Input that runs out counts as
-// 0 bytes. The read procedure runs up to 4 bytes ahead of the bits in use, so
-// it may be asked a few times past the end of the input. Not reentrant: the
-// state is process-wide. Exceptions of the procedures pass through after the
-// tables have been released.
+// 0 bytes. Not reentrant: the state is process-wide. An error raised by a
+// procedure passes through; the tables are released on the way.
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc);
 
 // The decoder's whole state, 8,488 bytes, acquired per call through the
-// procedures below. Defaults are malloc and free; the installer may hand in
-// its own memory manager, and tests count the calls.
+// procedures below (null: no memory; false: the release failed). Defaults are
+// malloc and free; tests count the calls.
 constexpr std::size_t lzhTablesSize = 8488;
-using LzhAcquireProc = void* (*)(std::size_t size);   // null: no memory
-using LzhReleaseProc = bool (*)(void* block);          // false: release failed
+using LzhAcquireProc = void* (*)(std::size_t size);
+using LzhReleaseProc = bool (*)(void* block);
 void setLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release);

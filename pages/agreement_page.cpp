@@ -1,7 +1,7 @@
 #include "pages/agreement_page.h"
 
 #include "pages/conventions.h"
-#include "setup/context.h"
+#include "state/context.h"
 
 namespace {
 
@@ -75,8 +75,8 @@ const char* const agreementPieces[] = {
 // The pixel box of the text, in the page's client area: it does not scale with the dialog font.
 const RECT agreementBox = {10, 30, 10 + 380, 30 + 200};
 
-void createAgreementEdit(HWND page) {
-    std::string text = AgreementText();
+void CreateAgreementEdit(HWND page) {
+    String text = AgreementText();
     // No tab stop and no font of its own: Tab passes it by, and it draws in the system font.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY;
     ctx.agreementEdit = CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", text.c_str(), style, agreementBox.left,
@@ -87,8 +87,8 @@ void createAgreementEdit(HWND page) {
 
 }  // namespace
 
-std::string AgreementText() {
-    std::string text;
+String AgreementText() {
+    String text;
     for (const char* piece : agreementPieces) text += piece ? piece : product.productName;
     return text;
 }
@@ -96,7 +96,7 @@ std::string AgreementText() {
 INT_PTR CALLBACK AgreementPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        createAgreementEdit(page);
+        CreateAgreementEdit(page);
         break;
     }
     return QuestionPageFrame(page, message, wParam, CancelRule::confirm);

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include <string>
+#include "runtime/text.h"
 
 // The agreement text, with the product name inserted where the wording names the product.
-std::string AgreementText();
+String AgreementText();
 
 INT_PTR CALLBACK AgreementPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

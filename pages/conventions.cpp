@@ -1,6 +1,6 @@
 #include "pages/conventions.h"
 
-#include "setup/context.h"
+#include "state/context.h"
 
 void CenterPage(HWND page) {
     RECT r;
@@ -10,7 +10,7 @@ void CenterPage(HWND page) {
 }
 
 bool ConfirmCancel() {
-    std::string caption = "Exit " + product.productName;
+    String caption = "Exit " + product.productName;
     return MessageBoxA(nullptr, product.cancelQuestion.c_str(), caption.c_str(), MB_YESNO) == IDYES;
 }
 
@@ -30,12 +30,4 @@ INT_PTR QuestionPageFrame(HWND page, UINT message, WPARAM wParam, CancelRule rul
         break;
     }
     return FALSE;
-}
-
-INT_PTR CALLBACK ConfirmedQuestionPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    return QuestionPageFrame(page, message, wParam, CancelRule::confirm);
-}
-
-INT_PTR CALLBACK PlainQuestionPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    return QuestionPageFrame(page, message, wParam, CancelRule::immediate);
 }

@@ -23,7 +23,3 @@ enum class CancelRule {
 // fall back on: WM_INITDIALOG centres and focuses OK, id 1 ends with 1, id 2
 // follows `rule`, WM_DESTROY ends with 0. Always answers FALSE.
 INT_PTR QuestionPageFrame(HWND page, UINT message, WPARAM wParam, CancelRule rule);
-
-// Pages that have nothing of their own beyond the shared frame.
-INT_PTR CALLBACK ConfirmedQuestionPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK PlainQuestionPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

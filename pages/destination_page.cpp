@@ -1,29 +1,28 @@
 #include "pages/destination_page.h"
 
 #include "pages/conventions.h"
-#include "setup/context.h"
+#include "resources/resource.h"
+#include "state/context.h"
 
 namespace {
 
-const int destinationEdit = 104;
-
-void openDestination(HWND page) {
+void OpenDestination(HWND page) {
     // Until an entry is confirmed, installDir names the installer's own directory.
     ctx.installDir = ctx.sourceDir;
     SetWindowTextA(page, "Destination Directory");
-    SetDlgItemTextA(page, destinationEdit, product.defaultInstallDir.c_str());
+    SetDlgItemTextA(page, IDC_DESTINATION_EDIT, product.defaultInstallDir.c_str());
 }
 
 // A capital drive letter and a colon; nothing after them is looked at.
-bool wellFormed(const std::string& entry) {
+bool WellFormed(const String& entry) {
     return entry.size() >= 2 && entry[0] >= 'A' && entry[0] <= 'Z' && entry[1] == ':';
 }
 
-void acceptDestination(HWND page) {
+void AcceptDestination(HWND page) {
     char entry[255] = "";
-    GetDlgItemTextA(page, destinationEdit, entry, sizeof entry);
+    GetDlgItemTextA(page, IDC_DESTINATION_EDIT, entry, sizeof entry);
     ctx.installDir = entry;
-    if (!wellFormed(ctx.installDir)) {
+    if (!WellFormed(ctx.installDir)) {
         MessageBeep(MB_OK);  // the default sound
         return;
     }
@@ -33,7 +32,7 @@ void acceptDestination(HWND page) {
 
 }  // namespace
 
-bool CreateInstallDir(const std::string& path) {
+bool CreateInstallDir(const String& path) {
     // Already there, or not creatable: entering it below is the only test that counts.
     CreateDirectoryA(path.c_str(), nullptr);
     if (!SetCurrentDirectoryA(path.c_str())) return false;
@@ -45,11 +44,11 @@ bool CreateInstallDir(const std::string& path) {
 INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        openDestination(page);
+        OpenDestination(page);
         break;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            acceptDestination(page);
+            AcceptDestination(page);
             return FALSE;
         }
         break;

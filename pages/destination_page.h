@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include <string>
+#include "runtime/text.h"
 
 // Creates `path` (its parent must exist; failures are not reported) and makes
 // it the current directory. True, and `path` is the confirmed installDir, when
 // the change succeeded.
-bool CreateInstallDir(const std::string& path);
+bool CreateInstallDir(const String& path);
 
 INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

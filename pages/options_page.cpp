@@ -1,19 +1,17 @@
 #include "pages/options_page.h"
 
 #include "pages/conventions.h"
-#include "setup/context.h"
+#include "resources/resource.h"
+#include "state/context.h"
 
 namespace {
 
-const int taskManagerBox = 103;
-const int shellBox = 104;
-
 // Both boxes start unchecked on every family: the page sets no state of its own.
-void openOptions(HWND page) { SetWindowTextA(page, "Windows Interface"); }
+void OpenOptions(HWND page) { SetWindowTextA(page, "Windows Interface"); }
 
-void acceptOptions(HWND page) {
-    ctx.replaceTaskManager = IsDlgButtonChecked(page, taskManagerBox) == BST_CHECKED;
-    ctx.makeShell = IsDlgButtonChecked(page, shellBox) == BST_CHECKED;
+void AcceptOptions(HWND page) {
+    ctx.replaceTaskManager = IsDlgButtonChecked(page, IDC_TASK_MANAGER_BOX) == BST_CHECKED;
+    ctx.makeShell = IsDlgButtonChecked(page, IDC_SHELL_BOX) == BST_CHECKED;
 }
 
 }  // namespace
@@ -21,10 +19,10 @@ void acceptOptions(HWND page) {
 INT_PTR CALLBACK OptionsPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        openOptions(page);
+        OpenOptions(page);
         break;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) acceptOptions(page);
+        if (LOWORD(wParam) == IDOK) AcceptOptions(page);
         break;
     }
     return QuestionPageFrame(page, message, wParam, CancelRule::immediate);

@@ -1,21 +1,20 @@
 #include "pages/program_group_page.h"
 
 #include "pages/conventions.h"
-#include "setup/context.h"
+#include "resources/resource.h"
+#include "state/context.h"
 
 namespace {
 
-const int groupEdit = 102;
-
-void openProgramGroup(HWND page) {
+void OpenProgramGroup(HWND page) {
     SetWindowTextA(page, "Program Group");
-    SetDlgItemTextA(page, groupEdit, product.groupName.c_str());
+    SetDlgItemTextA(page, IDC_GROUP_EDIT, product.groupName.c_str());
 }
 
 // No check at all: an empty name or one a file name cannot hold is the shortcut step's affair.
-void acceptProgramGroup(HWND page) {
+void AcceptProgramGroup(HWND page) {
     char name[255] = "";
-    GetDlgItemTextA(page, groupEdit, name, sizeof name);
+    GetDlgItemTextA(page, IDC_GROUP_EDIT, name, sizeof name);
     product.groupName = name;
 }
 
@@ -24,10 +23,10 @@ void acceptProgramGroup(HWND page) {
 INT_PTR CALLBACK ProgramGroupPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        openProgramGroup(page);
+        OpenProgramGroup(page);
         break;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) acceptProgramGroup(page);
+        if (LOWORD(wParam) == IDOK) AcceptProgramGroup(page);
         break;
     }
     return QuestionPageFrame(page, message, wParam, CancelRule::immediate);

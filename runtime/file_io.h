@@ -3,46 +3,57 @@
 // Each operation returns its I/O result: 0 for success, otherwise the system
 // error code (or ioReadPastEnd / ioDiskFull for a short read or write). The
 // checked variants raise EInOutError on any failure instead; they are what
-// the installer's verified file steps use.
+// the installer's verified file steps use. A FileVar still open when it goes
+// out of scope is closed, its result ignored: only an explicit close is checked.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 
-#include "runtime/exception.h"
+#include "runtime/error.h"
+#include "runtime/text.h"
 
 struct FileVar {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    std::string name;
+    String name;
+
+    FileVar() = default;
+    ~FileVar();
+    FileVar(const FileVar&) = delete;
+    FileVar& operator=(const FileVar&) = delete;
+    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
 };
 
 enum class FileMode {
-    readOnly,       // an existing file, read access only (read-only media work)
-    readWrite,      // an existing file, read and write access, not truncated
-    create,         // created, or emptied when it exists; read and write access
-    append,         // opened or created, read and write access, positioned at its end
+    readOnly,   // an existing file, read access only (read-only media work)
+    readWrite,  // an existing file, read and write access, not truncated
+    create,     // created, or emptied when it exists; read and write access
+    append,     // opened or created, read and write access, positioned at its end
 };
 
 // `share` is the access other programs keep while the file is open.
-int fileOpen(FileVar& f, const std::string& path, FileMode mode, DWORD share = FILE_SHARE_READ);
-int fileRead(FileVar& f, void* buffer, uint32_t count, uint32_t& got);
-int fileWrite(FileVar& f, const void* buffer, uint32_t count, uint32_t& put);
-int fileSeek(FileVar& f, uint32_t position);
-int fileSize(FileVar& f, uint32_t& size);
-int filePosition(FileVar& f, uint32_t& position);
-int fileTruncate(FileVar& f);  // cuts the file at the current position
-int fileClose(FileVar& f);
+int FileOpen(FileVar& f, const String& path, FileMode mode, DWORD share = FILE_SHARE_READ);
+int FileRead(FileVar& f, void* buffer, uint32_t count, uint32_t& got);
+int FileWrite(FileVar& f, const void* buffer, uint32_t count, uint32_t& put);
+int FileSeek(FileVar& f, uint32_t position);
+int FileSize(FileVar& f, uint32_t& size);
+int FilePosition(FileVar& f, uint32_t& position);
+int FileTruncate(FileVar& f);  // cuts the file at the current position
+int FileClose(FileVar& f);
 
-bool fileExists(const std::string& path);  // a directory search finds it
+bool FileExists(const String& path);  // a directory search finds it
 
-void checkedOpen(FileVar& f, const std::string& path, FileMode mode, DWORD share = FILE_SHARE_READ);
-void checkedReadExact(FileVar& f, void* buffer, uint32_t count);  // fewer bytes is an error
-uint32_t checkedRead(FileVar& f, void* buffer, uint32_t count);   // returns the bytes read
-void checkedWrite(FileVar& f, const void* buffer, uint32_t count); // all bytes or "Disk full"
-void checkedSeek(FileVar& f, uint32_t position);
-uint32_t checkedSize(FileVar& f);
-bool checkedAtEnd(FileVar& f);
-void checkedClose(FileVar& f);
-void checkedWriteLine(FileVar& f, const std::string& line);  // the line and CR LF
+void CheckedOpen(FileVar& f, const String& path, FileMode mode, DWORD share = FILE_SHARE_READ);
+void CheckedReadExact(FileVar& f, void* buffer, uint32_t count);  // fewer bytes is an error
+uint32_t CheckedRead(FileVar& f, void* buffer, uint32_t count);   // returns the bytes read
+void CheckedWrite(FileVar& f, const void* buffer, uint32_t count);  // all bytes or "Disk full"
+void CheckedSeek(FileVar& f, uint32_t position);
+uint32_t CheckedSize(FileVar& f);
+bool CheckedAtEnd(FileVar& f);
+void CheckedTruncate(FileVar& f);
+void CheckedClose(FileVar& f);
+void CheckedWriteLine(FileVar& f, const String& line);  // the line and CR LF
+
+// The running program's own full path (argument 0 of its command line).
+String OwnFileName();

@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "setup/context.h"
+#include "runtime/paths.h"
+#include "state/context.h"
 #include "system/registry.h"
 
 namespace {
@@ -17,7 +18,7 @@ const size_t pathBufferChars = 255;  // longPath, shortPath and windowsDir, with
 bool IsNtFamily() { return ctx.versionInfo.dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 // False, and the buffer untouched, when the text does not fit.
-bool FillPathBuffer(char (&buffer)[pathBufferChars + 1], const std::string& text) {
+bool FillPathBuffer(char (&buffer)[pathBufferChars + 1], const String& text) {
     if (text.size() > pathBufferChars) return false;
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return true;
@@ -33,7 +34,7 @@ void WriteUninstallEntry() {
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
     reg.OpenPath(uninstallKey, true);
     reg.WriteEntry(product.productName, "DisplayName", product.productName);
-    reg.WriteEntry(product.productName, "UnInstallString", PathJoin(ctx.installDir, "UnInstal.Exe"));
+    reg.WriteEntry(product.productName, "UnInstallString", PathJoin(ctx.installDir, product.uninstaller));
 }
 
 bool NeedsRestart() {
@@ -44,18 +45,19 @@ bool NeedsRestart() {
 
 // At the next start Windows moves its own Task Manager aside, then moves the product's in.
 void QueueTaskManagerRenames() {
-    std::string windows = ctx.windowsDir;
-    ctx.renameLine = PathJoin(windows, "TaskMang.Exe") + "=" + PathJoin(windows, "TaskMan.Exe");
-    checkedWriteLine(ctx.winInitFile, ctx.renameLine);
-    ctx.renameLine = PathJoin(windows, "TaskMan.Exe") + "=" + PathJoin(ctx.installDir, "TaskMan.Exe");
-    checkedWriteLine(ctx.winInitFile, ctx.renameLine);
+    String windows = ctx.windowsDir;
+    ctx.renameLine = PathJoin(windows, product.savedTaskManager) + "=" + PathJoin(windows, product.taskManager);
+    CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
+    ctx.renameLine = PathJoin(windows, product.taskManager) + "=" + PathJoin(ctx.installDir, product.taskManager);
+    CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
 }
 
 // The 95 family reads its shell from SYSTEM.INI, as an 8.3 path. A path too
 // long for the fixed buffers is refused whole: a cut one would name another file.
 void MakeShellIn95Family() {
-    std::string systemIni = PathJoin(ctx.windowsDir, "SYSTEM.INI");
-    std::string shell = PathJoin(ctx.installDir, "Wardhavn.EXE");
+    String systemIni = PathJoin(ctx.windowsDir, "SYSTEM.INI");
+    // This family's shell line has always carried the extension in capitals.
+    String shell = PathJoin(ctx.installDir, ReplaceExtension(product.shellExecutable, ".EXE"));
     if (systemIni.size() > pathBufferChars || shell.size() > pathBufferChars) return;
     FillPathBuffer(ctx.windowsDir, systemIni);
     FillPathBuffer(ctx.longPath, shell);
@@ -69,7 +71,7 @@ void MakeShellInNtFamily() {
     TRegIniFile reg(windowsNtKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
     reg.OpenPath(windowsNtKey, true);
-    reg.WriteEntry("Winlogon", "Shell", PathJoin(ctx.installDir, "Wardhavn.Exe"));
+    reg.WriteEntry("Winlogon", "Shell", PathJoin(ctx.installDir, product.shellExecutable));
 }
 
 void ApplySystemChanges() {
@@ -78,13 +80,13 @@ void ApplySystemChanges() {
     if (ctx.makeShell && IsNtFamily()) MakeShellInNtFamily();
 }
 
-bool AskYesNo(const std::string& text) {
+bool AskYesNo(const String& text) {
     return MessageBoxA(nullptr, text.c_str(), product.productName.c_str(), MB_YESNO) == IDYES;
 }
 
 void RestartPrompt() {
-    const std::string& name = product.productName;
-    std::string text = name + " had been successfully installed" + "\r\n\r\n" + "The system should be rebooted for the " +
+    const String& name = product.productName;
+    String text = name + " had been successfully installed" + "\r\n\r\n" + "The system should be rebooted for the " +
                        name + " changes to take effect." + "\r\n\r\n" + "Reboot Windows?";
     if (AskYesNo(text)) {
         RestartWindows();
@@ -123,7 +125,7 @@ void CompleteInstallation() {
 }
 
 void RestartWindows() {
-    checkedClose(ctx.winInitFile);
+    CheckedClose(ctx.winInitFile);
     if (IsNtFamily()) EnableShutdownPrivilege();
     ExitWindowsEx(EWX_REBOOT, 0);
 }
@@ -131,6 +133,6 @@ void RestartWindows() {
 void RunProduct() {
     // A staged copy carries no extension the shell can start; until the restart
     // puts it in place, the product's own file is the one to run.
-    std::string file = PathJoin(ctx.installDir, UnstagedExecutable(product.mainExecutable));
+    String file = PathJoin(ctx.installDir, UnstagedExecutable(product.mainExecutable));
     ShellExecuteA(ctx.mainWindow, nullptr, file.c_str(), nullptr, ctx.installDir.c_str(), SW_SHOW);
 }

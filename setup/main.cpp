@@ -1,22 +1,15 @@
-// The installer's entry point: prepare, run the pages, clean up. An error that
-// escapes ends the process through the runtime's report, with no clean-up.
+// The installer's entry point: prepare, run the pages, clean up. An error
+// ends the process where it is raised, through the runtime's report.
 #include <windows.h>
 
-#include "runtime/error_report.h"
-#include "setup/context.h"
 #include "setup/page_sequence.h"
 #include "setup/startup.h"
+#include "state/context.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    try {
-        PrepareRun(instance);
-        RunPages();
-        if (ctx.aborted) AbandonCleanup();
-        FinalCleanup();
-    } catch (const Exception& e) {
-        reportUnhandledError(e);
-    } catch (const std::exception& e) {
-        reportUnhandledError(e);
-    }
+    PrepareRun(instance);
+    RunPages();
+    if (ctx.aborted) AbandonCleanup();
+    FinalCleanup();
     return 0;
 }

@@ -7,8 +7,10 @@
 #include "pages/destination_page.h"
 #include "pages/options_page.h"
 #include "pages/program_group_page.h"
+#include "resources/resource.h"
+#include "runtime/paths.h"
 #include "setup/completion.h"
-#include "setup/context.h"
+#include "state/context.h"
 #include "system/shortcut.h"
 
 namespace {
@@ -26,16 +28,16 @@ struct PageStep {
 };
 
 const PageStep pageTable[] = {
-    {"License", AgreementPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
-    {"Main", DestinationPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {"IProgress", JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {"Progress", UnpackingPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {"Group", ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
-    {"Replace", OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
+    {LICENSE_PAGE, AgreementPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
+    {DESTINATION_PAGE, DestinationPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {JOINING_PAGE, JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {UNPACKING_PAGE, UnpackingPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {GROUP_PAGE, ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
+    {OPTIONS_PAGE, OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
 };
 
-void deleteIfPresent(const std::string& path) {
-    if (fileExists(path)) DeleteFileA(path.c_str());
+void DeleteIfPresent(const String& path) {
+    if (FileExists(path)) DeleteFileA(path.c_str());
 }
 
 }  // namespace
@@ -68,14 +70,14 @@ void AbandonCleanup() {
     // Only a directory the user confirmed is ours to delete from: before that,
     // installDir is empty or still the installer's own directory.
     if (ctx.installDirConfirmed) {
-        deleteIfPresent(PathJoin(ctx.installDir, product.archiveName));
-        deleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
+        DeleteIfPresent(PathJoin(ctx.installDir, product.archiveName));
+        DeleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
     }
     MessageBoxA(ctx.mainWindow, product.terminatedMessage.c_str(), product.productName.c_str(), MB_OK);
 }
 
 void FinalCleanup() {
-    if (ctx.winInitFile.handle != INVALID_HANDLE_VALUE) checkedClose(ctx.winInitFile);
+    if (ctx.winInitFile.IsOpen()) CheckedClose(ctx.winInitFile);
     delete[] ctx.bufferA;
     delete[] ctx.bufferB;
     ctx.bufferA = ctx.bufferB = nullptr;

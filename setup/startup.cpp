@@ -2,31 +2,27 @@
 
 #include "backdrop/backdrop.h"
 #include "engine/archive_io.h"
-#include "setup/context.h"
+#include "resources/resource.h"
+#include "runtime/paths.h"
+#include "state/context.h"
 
 namespace {
 
 const int workBufferSize = 2064;
 
-std::string ownFileName() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return path;
-}
-
 // Another program may have queued rename lines already: they stay, and this
 // installer's section starts on a line of its own after them.
-void openWinInit() {
+void OpenWinInit() {
     FileVar& f = ctx.winInitFile;
-    checkedOpen(f, PathJoin(ctx.windowsDir, "WinInit.Ini"), FileMode::append);
-    uint32_t size = checkedSize(f);
+    CheckedOpen(f, PathJoin(ctx.windowsDir, "WinInit.Ini"), FileMode::append);
+    uint32_t size = CheckedSize(f);
     if (size > 0) {
         char last = 0;
-        checkedSeek(f, size - 1);
-        checkedReadExact(f, &last, 1);
-        if (last != '\n') checkedWrite(f, "\r\n", 2);
+        CheckedSeek(f, size - 1);
+        CheckedReadExact(f, &last, 1);
+        if (last != '\n') CheckedWrite(f, "\r\n", 2);
     }
-    checkedWriteLine(f, "[Rename]");
+    CheckedWriteLine(f, "[Rename]");
 }
 
 }  // namespace
@@ -40,7 +36,7 @@ void PrepareRun(HINSTANCE instance) {
     wc.style = CS_PARENTDC;
     wc.lpfnWndProc = BackdropProc;
     wc.lpszClassName = "ZXSetUp";
-    ctx.sourceDir = DirectoryPart(ownFileName());
+    ctx.sourceDir = DirectoryPart(OwnFileName());
     ctx.bufferA = new uint8_t[workBufferSize];
     ctx.bufferB = new uint8_t[workBufferSize];
     ctx.replaceTaskManager = false;
@@ -53,8 +49,8 @@ void PrepareRun(HINSTANCE instance) {
     RegisterClassA(&wc);
     ctx.mainWindow = CreateWindowExA(0, "ZXSetUp", "Installation", WS_POPUP | WS_VISIBLE, 0, 0, ctx.screenWidth,
                                      ctx.screenHeight, nullptr, nullptr, instance, nullptr);
-    ctx.logoBitmap = LoadBitmapA(instance, "logo");
+    ctx.logoBitmap = LoadBitmapA(instance, LOGO_BITMAP);
     GetWindowsDirectoryA(ctx.windowsDir, sizeof ctx.windowsDir);
-    openWinInit();
+    OpenWinInit();
     ctx.aborted = false;
 }

@@ -1,20 +1,12 @@
 #include "system/registry.h"
 
-#include <vector>
+#include "runtime/error.h"
 
 namespace {
 
-std::string quoted(const char* before, const std::string& name) {
-    return std::string(before) + "'" + name + "'";
+[[noreturn]] void RaiseRegistryError(const char* what, const String& name) {
+    RaiseError(ErrorClass::registry, 0, String(what) + "'" + name + "'");
 }
-
-[[noreturn]] void raiseCreateFailed(const std::string& path) {
-    throw ERegistryException("Failed to create key " + path);
-}
-
-[[noreturn]] void raiseSetFailed(const std::string& name) { throw ERegistryException(quoted("Failed to set data for ", name)); }
-[[noreturn]] void raiseGetFailed(const std::string& name) { throw ERegistryException(quoted("Failed to get data for ", name)); }
-[[noreturn]] void raiseInvalidType(const std::string& name) { throw ERegistryException(quoted("Invalid data type for ", name)); }
 
 // Puts a section's key in place of the open key for one read or write and
 // restores the open key afterwards, also when that read or write raises.
@@ -72,16 +64,16 @@ void TRegistry::SelectRoot(HKEY root) {
     ReleaseKey();
 }
 
-HKEY TRegistry::baseKeyFor(std::string& path, bool& relative) const {
+HKEY TRegistry::BaseKeyFor(String& path, bool& relative) const {
     relative = path.empty() || path[0] != '\\';
-    if (!relative) path.erase(0, 1);
+    if (!relative) path = path.substr(1);
     return relative && keyHandle ? keyHandle : rootHandle;
 }
 
-bool TRegistry::OpenPath(const std::string& path, bool create) {
-    std::string subkey = path;
+bool TRegistry::OpenPath(const String& path, bool create) {
+    String subkey = path;
     bool relative;
-    HKEY base = baseKeyFor(subkey, relative);
+    HKEY base = BaseKeyFor(subkey, relative);
     HKEY opened = nullptr;
     LONG result;
     if (create && !subkey.empty())
@@ -90,63 +82,64 @@ bool TRegistry::OpenPath(const std::string& path, bool create) {
     else
         result = RegOpenKeyExA(base, subkey.c_str(), 0, KEY_ALL_ACCESS, &opened);
     if (result != ERROR_SUCCESS) return false;
-    std::string newPath = keyHandle && relative ? keyPath + "\\" + subkey : subkey;
+    String newPath = keyHandle && relative ? keyPath + "\\" + subkey : subkey;
     ReleaseKey();
     keyHandle = opened;
     keyPath = newPath;
     return true;
 }
 
-bool TRegistry::MakeKey(const std::string& path) {
-    std::string subkey = path;
+bool TRegistry::MakeKey(const String& path) {
+    String subkey = path;
     bool relative;
-    HKEY base = baseKeyFor(subkey, relative);
+    HKEY base = BaseKeyFor(subkey, relative);
     HKEY made = nullptr;
     if (RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &made,
                         nullptr) != ERROR_SUCCESS)
-        raiseCreateFailed(path);
+        RaiseError(ErrorClass::registry, 0, "Failed to create key " + path);
     RegCloseKey(made);
     return true;
 }
 
-HKEY TRegistry::OpenSubkey(const std::string& path) {
-    std::string subkey = path;
+HKEY TRegistry::OpenSubkey(const String& path) {
+    String subkey = path;
     bool relative;
-    HKEY base = baseKeyFor(subkey, relative);
+    HKEY base = BaseKeyFor(subkey, relative);
     HKEY opened = nullptr;
     if (RegOpenKeyExA(base, subkey.c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return nullptr;
     return opened;
 }
 
-bool TRegistry::HasValue(const std::string& name) {
+bool TRegistry::HasValue(const String& name) {
     DWORD type = 0, size = 0;
     return RegQueryValueExA(keyHandle, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
 }
 
-void TRegistry::PutString(const std::string& name, const std::string& text) {
+void TRegistry::PutString(const String& name, const String& text) {
     if (RegSetValueExA(keyHandle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
-        raiseSetFailed(name);
+        RaiseRegistryError("Failed to set data for ", name);
 }
 
-std::string TRegistry::GetString(const std::string& name) {
+String TRegistry::GetString(const String& name) {
     DWORD type = 0, size = 0;
     if (RegQueryValueExA(keyHandle, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
-        return std::string();
-    std::vector<char> data(size);
+        return String();
+    String data(size, '\0');
     if (RegQueryValueExA(keyHandle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
         ERROR_SUCCESS)
-        raiseGetFailed(name);
+        RaiseRegistryError("Failed to get data for ", name);
     RegDataKind kind = DataKindOfType(type);
-    if (kind != RegDataKind::string && kind != RegDataKind::expandString) raiseInvalidType(name);
+    if (kind != RegDataKind::string && kind != RegDataKind::expandString)
+        RaiseRegistryError("Invalid data type for ", name);
     // The stored data need not end in a zero, nor stop at the first one.
-    std::string text(data.data(), size);
+    String text = data.substr(0, size);
     return text.substr(0, text.find('\0'));
 }
 
-TRegIniFile::TRegIniFile(const std::string& path) : iniPath(path) { OpenPath(path, true); }
+TRegIniFile::TRegIniFile(const String& path) : iniPath(path) { OpenPath(path, true); }
 
-void TRegIniFile::WriteEntry(const std::string& section, const std::string& ident, const std::string& value) {
+void TRegIniFile::WriteEntry(const String& section, const String& ident, const String& value) {
     MakeKey(section);
     HKEY key = OpenSubkey(section);
     if (!key) return;
@@ -154,8 +147,8 @@ void TRegIniFile::WriteEntry(const std::string& section, const std::string& iden
     PutString(ident, value);
 }
 
-std::string TRegIniFile::ReadEntry(const std::string& section, const std::string& ident,
-                                   const std::string& fallback) {
+String TRegIniFile::ReadEntry(const String& section, const String& ident,
+                                   const String& fallback) {
     HKEY key = OpenSubkey(section);
     if (!key) return fallback;
     BorrowedKey borrowed(keyHandle, key);

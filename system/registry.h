@@ -10,15 +10,9 @@
 
 #include <windows.h>
 
-#include <string>
+#include "runtime/text.h"
 
-#include "runtime/exception.h"
-
-class ERegistryException : public Exception {
-public:
-    explicit ERegistryException(const std::string& message) : Exception(message) {}
-    const char* className() const override { return "ERegistryException"; }
-};
+// Failures raise ERegistryException ("Failed to create key %s", "Failed to set data for '%s'", ...).
 
 // The layer's data kinds and the registry types they stand for.
 enum class RegDataKind { unknown = 0, string = 1, expandString = 2, integer = 3, binary = 4 };
@@ -38,40 +32,40 @@ public:
     void SelectRoot(HKEY root);
     // Makes `path` the open key, creating it when `create` is set. False, and
     // nothing changed, when the key cannot be had.
-    bool OpenPath(const std::string& path, bool create);
+    bool OpenPath(const String& path, bool create);
     // Creates the key (or finds it present) and closes it again; raises on failure.
-    bool MakeKey(const std::string& path);
+    bool MakeKey(const String& path);
     // A new handle of an existing key, owned by the caller; 0 when it cannot be opened.
-    HKEY OpenSubkey(const std::string& path);
-    bool HasValue(const std::string& name);
-    void PutString(const std::string& name, const std::string& text);
+    HKEY OpenSubkey(const String& path);
+    bool HasValue(const String& name);
+    void PutString(const String& name, const String& text);
     // "" for a missing or empty value; cut at the first zero; raises for a non-string value.
-    std::string GetString(const std::string& name);
+    String GetString(const String& name);
 
     HKEY CurrentKey() const { return keyHandle; }
     HKEY RootKey() const { return rootHandle; }
-    const std::string& CurrentPath() const { return keyPath; }
+    const String& CurrentPath() const { return keyPath; }
 
 protected:
     HKEY keyHandle = nullptr;
     HKEY rootHandle = HKEY_CURRENT_USER;
-    std::string keyPath;
+    String keyPath;
 
 private:
     // Where `path` is taken from, with the leading backslash of an absolute path removed.
-    HKEY baseKeyFor(std::string& path, bool& relative) const;
+    HKEY BaseKeyFor(String& path, bool& relative) const;
 };
 
 class TRegIniFile : public TRegistry {
 public:
     // Opens `path` below HKEY_CURRENT_USER, creating it when absent.
-    explicit TRegIniFile(const std::string& path);
+    explicit TRegIniFile(const String& path);
 
-    void WriteEntry(const std::string& section, const std::string& ident, const std::string& value);
-    std::string ReadEntry(const std::string& section, const std::string& ident, const std::string& fallback);
+    void WriteEntry(const String& section, const String& ident, const String& value);
+    String ReadEntry(const String& section, const String& ident, const String& fallback);
 
-    const std::string& IniPath() const { return iniPath; }
+    const String& IniPath() const { return iniPath; }
 
 private:
-    std::string iniPath;
+    String iniPath;
 };

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <set>
 
-#include "engine/table_layout.h"
+#include "tools/table_file.h"
 #include "tools/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/progress.h"

@@ -15,6 +15,7 @@
 #include <iostream>
 
 #include "lzh/lzh_decoder.h"
+#include "runtime/exception.h"
 #include "tools/file_io.h"
 #include "tools/package.h"
 #include "tools/progress.h"

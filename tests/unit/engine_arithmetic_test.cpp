@@ -92,7 +92,7 @@ TEST(ArchiveEnd, TheDecoderReadsNoFurtherAheadThanTheReaderAllows) {
             most = std::max(most, misses);
         }
     }
-    EXPECT_LE(most, archiveReadAhead);
+    EXPECT_LE(most, lzhReadAhead);
 }
 
 TEST(ArchiveEnd, AStreamMissingItsLastBytesIsNoticed) {
@@ -101,6 +101,6 @@ TEST(ArchiveEnd, AStreamMissingItsLastBytesIsNoticed) {
         std::vector<uint8_t> data = sample(rng, rng() % 3000 + 500);
         std::vector<uint8_t> stream = lzhEncode(data.data(), data.size());
         stream.resize(stream.size() - 64);
-        EXPECT_GT(missesDecoding(stream, static_cast<int32_t>(data.size())), archiveReadAhead);
+        EXPECT_GT(missesDecoding(stream, static_cast<int32_t>(data.size())), lzhReadAhead);
     }
 }

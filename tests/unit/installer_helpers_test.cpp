@@ -5,7 +5,9 @@
 #include "backdrop/gradient.h"
 #include "pages/centre.h"
 #include "runtime/exception.h"
-#include "setup/helpers.h"
+#include "runtime/bytes.h"
+#include "runtime/paths.h"
+#include "tests/string_print.h"
 
 TEST(PathJoin, EmptyDirectoryGivesTheNameAlone) {
     EXPECT_EQ(PathJoin("", "Wardhavn.Exe"), "Wardhavn.Exe");
@@ -103,28 +105,28 @@ TEST(TitleShadow, WhiteBelow128BlackFrom128) {
 }
 
 TEST(UnhandledErrorText, NamesClassModuleAddressAndMessage) {
-    EXPECT_EQ(unhandledErrorText("EInOutError", "Setup.exe", reinterpret_cast<const void*>(0x401A2B), "File not found"),
+    EXPECT_EQ(UnhandledErrorText("EInOutError", "Setup.exe", 0x401A2B, "File not found"),
               "Exception EInOutError in module Setup.exe at 00401A2B.\nFile not found.");
 }
 
 TEST(UnhandledErrorText, NoSecondPeriod) {
-    EXPECT_EQ(unhandledErrorText("ElzhException", "Setup.exe", nullptr, "Done."),
+    EXPECT_EQ(UnhandledErrorText("ElzhException", "Setup.exe", 0, "Done."),
               "Exception ElzhException in module Setup.exe at 00000000.\nDone.");
-    EXPECT_EQ(unhandledErrorText("E", "m", nullptr, ""), "Exception E in module m at 00000000.\n.");
+    EXPECT_EQ(UnhandledErrorText("E", "m", 0, ""), "Exception E in module m at 00000000.\n.");
 }
 
 TEST(IoErrors, RaisedErrorCarriesCodeAndReadableText) {
     try {
-        raiseIoError(5, "C:\\WINDOWS\\WinInit.Ini");
+        RaiseIoError(5, "C:\\WINDOWS\\WinInit.Ini");
         FAIL() << "no exception";
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.code(), 5);
         EXPECT_STREQ(e.className(), "EInOutError");
         EXPECT_EQ(e.message(), "Access denied: C:\\WINDOWS\\WinInit.Ini");
     }
-    EXPECT_EQ(ioErrorText(ioDiskFull), "Disk full");
-    EXPECT_EQ(ioErrorText(ioReadPastEnd), "Read beyond end of file");
-    EXPECT_EQ(ioErrorText(9999), "I/O error 9999");
+    EXPECT_EQ(IoErrorText(ioDiskFull), "Disk full");
+    EXPECT_EQ(IoErrorText(ioReadPastEnd), "Read beyond end of file");
+    EXPECT_EQ(IoErrorText(9999), "I/O error 9999");
 }
 
 TEST(PathParts, UnstagedExecutableIsTheNameTheRestartRestores) {

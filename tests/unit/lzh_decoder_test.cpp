@@ -7,6 +7,7 @@
 
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_tree.h"
+#include "runtime/exception.h"
 #include "tests/unit/lzh_reference.h"
 #include "tests/unit/lzh_test_io.h"
 
@@ -234,7 +235,9 @@ TEST_F(DecoderTest, FailuresToTakeOrGiveBackTablesRaiseTheTwoMessages) {
     EXPECT_EQ(io.reads, 0);
 
     setLzhTableAllocator(throwingAcquire, countingRelease);
-    EXPECT_THROW(decode(10, lzhio::readProc, lzhio::writeProc), ElzhException) << "a foreign exception is replaced";
+    int releasedBefore = released;
+    EXPECT_THROW(decode(10, lzhio::readProc, lzhio::writeProc), std::bad_alloc) << "an allocator's own error passes";
+    EXPECT_EQ(released, releasedBefore) << "nothing was acquired, so nothing is released";
 
     setLzhTableAllocator(countingAcquire, failingRelease);
     try {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/table_layout.h"
+#include "tools/table_file.h"
 
 namespace {
 

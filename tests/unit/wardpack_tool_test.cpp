@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "engine/table_layout.h"
+#include "tools/table_file.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,9 @@
 #include "engine/archive_io.h"
 #include "engine/package_table.h"
 #include "lzh/lzh_decoder.h"
-#include "setup/context.h"
+#include "runtime/exception.h"
+#include "state/context.h"
+#include "tests/string_print.h"
 #include "tests/wine/driver.h"
 
 namespace {
@@ -32,7 +34,7 @@ std::string trailer(int count, int32_t decoded) {
 class TableLoader : public testing::Test {
 protected:
     void SetUp() override { path_ = ScratchDir("TableLoader") + "\\installer.bin"; }
-    void TearDown() override { releasePackageTable(); }
+    void TearDown() override { ReleasePackageTable(); }
     void Write(const std::string& body) { ASSERT_TRUE(WriteFileText(path_, body)); }
     std::vector<PackageEntry> Entries() {
         std::vector<PackageEntry> all;
@@ -41,7 +43,7 @@ protected:
     }
     std::string Refusal() {
         try {
-            loadPackageTableFrom(path_);
+            LoadPackageTableFrom(path_.c_str());
         } catch (const EInOutError& e) {
             return e.message();
         }
@@ -54,7 +56,7 @@ TEST_F(TableLoader, ReadsTheWorkedExample) {
     // 100,000 bytes, 3 entries: the records begin at 99,911.
     std::string table = record("A.Dll", 40000, 1000) + record("B.Hlp", 41000, 2500) + record("C.Dat", 43500, 500);
     Write(std::string(100000 - 89, 'x') + table + trailer(3, 44000));
-    loadPackageTableFrom(path_);
+    LoadPackageTableFrom(path_.c_str());
     EXPECT_EQ(ctx.unpackedSize, 44000);
     std::vector<PackageEntry> e = Entries();
     ASSERT_EQ(e.size(), 3u);
@@ -63,7 +65,7 @@ TEST_F(TableLoader, ReadsTheWorkedExample) {
     EXPECT_EQ(e[1].size, 2500);
     EXPECT_EQ(e[2].name, "C.Dat");
     EXPECT_EQ(ctx.packageTail, ctx.packageHead->next->next);
-    releasePackageTable();
+    ReleasePackageTable();
     EXPECT_EQ(ctx.packageHead, nullptr);
     EXPECT_EQ(ctx.packageTail, nullptr);
 }
@@ -72,7 +74,7 @@ TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
     std::string longest = "ABCDEFGHIJKLMNO.PQR";  // 19 characters
     Write(std::string(500, 'x') + record("A.Dll", 100, 10, "LEFTOVER.XYZ") + record(longest, 110, 5) +
           trailer(2, 115));
-    loadPackageTableFrom(path_);
+    LoadPackageTableFrom(path_.c_str());
     std::vector<PackageEntry> e = Entries();
     ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ(e[0].name, "A.Dll");
@@ -81,7 +83,7 @@ TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
 
 TEST_F(TableLoader, NoEntriesStillReadsTheLength) {
     Write(std::string(300, 'x') + trailer(0, 12345));
-    loadPackageTableFrom(path_);
+    LoadPackageTableFrom(path_.c_str());
     EXPECT_EQ(ctx.unpackedSize, 12345);
     EXPECT_EQ(ctx.packageHead, nullptr);
 }
@@ -91,7 +93,7 @@ TEST_F(TableLoader, TwoHundredFiftyFiveEntriesBegin7145BytesFromTheEnd) {
     for (int i = 0; i < 255; ++i) table += record("F" + std::to_string(i) + ".Dat", 1000 + i * 10, 10);
     Write(std::string(9000, 'x') + table + trailer(255, 1000 + 2550));
     ASSERT_EQ(table.size() + 5, 7145u);
-    loadPackageTableFrom(path_);
+    LoadPackageTableFrom(path_.c_str());
     std::vector<PackageEntry> e = Entries();
     ASSERT_EQ(e.size(), 255u);
     EXPECT_EQ(e[0].name, "F0.Dat");
@@ -125,7 +127,7 @@ class ReaderWriter : public testing::Test {
 protected:
     void SetUp() override {
         dir_ = ScratchDir("ReaderWriter");
-        ctx.installDir = dir_;
+        ctx.installDir = dir_.c_str();
         if (!ctx.bufferA) ctx.bufferA = new uint8_t[2064];
         if (!ctx.bufferB) ctx.bufferB = new uint8_t[2064];
         ctx.readPos = 1;

@@ -3,6 +3,7 @@
 // switch), removed before and after every test.
 #include <gtest/gtest.h>
 
+#include "runtime/exception.h"
 #include "system/registry.h"
 #include "tests/wine/registry_probe.h"
 

@@ -2,8 +2,9 @@
 // step and read back through the shell link object and the file's bytes.
 #include <gtest/gtest.h>
 
-#include "setup/context.h"
+#include "state/context.h"
 #include "system/shortcut.h"
+#include "tests/string_print.h"
 #include "tests/wine/driver.h"
 #include "tests/wine/link_probe.h"
 #include "tests/wine/registry_probe.h"
@@ -37,7 +38,7 @@ protected:
         savedPrograms_ = ReadRegValue(HKEY_CURRENT_USER, shellFolders, "Programs");
         programs_ = ProgramsDir();
         ASSERT_FALSE(programs_.empty());
-        ctx.installDir = installDir_;
+        ctx.installDir = installDir_.c_str();
     }
     void TearDown() override {
         SetCurrentDirectoryA("C:\\");
@@ -50,7 +51,7 @@ protected:
 
     // Runs the step for `group`; the shortcut it should make is removed after the test.
     std::string MakeFor(const std::string& group, const std::string& folder) {
-        product.groupName = group;
+        product.groupName = group.c_str();
         std::string path = folder + "\\" + group + ".LNK";
         made_.push_back(path);
         MakeProgramShortcut();
@@ -58,7 +59,7 @@ protected:
     }
 
     std::string scratch_, installDir_, programs_;
-    std::string savedGroup_, savedMain_;
+    String savedGroup_, savedMain_;
     RegValue savedPrograms_;
     std::vector<std::string> made_;
 };

@@ -1,25 +1,23 @@
-// Small helpers shared by every part of the installer: path building and byte clamps.
+// Path and file-name helpers shared by every part of the installer.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
-inline uint8_t ByteMin(uint8_t a, uint8_t b) { return a < b ? a : b; }
-inline uint8_t ByteMax(uint8_t a, uint8_t b) { return a > b ? a : b; }
+#include "runtime/text.h"
 
 // Directory + name with exactly one backslash between them; an empty directory
 // gives the name alone, a directory ending in a backslash gets none added.
-std::string PathJoin(const std::string& directory, const std::string& name);
+String PathJoin(const String& directory, const String& name);
 
 // Everything up to and including the last backslash or colon; empty when there is none.
-std::string DirectoryPart(const std::string& path);
+String DirectoryPart(const String& path);
+// Everything after the last backslash or colon.
+String FilePart(const String& path);
 
 // The extension from the last dot, upper-cased, when no backslash or colon follows that dot; else empty.
-std::string UpperExtension(const std::string& name);
+String UpperExtension(const String& name);
 
 // `name` with its extension (from the last dot) replaced by `extension`; appended when there is none.
-std::string ReplaceExtension(const std::string& name, const std::string& extension);
+String ReplaceExtension(const String& name, const String& extension);
 
 // The main executable's own name when `name` is its staged ".$$$" copy (the
 // restart renames that copy into place); any other name unchanged.
-std::string UnstagedExecutable(const std::string& name);
+String UnstagedExecutable(const String& name);

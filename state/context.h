@@ -1,15 +1,16 @@
 // The installer's two global records: SetupContext (state of the run) and
 // ProductConstants (what varies by product, fixed at build time; three entries
-// change during the run). Everything else is passed as arguments.
+// change during the run). Everything else is passed as arguments. They sit
+// below every room that reads them and include only the runtime.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 
 #include "runtime/file_io.h"
-#include "setup/helpers.h"
+#include "runtime/text.h"
+#include "state/keep_running.h"
 
 struct PackageEntry;
 
@@ -18,18 +19,24 @@ struct ProductConstants {
     COLORREF gradientBottom;
     COLORREF titleColour;
     int32_t diskCount;
-    std::string groupName;        // changed by the program group page and the shortcut step
-    std::string productName;
-    std::string mainExecutable;   // changed to the staged ".$$$" name by the unpacking page
-    std::string volumeName;       // changed as the disks advance
-    std::string archiveName;
-    std::string defaultInstallDir;
-    std::string noticeLine;
-    std::string installTitle;
-    std::string cancelQuestion;
-    std::string terminatedMessage;
-    std::string wrongDiskMessage;
-    std::string installedRunPrompt;
+    String groupName;        // changed by the program group page and the shortcut step
+    String productName;
+    String mainExecutable;   // changed to the staged ".$$$" name by the unpacking page
+    String volumeName;       // changed as the disks advance
+    String archiveName;
+    String defaultInstallDir;
+    String noticeLine;
+    String installTitle;
+    String cancelQuestion;
+    String terminatedMessage;
+    String wrongDiskMessage;
+    String installedRunPrompt;
+    // The product's fixed file names, and the bytes the joining page counts as 100 %.
+    String shellExecutable;  // what the shell settings name, whatever mainExecutable holds
+    String uninstaller;
+    String taskManager;
+    String savedTaskManager;  // the system's own Task Manager, moved aside
+    int32_t expectedArchiveSize;
 };
 
 // Zero-initialised at process start; fields in the documented order.
@@ -66,11 +73,11 @@ struct SetupContext {
     HFONT savedFont, percentFont;
     int32_t barSpan;
     int32_t textY, textX, barRight, barBottom, barLeft, barTop;
-    std::string sourceDir;
-    std::string installDir;
+    String sourceDir;
+    String installDir;
     HBITMAP logoBitmap;
     char longPath[256], shortPath[256];
-    std::string renameLine;
+    String renameLine;
     OSVERSIONINFOA versionInfo;   // 148 bytes; platform 2 = NT family
     // Set once the user has confirmed an installation directory: the abandon
     // clean-up deletes nothing anywhere else.

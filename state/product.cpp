@@ -1,5 +1,5 @@
 // The product's constants and the run's state: the installer's only globals.
-#include "setup/context.h"
+#include "state/context.h"
 
 SetupContext ctx;
 
@@ -20,4 +20,9 @@ ProductConstants product = {
     "The Installation process has been terminated.",
     "This is not the appropriate disk.\r\nPlease insert the correct disk and Press Enter",
     "Wardhaven! has been successfully installed.\r\n\r\nDo you wish to run ",
+    "Wardhavn.Exe",
+    "UnInstal.Exe",
+    "TaskMan.Exe",
+    "TaskMang.Exe",
+    3281000,
 };

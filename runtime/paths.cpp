@@ -1,0 +1,42 @@
+#include "runtime/paths.h"
+
+String PathJoin(const String& directory, const String& name) {
+    if (directory.empty()) return name;
+    if (directory.back() == '\\') return directory + name;
+    return directory + "\\" + name;
+}
+
+String DirectoryPart(const String& path) {
+    size_t cut = path.find_last_of("\\:");
+    return cut == String::npos ? String() : path.substr(0, cut + 1);
+}
+
+String FilePart(const String& path) {
+    size_t cut = path.find_last_of("\\:");
+    return cut == String::npos ? path : path.substr(cut + 1);
+}
+
+namespace {
+
+size_t ExtensionStart(const String& name) {
+    size_t dot = name.rfind('.');
+    if (dot == String::npos) return String::npos;
+    if (name.find_first_of("\\:", dot) != String::npos) return String::npos;
+    return dot;
+}
+
+}  // namespace
+
+String UpperExtension(const String& name) {
+    size_t dot = ExtensionStart(name);
+    return dot == String::npos ? String() : UpperCase(name.substr(dot));
+}
+
+String ReplaceExtension(const String& name, const String& extension) {
+    size_t dot = ExtensionStart(name);
+    return (dot == String::npos ? name : name.substr(0, dot)) + extension;
+}
+
+String UnstagedExecutable(const String& name) {
+    return UpperExtension(name) == ".$$$" ? ReplaceExtension(name, ".Exe") : name;
+}

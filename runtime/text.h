@@ -1,0 +1,79 @@
+// Counted strings: the installer's one string type, and the few conversions
+// it needs. Portable: the packaging tool and the native tests use it too.
+//
+// A String owns a zero-terminated copy of its characters on the C heap, so
+// c_str() hands a Windows call its text without another copy. Members are
+// spelled like the standard library's string, so code reads the same on both
+// sides of the house. Running out of memory raises the runtime's error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class String {
+public:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+
+    String() = default;
+    String(const char* text);  // NOLINT: a literal is a String wherever one is wanted
+    String(const char* text, size_t length);
+    String(size_t count, char fill);
+    // From any string type that hands out c_str() and size(): the standard
+    // library's, where the packaging tool and the tests call into the installer.
+    template <class Text, class = decltype(static_cast<const Text*>(nullptr)->c_str())>
+    String(const Text& text) : String(text.c_str(), text.size()) {}  // NOLINT: implicit on purpose
+    String(const String& other);
+    String(String&& other) noexcept;
+    ~String();
+    String& operator=(const String& other);
+    String& operator=(String&& other) noexcept;
+    String& operator=(const char* text);
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char* c_str() const { return data_ ? data_ : ""; }
+    char* data() { return data_; }  // size() characters a call may fill
+    char operator[](size_t i) const { return data_[i]; }
+    char& operator[](size_t i) { return data_[i]; }
+    char back() const { return data_[size_ - 1]; }
+
+    String& append(const char* text, size_t length);
+    String& operator+=(const String& other) { return append(other.c_str(), other.size_); }
+    String& operator+=(const char* text);
+    String& operator+=(char c) { return append(&c, 1); }
+
+    // At most `length` characters from `start`; an empty string when start is past the end.
+    String substr(size_t start, size_t length = npos) const;
+    size_t find(char c, size_t from = 0) const;
+    size_t rfind(char c) const;
+    size_t find_first_of(const char* chars, size_t from = 0) const;
+    size_t find_last_of(const char* chars) const;
+    void clear() { size_ = 0; if (data_) data_[0] = 0; }
+
+private:
+    void reserve(size_t capacity);
+
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;  // characters, without the terminating zero
+};
+
+String operator+(const String& a, const String& b);
+String operator+(const String& a, const char* b);
+String operator+(const char* a, const String& b);
+bool operator==(const String& a, const String& b);
+bool operator==(const String& a, const char* b);
+inline bool operator!=(const String& a, const String& b) { return !(a == b); }
+inline bool operator!=(const String& a, const char* b) { return !(a == b); }
+
+size_t TextLength(const char* text);
+
+// ASCII upper case: file names compare this way in every code page the installer meets.
+char UpperAscii(char c);
+String UpperCase(const String& text);
+bool SameTextIgnoringCase(const String& a, const String& b);
+
+// Decimal digits with a leading minus when negative.
+String DecimalText(int64_t value);
+// `digits` upper-case hexadecimal digits, zero-padded (more when the value needs them).
+String HexText(uint32_t value, int digits);

@@ -1,0 +1,3 @@
+#include "state/keep_running.h"
+
+int32_t keepRunning = 1;

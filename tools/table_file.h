@@ -1,0 +1,40 @@
+// The package file table as the packaging tool handles it: built from and
+// read into standard containers. The byte map and the checks are the
+// installer's own (engine/table_layout.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/table_layout.h"
+
+namespace table {
+
+struct Entry {
+    std::string name;
+    int32_t offset = 0;
+    int32_t size = 0;
+};
+
+struct PackageTable {
+    std::vector<Entry> entries;
+    int32_t decodedLength = 0;
+};
+
+// The table's bytes, ready to append. Unused name bytes are zero. Throws
+// std::invalid_argument for more than 255 entries or a name over 19 bytes.
+std::vector<uint8_t> serialise(const PackageTable& t);
+
+// Reads the table from the end of a file image. False with `error` set when
+// the image is too short for the trailer or for the records the count names.
+bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error);
+
+// Every problem of the table the installer would refuse, one line each; empty when sound.
+std::vector<std::string> check(const PackageTable& t);
+
+// Why a name cannot be an entry's name ("" when it can).
+std::string nameProblem(const std::string& name);
+
+}  // namespace table
