@@ -30,6 +30,11 @@ bool isHelpFile(const std::string& name) {
     return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".HLP";
 }
 
+// The main executable has no entry: it runs from the start of the stream to the first entry.
+int32_t mainSize(const table::PackageTable& t) {
+    return t.entries.empty() ? t.decodedLength : t.entries.front().offset;
+}
+
 }  // namespace
 
 std::vector<std::string> readFileList(const fs::path& path) {
@@ -227,8 +232,7 @@ bool list(const fs::path& installer, std::ostream& out) {
     out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
         << ", table of " << table::tableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
     out << "  #  name                     offset        size\n";
-    out << "  -  (main executable)             0  " << std::setw(10)
-        << (t.entries.empty() ? t.decodedLength : t.entries.front().offset) << "\n";
+    out << "  -  (main executable)             0  " << std::setw(10) << mainSize(t) << "\n";
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         const table::Entry& e = t.entries[i];
         out << std::setw(3) << i + 1 << "  " << std::left << std::setw(20) << e.name << std::right << std::setw(11)
@@ -305,8 +309,7 @@ bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::
                                  std::to_string(u.table.entries.size() + 1) + " (with the main executable)");
         for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
             int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
-            int64_t size = i == 0 ? (u.table.entries.empty() ? u.table.decodedLength : u.table.entries[0].offset)
-                                  : u.table.entries[i - 1].size;
+            int64_t size = i == 0 ? mainSize(u.table) : u.table.entries[i - 1].size;
             if (i > 0 && upper(names[i]) != upper(u.table.entries[i - 1].name))
                 u.problems.push_back("entry " + std::to_string(i) + " is " + u.table.entries[i - 1].name +
                                      ", the list says " + names[i]);
@@ -330,9 +333,8 @@ void extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
-    int32_t mainSize = u.table.entries.empty() ? u.table.decodedLength : u.table.entries.front().offset;
-    writeWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(mainSize));
-    out << options.mainName << " " << mainSize << "\n";
+    writeWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(mainSize(u.table)));
+    out << options.mainName << " " << mainSize(u.table) << "\n";
     for (const table::Entry& e : u.table.entries) {
         fs::path folder = isHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);
