@@ -43,7 +43,7 @@ std::vector<uint64_t> fillInTurn(uint64_t streamSize, const std::vector<uint64_t
 std::vector<uint64_t> fixedVolumes(uint64_t streamSize, const std::vector<uint64_t>& fixed,
                                    const std::vector<uint64_t>& room, const DiskSpace& space) {
     if (fixed.size() != 2) throw ToolError("--volume-sizes takes two sizes: volume 1 and volume 2");
-    if (fixed[0] + fixed[1] > streamSize)
+    if (fixed[0] > streamSize || fixed[1] > streamSize - fixed[0])  // no sum: it could wrap
         throw ToolError("volume sizes " + std::to_string(fixed[0]) + " + " + std::to_string(fixed[1]) +
                         " exceed the compressed stream (" + std::to_string(streamSize) + " bytes)");
     std::vector<uint64_t> sizes = {fixed[0], fixed[1], streamSize - fixed[0] - fixed[1]};

@@ -10,6 +10,7 @@
 // Exit status: 0 done, 1 error (the message says why), 2 a check found problems.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <iostream>
@@ -154,19 +155,22 @@ void declareCommands(CLI::App& app, Commands& c) {
     declareDecode(app, c.decode);
 }
 
-// "A,B": the sizes of volumes 1 and 2.
+bool isByteCount(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "A,B": the sizes of volumes 1 and 2. Digits alone: stoull would take a sign
+// or a leading blank and wrap "-5" round to a huge size.
 std::vector<uint64_t> parseVolumeSizes(const std::string& text) {
     std::size_t comma = text.find(',');
+    std::string first = text.substr(0, comma);
+    std::string second = comma == std::string::npos ? "" : text.substr(comma + 1);
+    ToolError bad("--volume-sizes " + text + ": expected two byte counts, A,B");
+    if (!isByteCount(first) || !isByteCount(second)) throw bad;
     try {
-        if (comma == std::string::npos) throw std::invalid_argument("no comma");
-        std::size_t used1 = 0, used2 = 0;
-        std::vector<uint64_t> sizes = {std::stoull(text.substr(0, comma), &used1),
-                                       std::stoull(text.substr(comma + 1), &used2)};
-        if (used1 != comma || used2 != text.size() - comma - 1 || text[0] == '-' || text[comma + 1] == '-')
-            throw std::invalid_argument("junk");
-        return sizes;
-    } catch (const std::exception&) {
-        throw ToolError("--volume-sizes " + text + ": expected two byte counts, A,B");
+        return {std::stoull(first), std::stoull(second)};
+    } catch (const std::out_of_range&) {
+        throw bad;
     }
 }
 

@@ -169,6 +169,8 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"does not fit", {{"Big.Dat", 200000}}, "--disk-size 20480", "does not fit"},
         {"volume too big", {{"Big.Dat", 200000}}, "--disk-size 40960 --volume-sizes 40000,0", "does not fit disk 1"},
         {"volume sizes", {{"Big.Dat", 2000}}, "--volume-sizes 12x,3", "two byte counts"},
+        {"signed volume size", {{"Big.Dat", 2000}}, "--volume-sizes ' -5,3'", "two byte counts"},
+        {"volume sizes past 64 bits", {{"Big.Dat", 2000}}, "--volume-sizes 18446744073709551615,1", "exceed"},
     };
     for (const Bad& c : cases) {
         makeProduct(c.files);
