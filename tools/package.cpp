@@ -152,8 +152,16 @@ std::vector<uint8_t> installerImage(const BuildOptions& options) {
     return image;
 }
 
+// The installer goes into disk 1 itself, beside volume 1, never in its place;
+// every volume's name is refused, as a one-folder disk set holds all three.
 std::string installerNameOnDisk(const BuildOptions& options) {
-    return options.installerName.empty() ? options.installer.filename().string() : options.installerName;
+    std::string name = options.installerName.empty() ? options.installer.filename().string() : options.installerName;
+    if (name.find_first_of("/\\:") != std::string::npos || name == "." || name == "..")
+        throw ToolError("\"" + name + "\": name has a directory part");
+    for (unsigned d = 1; d <= diskset::diskCount; ++d)
+        if (upper(name) == upper(diskset::volumeName(d)))
+            throw ToolError("\"" + name + "\": a volume's name; give the installer another with --installer-name");
+    return name;
 }
 
 std::vector<uint8_t> installerWithTable(const BuildOptions& options, const table::PackageTable& t) {
@@ -213,8 +221,8 @@ void build(const BuildOptions& options, std::ostream& out) {
     Product product = readProduct(options);
     table::PackageTable t = planTable(product, options.mainName);
     DiskSet set;
-    set.installerName = installerNameOnDisk(options);
     set.installer = installerWithTable(options, t);
+    set.installerName = installerNameOnDisk(options);
     set.tableSize = table::tableSize(t.entries.size());
     set.archive = compress(product.stream, options);
     set.volumes = diskset::planVolumes(set.archive.size(), set.installer.size(), options.space, options.volumeSizes);

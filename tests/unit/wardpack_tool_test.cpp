@@ -171,6 +171,8 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"volume sizes", {{"Big.Dat", 2000}}, "--volume-sizes 12x,3", "two byte counts"},
         {"signed volume size", {{"Big.Dat", 2000}}, "--volume-sizes ' -5,3'", "two byte counts"},
         {"volume sizes past 64 bits", {{"Big.Dat", 2000}}, "--volume-sizes 18446744073709551615,1", "exceed"},
+        {"installer named as a volume", {{"A.Txt", 5}}, "--installer-name WARDHAVN.001", "a volume's name"},
+        {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
     };
     for (const Bad& c : cases) {
         makeProduct(c.files);
