@@ -304,6 +304,16 @@ std::vector<uint8_t> slice(const std::vector<uint8_t>& v, int64_t offset, int64_
     return std::vector<uint8_t>(v.begin() + offset, v.begin() + offset + size);
 }
 
+// The table keeps its entries apart, but the main executable's name comes from
+// the command line: a disk set built with another --main-name may hold an
+// entry by this one's name.
+void checkNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
+    for (std::size_t i = 0; i < t.entries.size(); ++i)
+        if (!isHelpFile(t.entries[i].name) && upper(t.entries[i].name) == upper(mainName))
+            throw ToolError("entry " + std::to_string(i + 1) + ", " + t.entries[i].name +
+                            ", would overwrite the main executable; give it another name with --main-name");
+}
+
 }  // namespace
 
 bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::path& fileList, std::ostream& out) {
@@ -338,6 +348,7 @@ void extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
         for (const std::string& p : u.problems) all += "\n  " + p;
         throw ToolError("the disk set cannot be unpacked as it stands:" + all);
     }
+    checkNoEntryTakesMainName(u.table, options.mainName);
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());

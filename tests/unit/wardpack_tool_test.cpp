@@ -270,6 +270,17 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     EXPECT_NE(run.output.find("NOT sound"), std::string::npos) << run.output;
 }
 
+TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
+    makeProduct({{"WARDHAVN.EXE", 100}});
+    ASSERT_EQ(wardpack(buildArgs("--main-name Main.Exe")).status, 0);
+    ToolRun run = wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("--main-name"), std::string::npos) << run.output;
+    run = wardpack("extract --main-name Main.Exe " + (dir / "out").string() + " " + (dir / "x").string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(bytesOf(dir / "x/Main.Exe"), bytesOf(dir / "product/Main.Exe"));
+}
+
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     std::mt19937 rng(4);
     for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u}) {
