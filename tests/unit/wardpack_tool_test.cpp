@@ -220,6 +220,15 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(bytesOf(dir / "out/disk1/Setup.exe").size(), tinyExecutable().size() + table::tableSize(1));
 
+    // The file ends inside an optional header too short for the directory count.
+    std::vector<uint8_t> cut = tinyExecutable();
+    cut[0x80 + 20] = 64;
+    cut.resize(0x80 + 24 + 64);
+    write(dir / "Setup.exe", cut);
+    run = wardpack(buildArgs());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("cut short"), std::string::npos) << run.output;
+
     std::vector<uint8_t> junk = tinyExecutable();
     junk.insert(junk.end(), {1, 2, 3});
     write(dir / "Setup.exe", junk);
