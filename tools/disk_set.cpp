@@ -12,42 +12,55 @@ namespace diskset {
 std::string volumeName(unsigned disk) { return "Wardhavn.00" + std::to_string(disk); }
 std::string diskFolder(unsigned disk) { return "disk" + std::to_string(disk); }
 
-std::vector<uint64_t> planVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
-                                  const std::vector<uint64_t>& fixed) {
+namespace {
+
+// Room on each disk in whole clusters: a volume may end inside its last one.
+std::vector<uint64_t> roomOnDisks(uint64_t installerSize, const DiskSpace& space) {
     if (space.cluster == 0 || space.capacity < space.cluster)
         throw ToolError("disk capacity and cluster size must be positive, capacity at least one cluster");
     uint64_t installerUsed = space.used(installerSize);
     if (installerUsed > space.capacity)
         throw ToolError("the installer (" + std::to_string(installerSize) + " bytes) alone does not fit disk 1 (" +
                         std::to_string(space.capacity) + " bytes)");
-    // Room on each disk in whole clusters: a volume may end inside its last one.
-    std::vector<uint64_t> room = {(space.capacity - installerUsed) / space.cluster * space.cluster,
-                                  space.capacity / space.cluster * space.cluster,
-                                  space.capacity / space.cluster * space.cluster};
+    uint64_t wholeDisk = space.capacity / space.cluster * space.cluster;
+    return {(space.capacity - installerUsed) / space.cluster * space.cluster, wholeDisk, wholeDisk};
+}
+
+std::vector<uint64_t> fillInTurn(uint64_t streamSize, const std::vector<uint64_t>& room) {
     std::vector<uint64_t> sizes(diskCount, 0);
-    if (fixed.empty()) {
-        uint64_t left = streamSize;
-        for (unsigned d = 0; d < diskCount; ++d) {
-            sizes[d] = std::min(left, room[d]);
-            left -= sizes[d];
-        }
-        if (left > 0)
-            throw ToolError("the payload does not fit the disks: the compressed stream has " +
-                            std::to_string(streamSize) + " bytes, the three disks hold " +
-                            std::to_string(room[0] + room[1] + room[2]) + " beside the installer");
-        return sizes;
+    uint64_t left = streamSize;
+    for (unsigned d = 0; d < diskCount; ++d) {
+        sizes[d] = std::min(left, room[d]);
+        left -= sizes[d];
     }
+    if (left > 0)
+        throw ToolError("the payload does not fit the disks: the compressed stream has " +
+                        std::to_string(streamSize) + " bytes, the three disks hold " +
+                        std::to_string(room[0] + room[1] + room[2]) + " beside the installer");
+    return sizes;
+}
+
+std::vector<uint64_t> fixedVolumes(uint64_t streamSize, const std::vector<uint64_t>& fixed,
+                                   const std::vector<uint64_t>& room, const DiskSpace& space) {
     if (fixed.size() != 2) throw ToolError("--volume-sizes takes two sizes: volume 1 and volume 2");
-    if (fixed[0] + fixed[1] > streamSize)
+    if (fixed[0] > streamSize || fixed[1] > streamSize - fixed[0])  // no sum: it could wrap
         throw ToolError("volume sizes " + std::to_string(fixed[0]) + " + " + std::to_string(fixed[1]) +
                         " exceed the compressed stream (" + std::to_string(streamSize) + " bytes)");
-    sizes = {fixed[0], fixed[1], streamSize - fixed[0] - fixed[1]};
+    std::vector<uint64_t> sizes = {fixed[0], fixed[1], streamSize - fixed[0] - fixed[1]};
     for (unsigned d = 0; d < diskCount; ++d)
         if (space.used(sizes[d]) > room[d])
             throw ToolError("volume " + std::to_string(d + 1) + " (" + std::to_string(sizes[d]) +
                             " bytes) does not fit disk " + std::to_string(d + 1) + " (room for " +
                             std::to_string(room[d]) + " bytes)");
     return sizes;
+}
+
+}  // namespace
+
+std::vector<uint64_t> planVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
+                                  const std::vector<uint64_t>& fixed) {
+    std::vector<uint64_t> room = roomOnDisks(installerSize, space);
+    return fixed.empty() ? fillInTurn(streamSize, room) : fixedVolumes(streamSize, fixed, room, space);
 }
 
 namespace {

@@ -30,9 +30,85 @@ bool isHelpFile(const std::string& name) {
     return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".HLP";
 }
 
+// The main executable has no entry: it runs from the start of the stream to the first entry.
+int32_t mainSize(const table::PackageTable& t) {
+    return t.entries.empty() ? t.decodedLength : t.entries.front().offset;
+}
+
+}  // namespace
+
+std::vector<std::string> readFileList(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) throw ToolError(path.string() + ": cannot open the file list");
+    std::vector<std::string> names;
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') continue;
+        names.push_back(line.substr(start));
+    }
+    if (names.empty()) throw ToolError(path.string() + ": the file list names no files");
+    return names;
+}
+
+namespace {
+
+// The product's files in stream order, back to back.
+struct Product {
+    std::vector<std::string> names;  // the main executable first
+    std::vector<uint64_t> sizes;
+    std::vector<uint8_t> stream;
+};
+
+// What goes on the disks.
+struct DiskSet {
+    std::string installerName;
+    std::vector<uint8_t> installer;  // image and table
+    std::size_t tableSize = 0;
+    std::vector<uint8_t> archive;    // the compressed stream
+    std::vector<uint64_t> volumes;   // its cut, one size a disk
+};
+
+// Checked before any file is read, so a name cannot reach outside the product folder.
+void checkListNames(const std::vector<std::string>& names) {
+    if (names[0].find_first_of("/\\:") != std::string::npos)
+        throw ToolError("\"" + names[0] + "\": name has a directory part");
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        std::string problem = table::nameProblem(names[i]);
+        if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
+    }
+}
+
+// A product file, refused before it is read when the stream would outgrow
+// the table's offsets.
+std::vector<uint8_t> readProductFile(const fs::path& file, uint64_t streamSoFar) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) throw ToolError(file.string() + ": no such file in the product folder");
+    uint64_t size = fs::file_size(file, ec);
+    if (ec) throw ToolError(file.string() + ": cannot read its size");
+    if (size > uint64_t(INT32_MAX) || streamSoFar + size > uint64_t(INT32_MAX))
+        throw ToolError(file.string() + ": the decoded stream would pass 2,147,483,647 bytes, the most its " +
+                        "signed 32-bit offsets and length can express");
+    return readWholeFile(file);
+}
+
+Product readProduct(const BuildOptions& options) {
+    Product product;
+    product.names = readFileList(options.fileList);
+    checkListNames(product.names);
+    for (const std::string& name : product.names) {
+        std::vector<uint8_t> data = readProductFile(options.productDir / name, product.stream.size());
+        product.sizes.push_back(data.size());
+        product.stream.insert(product.stream.end(), data.begin(), data.end());
+    }
+    return product;
+}
+
 // The package table the list describes; checks names and sizes as it goes.
-table::PackageTable planTable(const std::vector<std::string>& names, const std::vector<uint64_t>& sizes,
-                              const std::string& mainName) {
+table::PackageTable planTable(const Product& product, const std::string& mainName) {
+    const std::vector<std::string>& names = product.names;
+    const std::vector<uint64_t>& sizes = product.sizes;
     if (names.size() - 1 > table::maxEntries)
         throw ToolError("the list names " + std::to_string(names.size() - 1) +
                         " files besides the main executable; a package holds at most 255");
@@ -76,6 +152,116 @@ std::vector<uint8_t> installerImage(const BuildOptions& options) {
     return image;
 }
 
+// The installer goes into disk 1 itself, beside volume 1, never in its place;
+// every volume's name is refused, as a one-folder disk set holds all three.
+std::string installerNameOnDisk(const BuildOptions& options) {
+    std::string name = options.installerName.empty() ? options.installer.filename().string() : options.installerName;
+    if (name.find_first_of("/\\:") != std::string::npos || name == "." || name == "..")
+        throw ToolError("\"" + name + "\": name has a directory part");
+    for (unsigned d = 1; d <= diskset::diskCount; ++d)
+        if (upper(name) == upper(diskset::volumeName(d)))
+            throw ToolError("\"" + name + "\": a volume's name; give the installer another with --installer-name");
+    return name;
+}
+
+std::vector<uint8_t> installerWithTable(const BuildOptions& options, const table::PackageTable& t) {
+    std::vector<uint8_t> image = installerImage(options);
+    std::vector<uint8_t> tableBytes = table::serialise(t);
+    image.insert(image.end(), tableBytes.begin(), tableBytes.end());
+    return image;
+}
+
+std::vector<uint8_t> compress(const std::vector<uint8_t>& stream, const BuildOptions& options) {
+    Progress encoding("encoding", options.quiet);
+    return encodeWithProgress(stream, options.parse, encoding);
+}
+
+// Never ship what does not decode back.
+void checkDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uint8_t>& stream,
+                      const table::PackageTable& t, bool quiet) {
+    Progress checking("checking", quiet);
+    std::vector<uint8_t> back;
+    decodeStream(archive, t.decodedLength, &back, nullptr, checking);
+    if (back != stream) throw ToolError("internal error: the compressed stream does not decode to the product");
+}
+
+void writeDiskSet(const fs::path& outDir, const DiskSet& set) {
+    uint64_t at = 0;
+    for (unsigned d = 1; d <= diskset::diskCount; ++d) {
+        fs::path folder = outDir / diskset::diskFolder(d);
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+        if (d == 1) writeWholeFile(folder / set.installerName, set.installer);
+        writeWholeFile(folder / diskset::volumeName(d), set.archive.data() + at, set.volumes[d - 1]);
+        at += set.volumes[d - 1];
+    }
+}
+
+void reportBuild(const Product& product, const table::PackageTable& t, const DiskSet& set,
+                 const diskset::DiskSpace& space, std::ostream& out) {
+    const std::vector<uint8_t>& stream = product.stream;
+    out << "product: " << product.names.size() << " files, " << stream.size() << " bytes (main executable "
+        << product.sizes[0] << ", " << t.entries.size() << " entries)\n"
+        << "compressed stream: " << set.archive.size() << " bytes ("
+        << std::fixed << std::setprecision(1)
+        << (stream.empty() ? 0.0 : 100.0 * set.archive.size() / stream.size()) << " %)\n"
+        << "installer: " << set.installerName << ", " << set.installer.size() << " bytes with a " << set.tableSize
+        << "-byte table\n";
+    for (unsigned d = 0; d < diskset::diskCount; ++d) {
+        uint64_t used = space.used(set.volumes[d]) + (d == 0 ? space.used(set.installer.size()) : 0);
+        out << diskset::diskFolder(d + 1) << ": " << diskset::volumeName(d + 1) << " " << set.volumes[d]
+            << " bytes, disk " << used << " of " << space.capacity << " bytes used\n";
+    }
+}
+
+}  // namespace
+
+void build(const BuildOptions& options, std::ostream& out) {
+    Product product = readProduct(options);
+    table::PackageTable t = planTable(product, options.mainName);
+    DiskSet set;
+    set.installer = installerWithTable(options, t);
+    set.installerName = installerNameOnDisk(options);
+    set.tableSize = table::tableSize(t.entries.size());
+    set.archive = compress(product.stream, options);
+    set.volumes = diskset::planVolumes(set.archive.size(), set.installer.size(), options.space, options.volumeSizes);
+    checkDecodesBack(set.archive, product.stream, t, options.quiet);
+    writeDiskSet(options.outDir, set);
+    reportBuild(product, t, set, options.space, out);
+}
+
+bool list(const fs::path& installer, std::ostream& out) {
+    std::vector<uint8_t> image = readWholeFile(installer);
+    table::PackageTable t;
+    std::string error;
+    if (!table::parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
+    std::size_t tableStart = image.size() - table::tableSize(t.entries.size());
+    out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
+        << ", table of " << table::tableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
+    out << "  #  name                     offset        size\n";
+    out << "  -  (main executable)             0  " << std::setw(10) << mainSize(t) << "\n";
+    for (std::size_t i = 0; i < t.entries.size(); ++i) {
+        const table::Entry& e = t.entries[i];
+        out << std::setw(3) << i + 1 << "  " << std::left << std::setw(20) << e.name << std::right << std::setw(11)
+            << e.offset << "  " << std::setw(10) << e.size << "\n";
+    }
+    std::vector<std::string> problems = table::check(t);
+    try {
+        std::size_t end = executableImageEnd(image.data(), tableStart, installer.string());
+        if (end != tableStart)
+            problems.push_back(std::to_string(tableStart - end) +
+                               " bytes lie between the executable image and the table");
+    } catch (const ToolError& e) {
+        problems.push_back(std::string("the bytes before the table are not a whole executable: ") + e.what());
+    }
+    for (const std::string& p : problems) out << "problem: " << p << "\n";
+    out << (problems.empty() ? "table: sound\n" : "table: NOT sound\n");
+    return problems.empty();
+}
+
+namespace {
+
 struct Unpacked {
     table::PackageTable table;
     std::vector<uint8_t> stream;  // decoded
@@ -118,117 +304,17 @@ std::vector<uint8_t> slice(const std::vector<uint8_t>& v, int64_t offset, int64_
     return std::vector<uint8_t>(v.begin() + offset, v.begin() + offset + size);
 }
 
+// The table keeps its entries apart, but the main executable's name comes from
+// the command line: a disk set built with another --main-name may hold an
+// entry by this one's name.
+void checkNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
+    for (std::size_t i = 0; i < t.entries.size(); ++i)
+        if (!isHelpFile(t.entries[i].name) && upper(t.entries[i].name) == upper(mainName))
+            throw ToolError("entry " + std::to_string(i + 1) + ", " + t.entries[i].name +
+                            ", would overwrite the main executable; give it another name with --main-name");
+}
+
 }  // namespace
-
-std::vector<std::string> readFileList(const fs::path& path) {
-    std::ifstream in(path);
-    if (!in) throw ToolError(path.string() + ": cannot open the file list");
-    std::vector<std::string> names;
-    std::string line;
-    while (std::getline(in, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
-        std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        names.push_back(line.substr(start));
-    }
-    if (names.empty()) throw ToolError(path.string() + ": the file list names no files");
-    return names;
-}
-
-void build(const BuildOptions& options, std::ostream& out) {
-    std::vector<std::string> names = readFileList(options.fileList);
-    if (names[0].find_first_of("/\\:") != std::string::npos)
-        throw ToolError("\"" + names[0] + "\": name has a directory part");
-    std::vector<uint64_t> sizes;
-    std::vector<uint8_t> stream;
-    for (std::size_t i = 1; i < names.size(); ++i) {
-        std::string problem = table::nameProblem(names[i]);
-        if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
-    }
-    for (const std::string& name : names) {
-        fs::path file = options.productDir / name;
-        std::error_code ec;
-        if (!fs::is_regular_file(file, ec)) throw ToolError(file.string() + ": no such file in the product folder");
-        uint64_t size = fs::file_size(file, ec);
-        if (ec) throw ToolError(file.string() + ": cannot read its size");
-        if (size > uint64_t(INT32_MAX) || stream.size() + size > uint64_t(INT32_MAX))
-            throw ToolError(file.string() + ": the decoded stream would pass 2,147,483,647 bytes, the most its " +
-                            "signed 32-bit offsets and length can express");
-        std::vector<uint8_t> data = readWholeFile(file);
-        sizes.push_back(data.size());
-        stream.insert(stream.end(), data.begin(), data.end());
-    }
-    table::PackageTable t = planTable(names, sizes, options.mainName);
-    std::vector<uint8_t> image = installerImage(options);
-    std::vector<uint8_t> tableBytes = table::serialise(t);
-    image.insert(image.end(), tableBytes.begin(), tableBytes.end());
-
-    Progress encoding("encoding", options.quiet);
-    std::vector<uint8_t> archive = encodeWithProgress(stream, options.parse, encoding);
-    std::vector<uint64_t> volumes = diskset::planVolumes(archive.size(), image.size(), options.space,
-                                                         options.volumeSizes);
-
-    // Never ship what does not decode back.
-    Progress checking("checking", options.quiet);
-    std::vector<uint8_t> back;
-    decodeStream(archive, t.decodedLength, &back, nullptr, checking);
-    if (back != stream) throw ToolError("internal error: the compressed stream does not decode to the product");
-
-    std::string installerName = options.installerName.empty() ? options.installer.filename().string()
-                                                              : options.installerName;
-    uint64_t at = 0;
-    for (unsigned d = 1; d <= diskset::diskCount; ++d) {
-        fs::path folder = options.outDir / diskset::diskFolder(d);
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        if (d == 1) writeWholeFile(folder / installerName, image);
-        writeWholeFile(folder / diskset::volumeName(d), archive.data() + at, volumes[d - 1]);
-        at += volumes[d - 1];
-    }
-    out << "product: " << names.size() << " files, " << stream.size() << " bytes (main executable " << sizes[0]
-        << ", " << t.entries.size() << " entries)\n"
-        << "compressed stream: " << archive.size() << " bytes ("
-        << std::fixed << std::setprecision(1) << (stream.empty() ? 0.0 : 100.0 * archive.size() / stream.size())
-        << " %)\n"
-        << "installer: " << installerName << ", " << image.size() << " bytes with a " << tableBytes.size()
-        << "-byte table\n";
-    for (unsigned d = 0; d < diskset::diskCount; ++d) {
-        uint64_t used = options.space.used(volumes[d]) + (d == 0 ? options.space.used(image.size()) : 0);
-        out << diskset::diskFolder(d + 1) << ": " << diskset::volumeName(d + 1) << " " << volumes[d]
-            << " bytes, disk " << used << " of " << options.space.capacity << " bytes used\n";
-    }
-}
-
-bool list(const fs::path& installer, std::ostream& out) {
-    std::vector<uint8_t> image = readWholeFile(installer);
-    table::PackageTable t;
-    std::string error;
-    if (!table::parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
-    std::size_t tableStart = image.size() - table::tableSize(t.entries.size());
-    out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
-        << ", table of " << table::tableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
-    out << "  #  name                     offset        size\n";
-    out << "  -  (main executable)             0  " << std::setw(10)
-        << (t.entries.empty() ? t.decodedLength : t.entries.front().offset) << "\n";
-    for (std::size_t i = 0; i < t.entries.size(); ++i) {
-        const table::Entry& e = t.entries[i];
-        out << std::setw(3) << i + 1 << "  " << std::left << std::setw(20) << e.name << std::right << std::setw(11)
-            << e.offset << "  " << std::setw(10) << e.size << "\n";
-    }
-    std::vector<std::string> problems = table::check(t);
-    try {
-        std::size_t end = executableImageEnd(image.data(), tableStart, installer.string());
-        if (end != tableStart)
-            problems.push_back(std::to_string(tableStart - end) +
-                               " bytes lie between the executable image and the table");
-    } catch (const ToolError& e) {
-        problems.push_back(std::string("the bytes before the table are not a whole executable: ") + e.what());
-    }
-    for (const std::string& p : problems) out << "problem: " << p << "\n";
-    out << (problems.empty() ? "table: sound\n" : "table: NOT sound\n");
-    return problems.empty();
-}
 
 bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::path& fileList, std::ostream& out) {
     Unpacked u = unpack(options, out);
@@ -241,8 +327,7 @@ bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::
                                  std::to_string(u.table.entries.size() + 1) + " (with the main executable)");
         for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
             int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
-            int64_t size = i == 0 ? (u.table.entries.empty() ? u.table.decodedLength : u.table.entries[0].offset)
-                                  : u.table.entries[i - 1].size;
+            int64_t size = i == 0 ? mainSize(u.table) : u.table.entries[i - 1].size;
             if (i > 0 && upper(names[i]) != upper(u.table.entries[i - 1].name))
                 u.problems.push_back("entry " + std::to_string(i) + " is " + u.table.entries[i - 1].name +
                                      ", the list says " + names[i]);
@@ -263,12 +348,12 @@ void extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
         for (const std::string& p : u.problems) all += "\n  " + p;
         throw ToolError("the disk set cannot be unpacked as it stands:" + all);
     }
+    checkNoEntryTakesMainName(u.table, options.mainName);
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
-    int32_t mainSize = u.table.entries.empty() ? u.table.decodedLength : u.table.entries.front().offset;
-    writeWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(mainSize));
-    out << options.mainName << " " << mainSize << "\n";
+    writeWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(mainSize(u.table)));
+    out << options.mainName << " " << mainSize(u.table) << "\n";
     for (const table::Entry& e : u.table.entries) {
         fs::path folder = isHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);

@@ -25,8 +25,10 @@ std::size_t executableImageEnd(const uint8_t* data, std::size_t size, const std:
     if (opt + optionalSize > size || optionalSize < 64) return fail("executable header is cut short");
     uint32_t magic = u16(data + opt);
     uint64_t end = u32(data + opt + 60);  // SizeOfHeaders
-    uint64_t directories = magic == 0x20B ? opt + 112 : opt + 96;
-    uint64_t directoryCount = u32(data + (magic == 0x20B ? opt + 108 : opt + 92));
+    // A header too short to hold the directory count has no directories.
+    uint64_t countField = magic == 0x20B ? 108 : 92;
+    uint64_t directories = opt + countField + 4;
+    uint64_t directoryCount = countField + 4 <= optionalSize ? u32(data + opt + countField) : 0;
     if (directoryCount > 4 && directories + 5 * 8 <= opt + optionalSize) {
         // The certificate area is addressed by file offset, unlike the other directories.
         uint64_t certOffset = u32(data + directories + 32), certSize = u32(data + directories + 36);

@@ -10,6 +10,7 @@
 // Exit status: 0 done, 1 error (the message says why), 2 a check found problems.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <iostream>
@@ -26,152 +27,240 @@ namespace {
 
 LzhParse parseMode(const std::string& name) { return name == "greedy" ? LzhParse::greedy : LzhParse::optimal; }
 
-int encodeCommand(const std::string& in, const std::string& out, const std::string& mode, bool quiet) {
-    std::vector<uint8_t> data = readWholeFile(in);
-    if (data.size() > size_t(INT32_MAX))
-        throw ToolError(in + ": " + std::to_string(data.size()) +
-                        " bytes; the decoder's length is a signed 32-bit count (at most 2,147,483,647)");
-    Progress progress("encoding", quiet);
-    std::vector<uint8_t> stream = encodeWithProgress(data, parseMode(mode), progress);
-    writeWholeFile(out, stream);
-    std::cout << in << ": " << data.size() << " -> " << stream.size() << " bytes\n";
+struct BuildCommand {
+    CLI::App* cmd = nullptr;
+    pack::BuildOptions options;
+    std::string parse = "optimal";
+    std::string volumeSizes;
+};
+
+struct ListCommand {
+    CLI::App* cmd = nullptr;
+    std::string installer;
+};
+
+struct VerifyCommand {
+    CLI::App* cmd = nullptr;
+    pack::UnpackOptions options;
+    std::string product, list;
+};
+
+struct ExtractCommand {
+    CLI::App* cmd = nullptr;
+    pack::UnpackOptions options;
+    std::string outDir;
+};
+
+struct EncodeCommand {
+    CLI::App* cmd = nullptr;
+    std::string in, out, parse = "optimal";
+};
+
+struct DecodeCommand {
+    CLI::App* cmd = nullptr;
+    std::string in, out;
+    int64_t size = -1;
+};
+
+// Every value the command line fills. CLI11 keeps their addresses, so this
+// stays where main declares it.
+struct Commands {
+    Commands() = default;
+    Commands(const Commands&) = delete;
+    Commands& operator=(const Commands&) = delete;
+
+    bool quiet = false;
+    BuildCommand build;
+    ListCommand list;
+    VerifyCommand verify;
+    ExtractCommand extract;
+    EncodeCommand encode;
+    DecodeCommand decode;
+};
+
+void declareBuild(CLI::App& app, BuildCommand& c) {
+    c.cmd = app.add_subcommand("build", "compress a product and write the disk set disk1/ disk2/ disk3/");
+    c.cmd->add_option("--product", c.options.productDir, "folder with the product's files")->required();
+    c.cmd->add_option("--list", c.options.fileList, "file list: one name a line, the main executable first")
+        ->required();
+    c.cmd->add_option("--installer", c.options.installer, "the built installer (Setup.exe) to carry the table")
+        ->required();
+    c.cmd->add_option("--out", c.options.outDir, "output folder for disk1/ disk2/ disk3/")->required();
+    c.cmd->add_option("--installer-name", c.options.installerName, "installer's name on disk 1 (default: its own)");
+    c.cmd->add_option("--main-name", c.options.mainName, "name the main executable is installed as")
+        ->capture_default_str();
+    c.cmd->add_flag("--replace-table", c.options.replaceTable,
+                    "accept an installer that already carries a package table and replace it");
+    c.cmd->add_option("--parse", c.parse, "optimal (smallest) or greedy (the classic parse)")
+        ->check(CLI::IsMember({"optimal", "greedy"}))
+        ->capture_default_str();
+    c.cmd->add_option("--disk-size", c.options.space.capacity, "bytes a disk holds (1.44 MB floppy)")
+        ->capture_default_str();
+    c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")->capture_default_str();
+    c.cmd->add_option("--volume-sizes", c.volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
+}
+
+void declareList(CLI::App& app, ListCommand& c) {
+    c.cmd = app.add_subcommand("list", "print an installer's package table and check it");
+    c.cmd->add_option("INSTALLER", c.installer, "installer file")->required();
+}
+
+void addDiskSet(CLI::App* cmd, pack::UnpackOptions& options) {
+    cmd->add_option("DISKSET", options.diskSet, "folder with disk1/ disk2/ disk3/, or with all volumes")->required();
+}
+
+void addDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
+    cmd->add_option("--installer-name", options.installerName, "installer's name on disk 1")->capture_default_str();
+    cmd->add_option("--main-name", options.mainName, "name of the main executable")->capture_default_str();
+}
+
+void declareVerify(CLI::App& app, VerifyCommand& c) {
+    c.cmd = app.add_subcommand("verify", "decode a disk set and check it against its table");
+    addDiskSet(c.cmd, c.options);
+    c.cmd->add_option("--product", c.product, "also compare with this product folder...");
+    c.cmd->add_option("--list", c.list, "...and this file list");
+    addDiskSetNames(c.cmd, c.options);
+}
+
+void declareExtract(CLI::App& app, ExtractCommand& c) {
+    c.cmd = app.add_subcommand("extract", "unpack a disk set as the installer places the files");
+    addDiskSet(c.cmd, c.options);
+    c.cmd->add_option("OUTDIR", c.outDir, "folder to unpack into (help files go to Help/)")->required();
+    addDiskSetNames(c.cmd, c.options);
+}
+
+void declareEncode(CLI::App& app, EncodeCommand& c) {
+    c.cmd = app.add_subcommand("encode", "compress a file into a bare stream (no header)");
+    c.cmd->add_option("IN", c.in, "input file")->required();
+    c.cmd->add_option("OUT", c.out, "stream file")->required();
+    c.cmd->add_option("--parse", c.parse, "optimal or greedy")
+        ->check(CLI::IsMember({"optimal", "greedy"}))
+        ->capture_default_str();
+}
+
+void declareDecode(CLI::App& app, DecodeCommand& c) {
+    c.cmd = app.add_subcommand("decode", "expand a bare stream to exactly --size bytes");
+    c.cmd->add_option("--size", c.size, "decoded length in bytes")->required();
+    c.cmd->add_option("IN", c.in, "stream file")->required();
+    c.cmd->add_option("OUT", c.out, "output file")->required();
+}
+
+void declareCommands(CLI::App& app, Commands& c) {
+    app.require_subcommand(1);
+    app.add_flag("-q,--quiet", c.quiet, "no progress on stderr");
+    declareBuild(app, c.build);
+    declareList(app, c.list);
+    declareVerify(app, c.verify);
+    declareExtract(app, c.extract);
+    declareEncode(app, c.encode);
+    declareDecode(app, c.decode);
+}
+
+bool isByteCount(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "A,B": the sizes of volumes 1 and 2. Digits alone: stoull would take a sign
+// or a leading blank and wrap "-5" round to a huge size.
+std::vector<uint64_t> parseVolumeSizes(const std::string& text) {
+    std::size_t comma = text.find(',');
+    std::string first = text.substr(0, comma);
+    std::string second = comma == std::string::npos ? "" : text.substr(comma + 1);
+    ToolError bad("--volume-sizes " + text + ": expected two byte counts, A,B");
+    if (!isByteCount(first) || !isByteCount(second)) throw bad;
+    try {
+        return {std::stoull(first), std::stoull(second)};
+    } catch (const std::out_of_range&) {
+        throw bad;
+    }
+}
+
+int runBuild(BuildCommand& c, bool quiet) {
+    c.options.parse = parseMode(c.parse);
+    c.options.quiet = quiet;
+    if (!c.volumeSizes.empty()) c.options.volumeSizes = parseVolumeSizes(c.volumeSizes);
+    pack::build(c.options, std::cout);
     return 0;
 }
 
-int decodeCommand(const std::string& in, const std::string& out, int64_t size, bool quiet) {
-    if (size < 0 || size > INT32_MAX)
-        throw ToolError("--size " + std::to_string(size) + ": must be 0 to 2,147,483,647");
-    std::vector<uint8_t> stream = readWholeFile(in);
-    std::FILE* sink = std::fopen(out.c_str(), "wb");
-    if (!sink) throw ToolError(out + ": cannot create");
+int runList(const ListCommand& c) { return pack::list(c.installer, std::cout) ? 0 : 2; }
+
+int runVerify(VerifyCommand& c, bool quiet) {
+    if (c.product.empty() != c.list.empty()) throw ToolError("--product and --list go together");
+    c.options.quiet = quiet;
+    return pack::verify(c.options, c.product, c.list, std::cout) ? 0 : 2;
+}
+
+int runExtract(ExtractCommand& c, bool quiet) {
+    c.options.quiet = quiet;
+    pack::extract(c.options, c.outDir, std::cout);
+    return 0;
+}
+
+int runEncode(const EncodeCommand& c, bool quiet) {
+    std::vector<uint8_t> data = readWholeFile(c.in);
+    if (data.size() > size_t(INT32_MAX))
+        throw ToolError(c.in + ": " + std::to_string(data.size()) +
+                        " bytes; the decoder's length is a signed 32-bit count (at most 2,147,483,647)");
+    Progress progress("encoding", quiet);
+    std::vector<uint8_t> stream = encodeWithProgress(data, parseMode(c.parse), progress);
+    writeWholeFile(c.out, stream);
+    std::cout << c.in << ": " << data.size() << " -> " << stream.size() << " bytes\n";
+    return 0;
+}
+
+int runDecode(const DecodeCommand& c, bool quiet) {
+    if (c.size < 0 || c.size > INT32_MAX)
+        throw ToolError("--size " + std::to_string(c.size) + ": must be 0 to 2,147,483,647");
+    std::vector<uint8_t> stream = readWholeFile(c.in);
+    std::FILE* sink = std::fopen(c.out.c_str(), "wb");
+    if (!sink) throw ToolError(c.out + ": cannot create");
     Progress progress("decoding", quiet);
     DecodeReport report;
     try {
-        report = decodeStream(stream, int32_t(size), nullptr, sink, progress);
+        report = decodeStream(stream, int32_t(c.size), nullptr, sink, progress);
     } catch (...) {
         std::fclose(sink);
         throw;
     }
-    if (std::fclose(sink) != 0) throw ToolError(out + ": write error (disk full?)");
+    if (std::fclose(sink) != 0) throw ToolError(c.out + ": write error (disk full?)");
     if (report.readsPastEnd > decoderLookahead)
-        std::cerr << "wardpack: warning: " << in << " ended " << report.readsPastEnd - decoderLookahead
+        std::cerr << "wardpack: warning: " << c.in << " ended " << report.readsPastEnd - decoderLookahead
                   << " or more bytes early; the missing bytes were decoded as zeros\n";
-    std::cout << in << ": " << stream.size() << " -> " << size << " bytes\n";
+    std::cout << c.in << ": " << stream.size() << " -> " << c.size << " bytes\n";
     return 0;
+}
+
+// The command line names exactly one command.
+int runChosen(Commands& c) {
+    if (c.build.cmd->parsed()) return runBuild(c.build, c.quiet);
+    if (c.list.cmd->parsed()) return runList(c.list);
+    if (c.verify.cmd->parsed()) return runVerify(c.verify, c.quiet);
+    if (c.extract.cmd->parsed()) return runExtract(c.extract, c.quiet);
+    if (c.encode.cmd->parsed()) return runEncode(c.encode, c.quiet);
+    if (c.decode.cmd->parsed()) return runDecode(c.decode, c.quiet);
+    return 1;
+}
+
+int reportError(const std::string& why) {
+    std::cerr << "wardpack: error: " << why << "\n";
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"wardpack: builds and checks the product's distribution disks"};
-    app.require_subcommand(1);
-    bool quiet = false;
-    app.add_flag("-q,--quiet", quiet, "no progress on stderr");
-
-    pack::BuildOptions build;
-    std::string buildParse = "optimal";
-    std::string volumeSizes;
-    auto* buildCmd = app.add_subcommand("build", "compress a product and write the disk set disk1/ disk2/ disk3/");
-    buildCmd->add_option("--product", build.productDir, "folder with the product's files")->required();
-    buildCmd->add_option("--list", build.fileList, "file list: one name a line, the main executable first")
-        ->required();
-    buildCmd->add_option("--installer", build.installer, "the built installer (Setup.exe) to carry the table")
-        ->required();
-    buildCmd->add_option("--out", build.outDir, "output folder for disk1/ disk2/ disk3/")->required();
-    buildCmd->add_option("--installer-name", build.installerName, "installer's name on disk 1 (default: its own)");
-    buildCmd->add_option("--main-name", build.mainName, "name the main executable is installed as")
-        ->capture_default_str();
-    buildCmd->add_flag("--replace-table", build.replaceTable,
-                       "accept an installer that already carries a package table and replace it");
-    buildCmd->add_option("--parse", buildParse, "optimal (smallest) or greedy (the classic parse)")
-        ->check(CLI::IsMember({"optimal", "greedy"}))
-        ->capture_default_str();
-    buildCmd->add_option("--disk-size", build.space.capacity, "bytes a disk holds (1.44 MB floppy)")
-        ->capture_default_str();
-    buildCmd->add_option("--cluster-size", build.space.cluster, "allocation unit of a disk")->capture_default_str();
-    buildCmd->add_option("--volume-sizes", volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
-
-    std::string listInstaller;
-    auto* listCmd = app.add_subcommand("list", "print an installer's package table and check it");
-    listCmd->add_option("INSTALLER", listInstaller, "installer file")->required();
-
-    pack::UnpackOptions unpack;
-    std::string verifyProduct, verifyList;
-    auto* verifyCmd = app.add_subcommand("verify", "decode a disk set and check it against its table");
-    verifyCmd->add_option("DISKSET", unpack.diskSet, "folder with disk1/ disk2/ disk3/, or with all volumes")
-        ->required();
-    verifyCmd->add_option("--product", verifyProduct, "also compare with this product folder...");
-    verifyCmd->add_option("--list", verifyList, "...and this file list");
-
-    std::string extractOut;
-    auto* extractCmd = app.add_subcommand("extract", "unpack a disk set as the installer places the files");
-    extractCmd->add_option("DISKSET", unpack.diskSet, "folder with disk1/ disk2/ disk3/, or with all volumes")
-        ->required();
-    extractCmd->add_option("OUTDIR", extractOut, "folder to unpack into (help files go to Help/)")->required();
-    for (auto* cmd : {verifyCmd, extractCmd}) {
-        cmd->add_option("--installer-name", unpack.installerName, "installer's name on disk 1")
-            ->capture_default_str();
-        cmd->add_option("--main-name", unpack.mainName, "name of the main executable")->capture_default_str();
-    }
-
-    std::string codecIn, codecOut, encodeParse = "optimal";
-    int64_t decodeSize = -1;
-    auto* encodeCmd = app.add_subcommand("encode", "compress a file into a bare stream (no header)");
-    encodeCmd->add_option("IN", codecIn, "input file")->required();
-    encodeCmd->add_option("OUT", codecOut, "stream file")->required();
-    encodeCmd->add_option("--parse", encodeParse, "optimal or greedy")
-        ->check(CLI::IsMember({"optimal", "greedy"}))
-        ->capture_default_str();
-    auto* decodeCmd = app.add_subcommand("decode", "expand a bare stream to exactly --size bytes");
-    decodeCmd->add_option("--size", decodeSize, "decoded length in bytes")->required();
-    decodeCmd->add_option("IN", codecIn, "stream file")->required();
-    decodeCmd->add_option("OUT", codecOut, "output file")->required();
-
+    Commands commands;
+    declareCommands(app, commands);
     CLI11_PARSE(app, argc, argv);
-
     try {
-        if (buildCmd->parsed()) {
-            build.parse = parseMode(buildParse);
-            build.quiet = quiet;
-            if (!volumeSizes.empty()) {
-                std::size_t comma = volumeSizes.find(',');
-                try {
-                    if (comma == std::string::npos) throw std::invalid_argument("no comma");
-                    std::size_t used1 = 0, used2 = 0;
-                    build.volumeSizes = {std::stoull(volumeSizes.substr(0, comma), &used1),
-                                         std::stoull(volumeSizes.substr(comma + 1), &used2)};
-                    if (used1 != comma || used2 != volumeSizes.size() - comma - 1 || volumeSizes[0] == '-' ||
-                        volumeSizes[comma + 1] == '-')
-                        throw std::invalid_argument("junk");
-                } catch (const std::exception&) {
-                    throw ToolError("--volume-sizes " + volumeSizes + ": expected two byte counts, A,B");
-                }
-            }
-            pack::build(build, std::cout);
-            return 0;
-        }
-        if (listCmd->parsed()) return pack::list(listInstaller, std::cout) ? 0 : 2;
-        unpack.quiet = quiet;
-        if (verifyCmd->parsed()) {
-            if (verifyProduct.empty() != verifyList.empty())
-                throw ToolError("--product and --list go together");
-            return pack::verify(unpack, verifyProduct, verifyList, std::cout) ? 0 : 2;
-        }
-        if (extractCmd->parsed()) {
-            pack::extract(unpack, extractOut, std::cout);
-            return 0;
-        }
-        if (encodeCmd->parsed()) return encodeCommand(codecIn, codecOut, encodeParse, quiet);
-        if (decodeCmd->parsed()) return decodeCommand(codecIn, codecOut, decodeSize, quiet);
+        return runChosen(commands);
     } catch (const ToolError& e) {
-        std::cerr << "wardpack: error: " << e.what() << "\n";
-        return 1;
+        return reportError(e.what());
     } catch (const Exception& e) {
-        std::cerr << "wardpack: error: " << e.className() << ": " << e.message() << "\n";
-        return 1;
+        return reportError(std::string(e.className()) + ": " + e.message());
     } catch (const std::exception& e) {
-        std::cerr << "wardpack: error: " << e.what() << "\n";
-        return 1;
+        return reportError(e.what());
     }
-    return 1;
 }

@@ -169,6 +169,10 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"does not fit", {{"Big.Dat", 200000}}, "--disk-size 20480", "does not fit"},
         {"volume too big", {{"Big.Dat", 200000}}, "--disk-size 40960 --volume-sizes 40000,0", "does not fit disk 1"},
         {"volume sizes", {{"Big.Dat", 2000}}, "--volume-sizes 12x,3", "two byte counts"},
+        {"signed volume size", {{"Big.Dat", 2000}}, "--volume-sizes ' -5,3'", "two byte counts"},
+        {"volume sizes past 64 bits", {{"Big.Dat", 2000}}, "--volume-sizes 18446744073709551615,1", "exceed"},
+        {"installer named as a volume", {{"A.Txt", 5}}, "--installer-name WARDHAVN.001", "a volume's name"},
+        {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
     };
     for (const Bad& c : cases) {
         makeProduct(c.files);
@@ -215,6 +219,15 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     run = wardpack(buildArgs("--replace-table"));
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(bytesOf(dir / "out/disk1/Setup.exe").size(), tinyExecutable().size() + table::tableSize(1));
+
+    // The file ends inside an optional header too short for the directory count.
+    std::vector<uint8_t> cut = tinyExecutable();
+    cut[0x80 + 20] = 64;
+    cut.resize(0x80 + 24 + 64);
+    write(dir / "Setup.exe", cut);
+    run = wardpack(buildArgs());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("cut short"), std::string::npos) << run.output;
 
     std::vector<uint8_t> junk = tinyExecutable();
     junk.insert(junk.end(), {1, 2, 3});
@@ -264,6 +277,17 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     run = wardpack("list " + (dir / "Broken.exe").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("NOT sound"), std::string::npos) << run.output;
+}
+
+TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
+    makeProduct({{"WARDHAVN.EXE", 100}});
+    ASSERT_EQ(wardpack(buildArgs("--main-name Main.Exe")).status, 0);
+    ToolRun run = wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("--main-name"), std::string::npos) << run.output;
+    run = wardpack("extract --main-name Main.Exe " + (dir / "out").string() + " " + (dir / "x").string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(bytesOf(dir / "x/Main.Exe"), bytesOf(dir / "product/Main.Exe"));
 }
 
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
