@@ -1,18 +1,18 @@
 #include "tools/package.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <fstream>
 #include <iomanip>
 #include <ostream>
-#include <set>
 
-#include "tools/table_file.h"
+#include "runtime/paths.h"
+#include "runtime/text.h"
 #include "tools/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/progress.h"
 #include "tools/stream_codec.h"
+#include "tools/table_file.h"
 #include "tools/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -21,13 +21,13 @@ namespace pack {
 
 namespace {
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+bool isHelpFile(const std::string& name) { return UpperExtension(name) == ".HLP"; }
 
-bool isHelpFile(const std::string& name) {
-    return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".HLP";
+// Windows names ignore case. names[0] is the main executable, installed as mainName.
+bool appearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {
+    for (std::size_t j = 0; j < i; ++j)
+        if (SameTextIgnoringCase(names[i], j == 0 ? mainName : names[j])) return true;
+    return false;
 }
 
 // The main executable has no entry: it runs from the start of the stream to the first entry.
@@ -114,14 +114,13 @@ table::PackageTable planTable(const Product& product, const std::string& mainNam
                         " files besides the main executable; a package holds at most 255");
     if (sizes[0] == 0) throw ToolError(names[0] + ": the main executable is empty");
     table::PackageTable t;
-    std::set<std::string> seen = {upper(mainName)};
     uint64_t offset = sizes[0];
     for (std::size_t i = 1; i < names.size(); ++i) {
         std::string problem = table::nameProblem(names[i]);
         if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
-        if (!seen.insert(upper(names[i])).second)
+        if (appearsBefore(names, i, mainName))
             throw ToolError("\"" + names[i] + "\": name appears twice (Windows names ignore case" +
-                            (upper(names[i]) == upper(mainName) ? ", and the main executable is installed as " +
+                            (SameTextIgnoringCase(names[i], mainName) ? ", and the main executable is installed as " +
                                                                       mainName + ")"
                                                                 : ")"));
         t.entries.push_back(table::Entry{names[i], int32_t(offset), int32_t(sizes[i])});
@@ -159,7 +158,7 @@ std::string installerNameOnDisk(const BuildOptions& options) {
     if (name.find_first_of("/\\:") != std::string::npos || name == "." || name == "..")
         throw ToolError("\"" + name + "\": name has a directory part");
     for (unsigned d = 1; d <= diskset::diskCount; ++d)
-        if (upper(name) == upper(diskset::volumeName(d)))
+        if (SameTextIgnoringCase(name, diskset::volumeName(d)))
             throw ToolError("\"" + name + "\": a volume's name; give the installer another with --installer-name");
     return name;
 }
@@ -309,7 +308,7 @@ std::vector<uint8_t> slice(const std::vector<uint8_t>& v, int64_t offset, int64_
 // entry by this one's name.
 void checkNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
     for (std::size_t i = 0; i < t.entries.size(); ++i)
-        if (!isHelpFile(t.entries[i].name) && upper(t.entries[i].name) == upper(mainName))
+        if (!isHelpFile(t.entries[i].name) && SameTextIgnoringCase(t.entries[i].name, mainName))
             throw ToolError("entry " + std::to_string(i + 1) + ", " + t.entries[i].name +
                             ", would overwrite the main executable; give it another name with --main-name");
 }
@@ -328,7 +327,7 @@ bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::
         for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
             int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
             int64_t size = i == 0 ? mainSize(u.table) : u.table.entries[i - 1].size;
-            if (i > 0 && upper(names[i]) != upper(u.table.entries[i - 1].name))
+            if (i > 0 && !SameTextIgnoringCase(names[i], u.table.entries[i - 1].name))
                 u.problems.push_back("entry " + std::to_string(i) + " is " + u.table.entries[i - 1].name +
                                      ", the list says " + names[i]);
             bool same = readWholeFile(productDir / names[i]) == slice(u.stream, offset, size);

@@ -10,7 +10,8 @@
 
 TEST(ProgressArithmetic, RoundsHalvesToTheEvenNeighbour) {
     const std::pair<double, int32_t> cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {6.5, 6}, {7.5, 8},
-                                                 {-0.5, 0}, {-1.5, -2}, {0.49, 0}, {0.51, 1}, {99.5, 100}};
+                                                 {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {-2.51, -3}, {0.49, 0}, {0.51, 1},
+                                                 {99.5, 100}, {2147483646.5, 2147483646}};
     for (auto [value, want] : cases) EXPECT_EQ(RoundHalfEven(value), want) << value;
     EXPECT_EQ(RoundHalfEven(1e12), INT32_MAX);
     EXPECT_EQ(RoundHalfEven(-1e12), INT32_MIN);

@@ -2,10 +2,13 @@
 // arithmetic, the backdrop's colour rules and the unhandled-error text.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <utility>
+
 #include "backdrop/gradient.h"
 #include "pages/centre.h"
-#include "runtime/exception.h"
 #include "runtime/bytes.h"
+#include "runtime/exception.h"
 #include "runtime/paths.h"
 #include "tests/string_print.h"
 
@@ -134,4 +137,48 @@ TEST(PathParts, UnstagedExecutableIsTheNameTheRestartRestores) {
     EXPECT_EQ(UnstagedExecutable("WARDHAVN.$$$"), "WARDHAVN.Exe");
     EXPECT_EQ(UnstagedExecutable("Wardhavn.Exe"), "Wardhavn.Exe");
     EXPECT_EQ(UnstagedExecutable("C:\\a.$$$\\Wardhavn"), "C:\\a.$$$\\Wardhavn");
+}
+
+TEST(CountedString, AppendingAndAssigningFromItselfSurvivesTheMove) {
+    String s("abc");
+    s += s;
+    EXPECT_EQ(s, "abcabc");
+    s.append(s.c_str() + 1, 2);  // the source lies in the storage that grows
+    EXPECT_EQ(s, "abcabcbc");
+    s = s.c_str() + 6;
+    EXPECT_EQ(s, "bc");
+    String grown;
+    for (int i = 0; i < 5000; ++i) grown += static_cast<char>('a' + i % 26);
+    EXPECT_EQ(grown.size(), 5000u);
+    EXPECT_EQ(grown.substr(4990), "yzabcdefgh");
+}
+
+TEST(CountedString, CountedNotTerminated) {
+    String s("a\0b", 3);
+    EXPECT_EQ(s.size(), 3u);
+    EXPECT_FALSE(s == "a") << "the zero is a character like any other";
+    EXPECT_EQ(s.find('b'), 2u);
+    EXPECT_EQ(String().c_str()[0], '\0') << "an empty string still hands a Windows call its text";
+}
+
+TEST(CountedString, SearchesAndCutsAtTheEdges) {
+    const String path("C:\\a.b\\c");
+    EXPECT_EQ(path.find_last_of("\\:"), 6u);
+    EXPECT_EQ(path.find_first_of("\\:", 3), 6u);
+    EXPECT_EQ(path.rfind('.'), 4u);
+    EXPECT_EQ(path.find('x'), String::npos);
+    EXPECT_EQ(path.find_last_of("xyz"), String::npos);
+    EXPECT_EQ(path.substr(8), "");
+    EXPECT_EQ(path.substr(99), "");
+    EXPECT_EQ(path.substr(3, 3), "a.b");
+}
+
+TEST(NumberText, DecimalAndHexadecimal) {
+    const std::pair<int64_t, const char*> decimals[] = {
+        {0, "0"}, {-1, "-1"}, {2147483647, "2147483647"}, {INT64_MIN, "-9223372036854775808"}};
+    for (auto [value, want] : decimals) EXPECT_EQ(DecimalText(value), want);
+    EXPECT_EQ(HexText(0x401A2B, 8), "00401A2B");
+    EXPECT_EQ(HexText(0, 8), "00000000");
+    EXPECT_EQ(HexText(0xFFFFFFFFu, 2), "FFFFFFFF") << "more digits when the value needs them";
+    EXPECT_EQ(UpperCase("Wardhavn.$$$ \xE9"), "WARDHAVN.$$$ \xE9") << "only ASCII letters change";
 }
