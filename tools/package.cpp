@@ -288,7 +288,7 @@ Unpacked unpack(const UnpackOptions& options, std::ostream& out) {
     }
     Progress progress("decoding", options.quiet);
     DecodeReport report = decodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
-    if (report.readsPastEnd > decoderLookahead)
+    if (report.readsPastEnd > std::size_t(lzhReadAhead))
         u.problems.push_back("the volumes end early: the decoder wanted " +
                              std::to_string(report.readsPastEnd) + " bytes more than the " +
                              std::to_string(archive.size()) + " they hold");

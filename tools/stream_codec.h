@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "lzh/lzh_decoder.h"
 #include "lzh/lzh_encoder.h"
 
 class Progress;
@@ -21,6 +22,3 @@ struct DecodeReport {
 // into `out` when given, else into the file `sink`.
 DecodeReport decodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
                           std::FILE* sink, Progress& progress);
-
-// The decoder reads at most this many bytes beyond the last one it needs.
-constexpr std::size_t decoderLookahead = 4;

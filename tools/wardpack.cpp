@@ -224,8 +224,8 @@ int runDecode(const DecodeCommand& c, bool quiet) {
         throw;
     }
     if (std::fclose(sink) != 0) throw ToolError(c.out + ": write error (disk full?)");
-    if (report.readsPastEnd > decoderLookahead)
-        std::cerr << "wardpack: warning: " << c.in << " ended " << report.readsPastEnd - decoderLookahead
+    if (report.readsPastEnd > std::size_t(lzhReadAhead))
+        std::cerr << "wardpack: warning: " << c.in << " ended " << report.readsPastEnd - std::size_t(lzhReadAhead)
                   << " or more bytes early; the missing bytes were decoded as zeros\n";
     std::cout << c.in << ": " << stream.size() << " -> " << c.size << " bytes\n";
     return 0;
