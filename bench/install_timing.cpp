@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "resources/resource.h"
 #include "tests/wine/driver.h"
 
 namespace {
@@ -28,7 +29,7 @@ double now() {
 HWND waitProgress(SetupRun& run, const char* label) {
     for (int i = 0; i < 600000 && run.Running(); ++i) {
         HWND page = run.FindWindowNow("Please Stand By...");
-        if (page && ItemText(page, 0xFFFF) == label) return page;
+        if (page && ItemText(page, IDC_LABEL) == label) return page;
         Sleep(1);
     }
     return nullptr;
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
     PressEnter(agreement);
     run.WaitGone(agreement);
     HWND destination = run.WaitWindow("Destination Directory");
-    SetItemText(destination, 104, scratch + "\\Wardhaven");
+    SetItemText(destination, IDC_DESTINATION_EDIT, scratch + "\\Wardhaven");
     PressEnter(destination);
     double joining = timePage(run, "Installing the Wardhaven! files.");
     double unpacking = timePage(run, "Uncompressing the Wardhaven! files.");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "resources/resource.h"
 #include "tests/wine/installer_fixture.h"
 #include "tests/wine/link_probe.h"
 #include "tests/wine/registry_probe.h"
@@ -78,11 +79,11 @@ protected:
     void ChooseOptions(bool makeShell, bool replaceTaskManager, bool accept) {
         HWND page = AdvanceToPage("Windows Interface");
         ASSERT_NE(page, nullptr);
-        if (replaceTaskManager) Click(page, 103);
-        if (makeShell) Click(page, 104);
+        if (replaceTaskManager) Click(page, IDC_TASK_MANAGER_BOX);
+        if (makeShell) Click(page, IDC_SHELL_BOX);
         Settle();
-        EXPECT_EQ(IsChecked(page, 103), replaceTaskManager);
-        EXPECT_EQ(IsChecked(page, 104), makeShell);
+        EXPECT_EQ(IsChecked(page, IDC_TASK_MANAGER_BOX), replaceTaskManager);
+        EXPECT_EQ(IsChecked(page, IDC_SHELL_BOX), makeShell);
         if (accept) Click(page, IDOK);
         else PressEscape(page);
         run_->WaitGone(page);
@@ -254,7 +255,7 @@ class GroupShortcut : public Completion {};
 TEST_P(GroupShortcut, TheNameTypedOnThePageNamesTheShortcut) {
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
-    SetItemText(page, 102, "Games");
+    SetItemText(page, IDC_GROUP_EDIT, "Games");
     PressEnter(page);
     run_->WaitGone(page);
     HWND options = run_->WaitWindow("Windows Interface");

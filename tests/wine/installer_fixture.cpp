@@ -1,3 +1,4 @@
+#include "resources/resource.h"
 #include "tests/wine/installer_fixture.h"
 
 #include <algorithm>
@@ -70,7 +71,7 @@ HWND InstallerTest::AdvanceToPage(const std::string& caption) {
         if (progress && caption != workingCaption) continue;
         HWND page = run_->WaitWindow(step);
         if (!page || caption == step) return page;
-        if (step == "Destination Directory") SetItemText(page, 104, installDir_);
+        if (step == "Destination Directory") SetItemText(page, IDC_DESTINATION_EDIT, installDir_);
         PressEnter(page);
         if (!run_->WaitGone(page)) {
             ADD_FAILURE() << "the page \"" << step << "\" did not end";
@@ -226,7 +227,7 @@ void InstallerTest::PassQuestionPages() {
     ASSERT_TRUE(run.WaitGone(agreement));
     HWND destination = run.WaitWindow("Destination Directory");
     ASSERT_NE(destination, nullptr);
-    SetItemText(destination, 104, installDir_);
+    SetItemText(destination, IDC_DESTINATION_EDIT, installDir_);
     PressEnter(destination);
     ASSERT_TRUE(run.WaitGone(destination));
 }
@@ -234,7 +235,7 @@ void InstallerTest::PassQuestionPages() {
 HWND InstallerTest::WaitProgress(const std::string& label, int timeoutMs) {
     for (int waited = 0; waited < timeoutMs && run_->Running(); waited += 2) {
         HWND page = run_->FindWindowNow("Please Stand By...");
-        if (page && ItemText(page, 0xFFFF) == label) return page;
+        if (page && ItemText(page, IDC_LABEL) == label) return page;
         Sleep(2);
     }
     return run_->WaitWindow("Please Stand By... (" + label + ")", 0);  // fails, naming what is open

@@ -145,10 +145,10 @@ TEST_P(Agreement, TabPassesTheTextBoxBy) {
     HWND page = Open();
     ASSERT_NE(page, nullptr);
     HWND box = agreementBox(page);
-    ASSERT_EQ(FocusedControl(page), GetDlgItem(page, 1)) << "focus starts on I Agree";
+    ASSERT_EQ(FocusedControl(page), GetDlgItem(page, IDOK)) << "focus starts on I Agree";
     PressKey(page, VK_TAB);
     Settle();
-    EXPECT_EQ(FocusedControl(page), GetDlgItem(page, 2)) << "Tab from I Agree goes to Exit";
+    EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDCANCEL)) << "Tab from I Agree goes to Exit";
     for (int i = 0; i < 4; ++i) {
         PressKey(page, VK_TAB);
         Settle();

@@ -1,14 +1,7 @@
 // The program group and options pages under Wine: their defaults, what OK and
 // Cancel lead to, and that cancelling them asks nothing.
+#include "resources/resource.h"
 #include "tests/wine/installer_fixture.h"
-
-namespace {
-
-const int groupEdit = 102;
-const int taskManagerBox = 103;
-const int shellBox = 104;
-
-}  // namespace
 
 class ProgramGroup : public InstallerTest {};
 
@@ -16,7 +9,7 @@ TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
     StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(ItemText(page, groupEdit), "Wardhaven!");
+    EXPECT_EQ(ItemText(page, IDC_GROUP_EDIT), "Wardhaven!");
     EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDOK));
     PressEnter(page);
     ASSERT_TRUE(run_->WaitGone(page));
@@ -30,7 +23,7 @@ TEST_P(ProgramGroup, ClearedNameIsAccepted) {
     StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
-    SetItemText(page, groupEdit, "");
+    SetItemText(page, IDC_GROUP_EDIT, "");
     Click(page, IDOK);
     ASSERT_TRUE(run_->WaitGone(page));
     HWND options = run_->WaitWindow("Windows Interface");
@@ -65,14 +58,14 @@ TEST_P(Options, OpensUncheckedAndEveryCombinationIsTaken) {
         run_.reset();
         HWND page = AdvanceToPage("Windows Interface");
         ASSERT_NE(page, nullptr);
-        EXPECT_FALSE(IsChecked(page, taskManagerBox));
-        EXPECT_FALSE(IsChecked(page, shellBox));
+        EXPECT_FALSE(IsChecked(page, IDC_TASK_MANAGER_BOX));
+        EXPECT_FALSE(IsChecked(page, IDC_SHELL_BOX));
         EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDOK));
-        if (choice[0]) Click(page, taskManagerBox);
-        if (choice[1]) Click(page, shellBox);
+        if (choice[0]) Click(page, IDC_TASK_MANAGER_BOX);
+        if (choice[1]) Click(page, IDC_SHELL_BOX);
         Settle();
-        EXPECT_EQ(IsChecked(page, taskManagerBox), choice[0]);
-        EXPECT_EQ(IsChecked(page, shellBox), choice[1]);
+        EXPECT_EQ(IsChecked(page, IDC_TASK_MANAGER_BOX), choice[0]);
+        EXPECT_EQ(IsChecked(page, IDC_SHELL_BOX), choice[1]);
         PressEnter(page);
         ASSERT_TRUE(run_->WaitGone(page));
         FinishInstallation();
@@ -87,11 +80,11 @@ TEST_P(Options, CheckedBoxesThenCancelEndWithoutAQuestion) {
         run_.reset();
         HWND page = AdvanceToPage("Windows Interface");
         ASSERT_NE(page, nullptr);
-        Click(page, taskManagerBox);
-        Click(page, shellBox);
+        Click(page, IDC_TASK_MANAGER_BOX);
+        Click(page, IDC_SHELL_BOX);
         Settle();
-        EXPECT_TRUE(IsChecked(page, taskManagerBox));
-        EXPECT_TRUE(IsChecked(page, shellBox));
+        EXPECT_TRUE(IsChecked(page, IDC_TASK_MANAGER_BOX));
+        EXPECT_TRUE(IsChecked(page, IDC_SHELL_BOX));
         if (how == 0) PressEscape(page);
         if (how == 1) Click(page, IDCANCEL);
         if (how == 2) CloseBox(page);

@@ -2,11 +2,11 @@
 // and where the abandon clean-up may delete afterwards.
 #include <algorithm>
 
+#include "resources/resource.h"
 #include "tests/wine/installer_fixture.h"
 
 namespace {
 
-const int entryBox = 104;
 const char* const defaultDir = "C:\\Program Files\\Wardhaven";
 
 std::vector<std::string> listing(const std::string& dir) {
@@ -23,10 +23,10 @@ std::vector<std::string> listing(const std::string& dir) {
 // The edit turns whatever reaches it into capitals, WM_SETTEXT included; a
 // lower-case entry gets past only while its upper-case style is off.
 void putEntryAsIs(HWND page, const std::string& entry) {
-    HWND edit = GetDlgItem(page, entryBox);
+    HWND edit = GetDlgItem(page, IDC_DESTINATION_EDIT);
     LONG style = GetWindowLongA(edit, GWL_STYLE);
     SetWindowLongA(edit, GWL_STYLE, style & ~ES_UPPERCASE);
-    SetItemText(page, entryBox, entry);
+    SetItemText(page, IDC_DESTINATION_EDIT, entry);
     SetWindowLongA(edit, GWL_STYLE, style);
 }
 
@@ -41,7 +41,7 @@ protected:
     }
     // Types `entry` and presses Enter: true when the page ends.
     bool Accepts(HWND page, const std::string& entry) {
-        SetItemText(page, entryBox, entry);
+        SetItemText(page, IDC_DESTINATION_EDIT, entry);
         PressEnter(page);
         return run_->WaitGone(page, 5000);
     }
@@ -79,7 +79,7 @@ TEST_P(Destination, UntouchedDefaultIsCreatedAndAccepted) {
     ASSERT_FALSE(DirExists(defaultDir));
     HWND page = Open();
     ASSERT_NE(page, nullptr);
-    EXPECT_STRCASEEQ(ItemText(page, entryBox).c_str(), defaultDir) << "shown in capitals by the edit's style";
+    EXPECT_STRCASEEQ(ItemText(page, IDC_DESTINATION_EDIT).c_str(), defaultDir) << "shown in capitals by the edit's style";
     EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDOK));
     PressEnter(page);
     ASSERT_TRUE(run_->WaitGone(page, 5000));
@@ -96,7 +96,7 @@ TEST_P(Destination, BadlyFormedEntriesBeepAndKeepThePage) {
     ASSERT_NE(page, nullptr);
     for (const std::string& entry : entries) {
         EXPECT_TRUE(Refuses(page, entry)) << "\"" << entry << "\"";
-        EXPECT_EQ(ItemText(page, entryBox), entry) << "the entry stays for the user to edit";
+        EXPECT_EQ(ItemText(page, IDC_DESTINATION_EDIT), entry) << "the entry stays for the user to edit";
     }
     EXPECT_FALSE(DirExists(lower)) << "a lower-case drive letter is refused before anything is created";
     EscapeAndConfirm(page);

@@ -2,6 +2,7 @@
 // it, the percentage in black over it.
 #include <algorithm>
 
+#include "resources/resource.h"
 #include "tests/wine/engine_scenario.h"
 
 namespace {
@@ -15,7 +16,7 @@ struct Bar {
 
 Bar measureBar(HWND page) {
     RECT frame, pg;
-    GetWindowRect(GetDlgItem(page, 101), &frame);
+    GetWindowRect(GetDlgItem(page, IDC_PROGRESS_FRAME), &frame);
     GetWindowRect(page, &pg);
     int cx = GetSystemMetrics(SM_CXBORDER), cy = GetSystemMetrics(SM_CYBORDER), cap = GetSystemMetrics(SM_CYCAPTION);
     Bar b;
