@@ -16,8 +16,10 @@ if(WIN32 AND NOT TARGET wh_lean_options)
     -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
     -fno-threadsafe-statics -fno-stack-protector -ffunction-sections -fdata-sections)
   # No C runtime: the runtime's own entry point and heap stand in for it.
+  # The entry is named as undefined too, so that it is taken from the archive
+  # even when nothing else there is needed.
   target_link_options(wh_lean_options INTERFACE -nostdlib -nostartfiles -Wl,--gc-sections
-                      $<$<CONFIG:Release>:-s>)
+                      -Wl,-u,_WinMainCRTStartup -Wl,-e,_WinMainCRTStartup $<$<CONFIG:Release>:-s>)
 endif()
 
 function(installer_library name)

@@ -1,0 +1,39 @@
+// The sample product's programs, built without a C runtime like the installer:
+// each starts, shows its window under its own caption and ends when closed.
+#include "tests/wine/installer_fixture.h"
+
+namespace {
+
+struct SampleProgram {
+    const char* file;
+    const char* caption;
+};
+
+const SampleProgram samplePrograms[] = {
+    {"Wardhavn.Exe", "Wardhaven!"},
+    {"TaskMan.Exe", "Wardhaven! Task Manager"},
+    {"UnInstal.Exe", "Wardhaven! Uninstall"},
+};
+
+// build/<tree>/tests/wine/<exe>  ->  build/<tree>/sample/<file>
+std::string BuiltSamplePath(const char* file) {
+    std::string dir = DriverDir();
+    for (int i = 0; i < 2; ++i) dir = dir.substr(0, dir.find_last_of('\\'));
+    return dir + "\\sample\\" + file;
+}
+
+}  // namespace
+
+class SamplePrograms : public testing::TestWithParam<Family> {};
+
+TEST_P(SamplePrograms, EachStartsShowsItselfAndEndsWhenClosed) {
+    for (const SampleProgram& program : samplePrograms) {
+        SetupRun run(BuiltSamplePath(program.file), GetParam());
+        HWND window = run.WaitWindow(program.caption);
+        ASSERT_NE(window, nullptr) << program.file;
+        Click(window, IDOK);
+        EXPECT_EQ(run.WaitExit(), 0u) << program.file;
+    }
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(SamplePrograms);
