@@ -37,16 +37,6 @@ RegDataKind DataKindOfType(DWORD registryType) {
     }
 }
 
-DWORD TypeOfDataKind(RegDataKind kind) {
-    switch (kind) {
-    case RegDataKind::string: return REG_SZ;
-    case RegDataKind::expandString: return REG_EXPAND_SZ;
-    case RegDataKind::integer: return REG_DWORD;
-    case RegDataKind::binary: return REG_BINARY;
-    default: return REG_NONE;
-    }
-}
-
 TRegistry::TRegistry() = default;
 
 TRegistry::~TRegistry() { ReleaseKey(); }

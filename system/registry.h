@@ -18,7 +18,6 @@
 enum class RegDataKind { unknown = 0, string = 1, expandString = 2, integer = 3, binary = 4 };
 
 RegDataKind DataKindOfType(DWORD registryType);  // any type without a kind of its own is unknown
-DWORD TypeOfDataKind(RegDataKind kind);          // unknown gives REG_NONE
 
 class TRegistry {
 public:
@@ -43,7 +42,6 @@ public:
     String GetString(const String& name);
 
     HKEY CurrentKey() const { return keyHandle; }
-    HKEY RootKey() const { return rootHandle; }
     const String& CurrentPath() const { return keyPath; }
 
 protected:
