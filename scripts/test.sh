@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native unit tests, then the Wine scenarios of the Win32
-# build (both Windows families). Installs what is missing first (see deps.sh).
+# build (both Windows families) and its platform checks (tests/platform).
+# Installs what is missing first (see deps.sh).
 # Screenshots of failing scenarios land in build/test-shots as PNG files.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,0 +1,16 @@
+# Fails when the executable is larger than LIMIT bytes.
+#   cmake -DEXE=Setup.exe -DLIMIT=65536 -P check-size.cmake
+cmake_minimum_required(VERSION 3.25)
+if(NOT DEFINED EXE OR NOT DEFINED LIMIT OR NOT LIMIT MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "usage: cmake -DEXE=... -DLIMIT=bytes -P check-size.cmake")
+endif()
+if(NOT EXISTS "${EXE}" OR IS_DIRECTORY "${EXE}")
+  message(FATAL_ERROR "check-size: no such file: ${EXE}")
+endif()
+get_filename_component(name "${EXE}" NAME)
+file(SIZE "${EXE}" size)
+if(size GREATER LIMIT)
+  math(EXPR over "${size} - ${LIMIT}")
+  message(FATAL_ERROR "${name} is ${size} bytes, over the limit of ${LIMIT} bytes by ${over}")
+endif()
+message(STATUS "${name}: ${size} bytes, within the limit of ${LIMIT}")
