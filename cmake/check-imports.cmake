@@ -69,6 +69,13 @@ endif()
 if(NOT dump MATCHES "file format pei-i386")
   message(FATAL_ERROR "check-imports: ${EXE} is not a 32-bit Windows executable")
 endif()
+# Both systems also refuse a program that asks for a later subsystem than 4.0.
+if(NOT dump MATCHES "\nMajorSubsystemVersion[ \t]+([0-9]+)\n")
+  message(FATAL_ERROR "check-imports: cannot read the subsystem version of ${EXE}")
+endif()
+if(CMAKE_MATCH_1 GREATER 4)
+  message(FATAL_ERROR "${exe_name} would not load on Windows 95 or NT 4.0: it asks for subsystem version ${CMAKE_MATCH_1} (at most 4)")
+endif()
 
 # The import table is the block of indented lines under its heading: a
 # "DLL Name:" line per DLL, then one line per function, "<none>" for a
