@@ -8,7 +8,7 @@
 namespace {
 
 // Executables the system has (the first 600 KB of each), the benchmark itself first.
-void addExecutables(std::vector<uint8_t>& out, std::size_t budget) {
+void AddExecutables(std::vector<uint8_t>& out, std::size_t budget) {
     const char* candidates[] = {"/proc/self/exe", "/bin/bash", "/usr/bin/gzip", "/usr/bin/cmake", "/usr/bin/ls",
                                 "/usr/bin/tar", "/usr/bin/find"};
     std::size_t start = out.size();
@@ -26,29 +26,29 @@ void addExecutables(std::vector<uint8_t>& out, std::size_t budget) {
     if (out.size() - start > budget) out.resize(start + budget);
 }
 
-void put32(std::vector<uint8_t>& v, uint32_t x) {
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
 }
 
 // A 24-bit BMP: gradient sky, filled shapes, a little dithering noise.
-void addBitmap(std::vector<uint8_t>& out, int width, int height, unsigned seed) {
+void AddBitmap(std::vector<uint8_t>& out, int width, int height, unsigned seed) {
     std::mt19937 rng(seed);
     int stride = (width * 3 + 3) & ~3;
     out.push_back('B');
     out.push_back('M');
-    put32(out, 54 + stride * height);
-    put32(out, 0);
-    put32(out, 54);
-    put32(out, 40);
-    put32(out, width);
-    put32(out, height);
-    put32(out, 1 | (24 << 16));
-    put32(out, 0);
-    put32(out, stride * height);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 0);
-    put32(out, 0);
+    Put32(out, 54 + stride * height);
+    Put32(out, 0);
+    Put32(out, 54);
+    Put32(out, 40);
+    Put32(out, width);
+    Put32(out, height);
+    Put32(out, 1 | (24 << 16));
+    Put32(out, 0);
+    Put32(out, stride * height);
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, 0);
+    Put32(out, 0);
     int cx = int(rng() % width), cy = int(rng() % height), radius = 20 + int(rng() % 60);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -65,7 +65,7 @@ void addBitmap(std::vector<uint8_t>& out, int width, int height, unsigned seed) 
     }
 }
 
-void addText(std::vector<uint8_t>& out, std::size_t size, unsigned seed) {
+void AddText(std::vector<uint8_t>& out, std::size_t size, unsigned seed) {
     static const char* words[] = {"the", "Wardhaven", "shell", "replaces", "desktop", "window", "of", "and",
                                   "program", "group", "task", "manager", "to", "a", "menu", "icon", "click",
                                   "right", "button", "choose", "settings", "file", "folder", "open", "with",
@@ -83,10 +83,10 @@ void addText(std::vector<uint8_t>& out, std::size_t size, unsigned seed) {
 
 }  // namespace
 
-std::vector<uint8_t> productCorpus() {
+std::vector<uint8_t> ProductCorpus() {
     std::vector<uint8_t> out;
-    addExecutables(out, 1800 * 1024);
-    for (unsigned i = 0; i < 6; ++i) addBitmap(out, 320 + 32 * i, 240, i);
-    addText(out, 900 * 1024, 1);
+    AddExecutables(out, 1800 * 1024);
+    for (unsigned i = 0; i < 6; ++i) AddBitmap(out, 320 + 32 * i, 240, i);
+    AddText(out, 900 * 1024, 1);
     return out;
 }

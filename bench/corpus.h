@@ -5,4 +5,4 @@
 #include <cstdint>
 #include <vector>
 
-std::vector<uint8_t> productCorpus();
+std::vector<uint8_t> ProductCorpus();

@@ -14,7 +14,7 @@
 
 namespace {
 
-double now() {
+double Now() {
     static LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
@@ -26,7 +26,7 @@ double now() {
 }
 
 // The progress page with this label, polled every millisecond.
-HWND waitProgress(SetupRun& run, const char* label) {
+HWND WaitProgress(SetupRun& run, const char* label) {
     for (int i = 0; i < 600000 && run.Running(); ++i) {
         HWND page = run.FindWindowNow("Please Stand By...");
         if (page && ItemText(page, IDC_LABEL) == label) return page;
@@ -35,15 +35,15 @@ HWND waitProgress(SetupRun& run, const char* label) {
     return nullptr;
 }
 
-double timePage(SetupRun& run, const char* label) {
-    HWND page = waitProgress(run, label);
+double TimePage(SetupRun& run, const char* label) {
+    HWND page = WaitProgress(run, label);
     if (!page) return -1;
-    double start = now();
+    double start = Now();
     while (IsWindow(page) && IsWindowVisible(page)) Sleep(1);
-    return now() - start;
+    return Now() - start;
 }
 
-void answerRemainingPages(SetupRun& run) {
+void AnswerRemainingPages(SetupRun& run) {
     while (run.Running()) {
         for (const char* caption : {"Program Group", "Windows Interface"})
             if (HWND page = run.FindWindowNow(caption)) {
@@ -58,39 +58,39 @@ void answerRemainingPages(SetupRun& run) {
     }
 }
 
-int32_t decodedLength(const std::string& installer) {
+int32_t DecodedLength(const std::string& installer) {
     std::string image = ReadFileText(installer);
     int32_t n = 0;
     if (image.size() >= 4) std::memcpy(&n, image.data() + image.size() - 4, 4);
     return n;
 }
 
-double timeBareDecode(const std::string& wardpack, const std::string& archive, int32_t size,
+double TimeBareDecode(const std::string& wardpack, const std::string& archive, int32_t size,
                       const std::string& out) {
     std::string cmd = "\"" + wardpack + "\" -q decode --size " + std::to_string(size) + " \"" + archive + "\" \"" +
                       out + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    double start = now();
+    double start = Now();
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         return -1;
     WaitForSingleObject(pi.hProcess, INFINITE);
-    double elapsed = now() - start;
+    double elapsed = Now() - start;
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     return elapsed;
 }
 
 // The installer's thread has windows; so does this one while it peeks.
-double timeEmptyPeeks(size_t count) {
+double TimeEmptyPeeks(size_t count) {
     HWND w = CreateWindowExA(0, "STATIC", "peek", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                              nullptr);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    double start = now();
+    double start = Now();
     for (size_t i = 0; i < count; ++i) PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-    double elapsed = now() - start;
+    double elapsed = Now() - start;
     DestroyWindow(w);
     return elapsed;
 }
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         archive += ReadFileText(from);
     }
     WriteFileText(scratch + "\\archive.bin", archive);
-    int32_t size = decodedLength(disk + "\\Setup.exe");
+    int32_t size = DecodedLength(disk + "\\Setup.exe");
     DeleteFileA(WinInitPath().c_str());
 
     SetupRun run(disk + "\\Setup.exe", Family::nt);
@@ -125,14 +125,14 @@ int main(int argc, char** argv) {
     HWND destination = run.WaitWindow("Destination Directory");
     SetItemText(destination, IDC_DESTINATION_EDIT, scratch + "\\Wardhaven");
     PressEnter(destination);
-    double joining = timePage(run, "Installing the Wardhaven! files.");
-    double unpacking = timePage(run, "Uncompressing the Wardhaven! files.");
-    answerRemainingPages(run);
+    double joining = TimePage(run, "Installing the Wardhaven! files.");
+    double unpacking = TimePage(run, "Uncompressing the Wardhaven! files.");
+    AnswerRemainingPages(run);
     DWORD code = run.WaitExit(60000);
     DeleteFileA(WinInitPath().c_str());
 
-    double decode = timeBareDecode(wardpack, scratch + "\\archive.bin", size, scratch + "\\decoded.bin");
-    double peeks = timeEmptyPeeks(archive.size());
+    double decode = TimeBareDecode(wardpack, scratch + "\\archive.bin", size, scratch + "\\decoded.bin");
+    double peeks = TimeEmptyPeeks(archive.size());
     std::printf("archive          %zu bytes, decoded %ld bytes\n", archive.size(), static_cast<long>(size));
     std::printf("joining page     %8.3f s\n", joining);
     std::printf("unpacking page   %8.3f s\n", unpacking);

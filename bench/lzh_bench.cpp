@@ -14,13 +14,13 @@
 
 namespace {
 
-const std::vector<uint8_t>& corpus() {
-    static const std::vector<uint8_t> data = productCorpus();
+const std::vector<uint8_t>& Corpus() {
+    static const std::vector<uint8_t> data = ProductCorpus();
     return data;
 }
 
-const std::vector<uint8_t>& compressed() {
-    static const std::vector<uint8_t> stream = lzhEncode(corpus().data(), corpus().size());
+const std::vector<uint8_t>& Compressed() {
+    static const std::vector<uint8_t> stream = LzhEncode(Corpus().data(), Corpus().size());
     return stream;
 }
 
@@ -29,7 +29,7 @@ const uint8_t* inPos;
 const uint8_t* inEnd;
 uint8_t* outPos;
 uint8_t* outEnd;
-void readByte(void* buffer, uint16_t, uint16_t& actual) {
+void ReadByte(void* buffer, uint16_t, uint16_t& actual) {
     if (inPos < inEnd) {
         *static_cast<uint8_t*>(buffer) = *inPos++;
         actual = 1;
@@ -37,31 +37,31 @@ void readByte(void* buffer, uint16_t, uint16_t& actual) {
         actual = 0;
     }
 }
-void writeByte(const void* buffer, uint16_t, uint16_t& actual) {
+void WriteByte(const void* buffer, uint16_t, uint16_t& actual) {
     if (outPos < outEnd) *outPos++ = *static_cast<const uint8_t*>(buffer);
     actual = 1;
 }
 
 void BM_Decode(benchmark::State& state) {
-    const auto& stream = compressed();
-    std::vector<uint8_t> out(corpus().size() + 64);
+    const auto& stream = Compressed();
+    std::vector<uint8_t> out(Corpus().size() + 64);
     for (auto _ : state) {
         inPos = stream.data();
         inEnd = inPos + stream.size();
         outPos = out.data();
         outEnd = outPos + out.size();
         keepRunning = 1;
-        decode(int32_t(corpus().size()), readByte, writeByte);
+        decode(int32_t(Corpus().size()), ReadByte, WriteByte);
     }
-    if (!std::equal(corpus().begin(), corpus().end(), out.begin())) state.SkipWithError("decoded bytes differ");
-    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
-    state.counters["corpus_bytes"] = double(corpus().size());
+    if (!std::equal(Corpus().begin(), Corpus().end(), out.begin())) state.SkipWithError("decoded bytes differ");
+    state.SetBytesProcessed(int64_t(state.iterations() * Corpus().size()));
+    state.counters["corpus_bytes"] = double(Corpus().size());
 }
 
 // The format's decoder written out plainly (the test suite's reference).
 void BM_DecodePlain(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(reference::decode(compressed(), long(corpus().size())));
-    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+    for (auto _ : state) benchmark::DoNotOptimize(reference::Decode(Compressed(), long(Corpus().size())));
+    state.SetBytesProcessed(int64_t(state.iterations() * Corpus().size()));
 }
 
 void BM_GzipDecompress(benchmark::State& state) {
@@ -71,7 +71,7 @@ void BM_GzipDecompress(benchmark::State& state) {
         state.SkipWithError("no temporary file");
         return;
     }
-    if (write(fd, corpus().data(), corpus().size()) != ssize_t(corpus().size())) state.SkipWithError("write failed");
+    if (write(fd, Corpus().data(), Corpus().size()) != ssize_t(Corpus().size())) state.SkipWithError("write failed");
     close(fd);
     std::string gz = std::string(path) + ".gz";
     std::string pack = "gzip -6 -c " + std::string(path) + " > " + gz;
@@ -80,7 +80,7 @@ void BM_GzipDecompress(benchmark::State& state) {
     for (auto _ : state) {
         if (std::system(unpack.c_str()) != 0) state.SkipWithError("gzip -dc failed");
     }
-    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+    state.SetBytesProcessed(int64_t(state.iterations() * Corpus().size()));
     std::remove(path);
     std::remove(gz.c_str());
 }
@@ -89,10 +89,10 @@ void BM_Encode(benchmark::State& state) {
     LzhEncodeOptions options;
     options.parse = state.range(0) ? LzhParse::optimal : LzhParse::greedy;
     std::size_t size = 0;
-    for (auto _ : state) size = lzhEncode(corpus().data(), corpus().size(), options).size();
-    state.SetBytesProcessed(int64_t(state.iterations() * corpus().size()));
+    for (auto _ : state) size = LzhEncode(Corpus().data(), Corpus().size(), options).size();
+    state.SetBytesProcessed(int64_t(state.iterations() * Corpus().size()));
     state.counters["compressed_bytes"] = double(size);
-    state.counters["ratio_pct"] = 100.0 * double(size) / double(corpus().size());
+    state.counters["ratio_pct"] = 100.0 * double(size) / double(Corpus().size());
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ void LoadPackageTableFrom(const String& path) {
     SeekFromEnd(f, size, table::trailerSize);
     CheckedReadExact(f, &count, 1);
     ctx.packageHead = nullptr;
-    SeekFromEnd(f, size, static_cast<uint32_t>(table::tableSize(count)));
+    SeekFromEnd(f, size, static_cast<uint32_t>(table::TableSize(count)));
     for (unsigned i = 0; i < count; ++i) AppendEntry(ReadEntry(f, i));
     CheckedClose(f);
     CheckLoadedTable(path);

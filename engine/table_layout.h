@@ -34,7 +34,7 @@ constexpr std::size_t trailerSize = 5;    // count byte + decoded length
 constexpr std::size_t maxEntries = 255;
 
 // Bytes the table occupies at the end of the file.
-constexpr std::size_t tableSize(std::size_t entries) { return entries * recordSize + trailerSize; }
+constexpr std::size_t TableSize(std::size_t entries) { return entries * recordSize + trailerSize; }
 
 // Little-endian 32-bit fields of the records and the trailer.
 int32_t GetInt32(const uint8_t* p);

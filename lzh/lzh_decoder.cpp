@@ -21,14 +21,14 @@ struct Tables {
 };
 static_assert(sizeof(Tables) == lzhTablesSize, "the decoder state is 8,488 bytes");
 
-void* mallocTables(std::size_t size) { return std::malloc(size); }
-bool freeTables(void* block) {
+void* MallocTables(std::size_t size) { return std::malloc(size); }
+bool FreeTables(void* block) {
     std::free(block);
     return true;
 }
 
-LzhAcquireProc acquireProc = mallocTables;
-LzhReleaseProc releaseProc = freeTables;
+LzhAcquireProc acquireProc = MallocTables;
+LzhReleaseProc releaseProc = FreeTables;
 
 // Gives the tables back when an error of a procedure passes through decode();
 // the normal way out releases them itself, so that a failure can be reported.
@@ -64,7 +64,7 @@ class CodeReader {
 public:
     CodeReader(Tables& t, LzhReadProc readProc) : tree_(t.tree), readProc_(readProc) {}
 
-    unsigned symbol() {
+    unsigned Symbol() {
         const uint16_t* child = tree_.child;
         const uint16_t* weight = tree_.weight;
         uint32_t bits = bits_;
@@ -72,9 +72,9 @@ public:
         unsigned depth = 0;
         unsigned firstMove = noMove;
         unsigned n = child[root];
-        topUp(bits, count);
+        TopUp(bits, count);
         do {
-            if (count == 0) topUp(bits, count);  // only for codes longer than 25 bits
+            if (count == 0) TopUp(bits, count);  // only for codes longer than 25 bits
             unsigned node = n + (bits >> 31);
             bits <<= 1;
             --count;
@@ -86,14 +86,14 @@ public:
         bits_ = bits;
         count_ = count;
         unsigned s = n - leafMark;
-        update(s, depth, firstMove);
+        Update(s, depth, firstMove);
         return s;
     }
 
-    unsigned distance() {
+    unsigned Distance() {
         uint32_t bits = bits_;
         unsigned count = count_;
-        topUp(bits, count);  // a distance code has at most 14 bits
+        TopUp(bits, count);  // a distance code has at most 14 bits
         unsigned b = bits >> 24;
         unsigned extra = positionTables.bits[b] - 2u;
         b = bits >> (24 - extra);
@@ -106,7 +106,7 @@ public:
     }
 
 private:
-    void topUp(uint32_t& bits, unsigned& count) {
+    void TopUp(uint32_t& bits, unsigned& count) {
         while (count <= 24) {
             uint8_t byte = 0;
             uint16_t actual = 0;
@@ -117,9 +117,9 @@ private:
         }
     }
 
-    void update(unsigned s, unsigned depth, unsigned firstMove) {
+    void Update(unsigned s, unsigned depth, unsigned firstMove) {
         if (tree_.weight[root] == rebuildWeight || depth > pathSize) {
-            updateTree(tree_, s);
+            UpdateTree(tree_, s);
             return;
         }
         // Fast path: no compares below the first move.
@@ -129,7 +129,7 @@ private:
         if (firstMove == noMove) {
             ++weight[root];
         } else {
-            updateFrom(tree_, path_[firstMove]);
+            UpdateFrom(tree_, path_[firstMove]);
         }
     }
 
@@ -140,8 +140,8 @@ private:
     uint16_t path_[pathSize];
 };
 
-void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
-    resetTree(t.tree);
+void DecodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
+    ResetTree(t.tree);
     std::memset(t.window, initialFill, firstWrite);
     std::memset(t.window + firstWrite, 0, windowSize - firstWrite);
 
@@ -152,7 +152,7 @@ void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
     int64_t produced = 0;
     uint16_t actual = 0;
     while (produced < textSize && keepRunning != 0) {
-        unsigned s = in.symbol();
+        unsigned s = in.Symbol();
         if (s < literalCount) {
             uint8_t byte = static_cast<uint8_t>(s);
             writeProc(&byte, 1, actual);
@@ -161,8 +161,8 @@ void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
             ++produced;
         } else {
             // The symbol (and the tree's update) come before the distance bits.
-            unsigned from = (r - in.distance() - 1) & windowMask;
-            unsigned length = matchLength(s);
+            unsigned from = (r - in.Distance() - 1) & windowMask;
+            unsigned length = MatchLength(s);
             if (from + length <= windowSize && r + length <= windowSize) {
                 // Fast path: neither range wraps around the ring.
                 const uint8_t* src = window + from;
@@ -187,15 +187,15 @@ void decodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
 
 }  // namespace
 
-void setLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release) {
-    acquireProc = acquire ? acquire : mallocTables;
-    releaseProc = release ? release : freeTables;
+void SetLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release) {
+    acquireProc = acquire ? acquire : MallocTables;
+    releaseProc = release ? release : FreeTables;
 }
 
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
     TablesLease lease{static_cast<Tables*>(acquireProc(sizeof(Tables)))};
     if (!lease.tables) RaiseError(ErrorClass::lzh, 0, lzhNoMemoryMessage);
-    decodeCodes(*lease.tables, textSize, readProc, writeProc);
+    DecodeCodes(*lease.tables, textSize, readProc, writeProc);
     Tables* tables = lease.tables;
     lease.tables = nullptr;
     if (!releaseProc(tables)) RaiseError(ErrorClass::lzh, 0, lzhFreeFailedMessage);

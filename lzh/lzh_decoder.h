@@ -57,4 +57,4 @@ void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc);
 constexpr std::size_t lzhTablesSize = 8488;
 using LzhAcquireProc = void* (*)(std::size_t size);
 using LzhReleaseProc = bool (*)(void* block);
-void setLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release);
+void SetLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release);

@@ -16,7 +16,7 @@ public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
 
     // Appends the low `count` bits of `value`, highest first (count <= 24).
-    void put(uint32_t value, unsigned count) {
+    void Put(uint32_t value, unsigned count) {
         acc_ = (acc_ << count) | (value & ((1u << count) - 1));
         held_ += count;
         while (held_ >= 8) {
@@ -26,7 +26,7 @@ public:
         acc_ &= (1u << held_) - 1;
     }
     // Pads the last byte with zero bits.
-    void flush() {
+    void Flush() {
         if (held_ > 0) out_.push_back(static_cast<uint8_t>(acc_ << (8 - held_)));
         held_ = 0;
         acc_ = 0;
@@ -41,21 +41,21 @@ private:
 // Writes symbols with the adaptive code and distances with the fixed one.
 class CodeWriter {
 public:
-    explicit CodeWriter(std::vector<uint8_t>& out) : bits_(out) { resetTree(tree_); }
+    explicit CodeWriter(std::vector<uint8_t>& out) : bits_(out) { ResetTree(tree_); }
 
-    void literal(uint8_t byte) { symbol(byte); }
-    void match(unsigned length, unsigned distance) {
-        symbol(matchSymbol(length));
+    void PutLiteral(uint8_t byte) { PutSymbol(byte); }
+    void PutMatch(unsigned length, unsigned distance) {
+        PutSymbol(MatchSymbol(length));
         unsigned v = distance >> 6;
-        unsigned prefixBits = distancePrefixBits(v);
-        bits_.put(positionTables.firstByte[v] >> (8 - prefixBits), prefixBits);
-        bits_.put(distance & 0x3F, 6);
+        unsigned prefixBits = DistancePrefixBits(v);
+        bits_.Put(positionTables.firstByte[v] >> (8 - prefixBits), prefixBits);
+        bits_.Put(distance & 0x3F, 6);
     }
-    void finish() { bits_.flush(); }
-    const Tree& tree() const { return tree_; }
+    void Finish() { bits_.Flush(); }
+    const Tree& CodeTree() const { return tree_; }
 
 private:
-    void symbol(unsigned s) {
+    void PutSymbol(unsigned s) {
         // Walk from the leaf up: a node at an odd index is its parent's second child.
         uint16_t path[nodeCount];
         unsigned depth = 0;
@@ -64,9 +64,9 @@ private:
             unsigned chunk = std::min(depth, 16u);
             uint32_t code = 0;
             for (unsigned i = 0; i < chunk; ++i) code = (code << 1) | path[--depth];
-            bits_.put(code, chunk);
+            bits_.Put(code, chunk);
         }
-        updateTree(tree_, s);
+        UpdateTree(tree_, s);
     }
 
     BitWriter bits_;
@@ -87,17 +87,17 @@ public:
         : history_(firstWrite + size), head_(hashSize, -1), prev_(windowSize, -1) {
         std::memset(history_.data(), initialFill, firstWrite);
         if (size) std::memcpy(history_.data() + firstWrite, data, size);
-        for (std::size_t p = 0; p < firstWrite; ++p) insert(p);
+        for (std::size_t p = 0; p < firstWrite; ++p) Insert(p);
     }
 
     // Candidates at history position p with strictly growing lengths (3..maxLen),
     // each at the nearest distance that reaches it. Then inserts p.
-    unsigned search(std::size_t p, unsigned maxLen, Match* out) {
+    unsigned Search(std::size_t p, unsigned maxLen, Match* out) {
         unsigned found = 0;
         if (maxLen >= minMatch) {
             const uint8_t* cur = history_.data() + p;
             unsigned best = minMatch - 1;
-            long c = head_[hash(p)];
+            long c = head_[Hash(p)];
             for (unsigned chain = chainLimit; c >= 0 && chain > 0; --chain) {
                 std::size_t back = p - static_cast<std::size_t>(c);
                 if (back > windowSize) break;
@@ -116,24 +116,24 @@ public:
                 c = next;
             }
         }
-        insert(p);
+        Insert(p);
         return found;
     }
-    void skip(std::size_t p) { insert(p); }
+    void Skip(std::size_t p) { Insert(p); }
 
 private:
     static constexpr unsigned hashBits = 15;
     static constexpr std::size_t hashSize = std::size_t(1) << hashBits;
     static constexpr unsigned chainLimit = windowSize;  // the whole window: truly the longest match
 
-    unsigned hash(std::size_t p) const {
+    unsigned Hash(std::size_t p) const {
         const uint8_t* b = history_.data() + p;
         uint32_t v = b[0] | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16);
         return (v * 2654435761u) >> (32 - hashBits);
     }
-    void insert(std::size_t p) {
+    void Insert(std::size_t p) {
         if (p + minMatch > history_.size()) return;
-        unsigned h = hash(p);
+        unsigned h = Hash(p);
         prev_[p & windowMask] = head_[h];
         head_[h] = static_cast<long>(p);
     }
@@ -143,20 +143,20 @@ private:
     std::vector<long> prev_;
 };
 
-void encodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
+void EncodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
     MatchFinder finder(data, size);
     Match matches[maxMatch];
     std::size_t nextReport = 0;
     for (std::size_t p = 0; p < size;) {
         unsigned maxLen = static_cast<unsigned>(std::min<std::size_t>(maxMatch, size - p));
-        unsigned found = finder.search(firstWrite + p, maxLen, matches);
+        unsigned found = finder.Search(firstWrite + p, maxLen, matches);
         if (found > 0) {
             const Match& m = matches[found - 1];
-            out.match(m.length, m.distance);
-            for (unsigned k = 1; k < m.length; ++k) finder.skip(firstWrite + p + k);
+            out.PutMatch(m.length, m.distance);
+            for (unsigned k = 1; k < m.length; ++k) finder.Skip(firstWrite + p + k);
             p += m.length;
         } else {
-            out.literal(data[p]);
+            out.PutLiteral(data[p]);
             ++p;
         }
         if (options.progress && p >= nextReport) {
@@ -173,9 +173,9 @@ public:
 
     BlockParser() : cost_(blockSize + 1), length_(blockSize + 1), distance_(blockSize + 1) {}
 
-    void parse(const uint8_t* data, std::size_t begin, std::size_t end, MatchFinder& finder, CodeWriter& out) {
+    void Parse(const uint8_t* data, std::size_t begin, std::size_t end, MatchFinder& finder, CodeWriter& out) {
         uint8_t lengths[symbolCount];
-        symbolCodeLengths(out.tree(), lengths);
+        SymbolCodeLengths(out.CodeTree(), lengths);
         std::size_t n = end - begin;
         std::fill(cost_.begin(), cost_.begin() + n + 1, std::numeric_limits<uint32_t>::max());
         cost_[0] = 0;
@@ -188,12 +188,12 @@ public:
                 length_[i + 1] = 1;
             }
             unsigned maxLen = static_cast<unsigned>(std::min<std::size_t>(maxMatch, n - i));
-            unsigned found = finder.search(firstWrite + begin + i, maxLen, matches);
+            unsigned found = finder.Search(firstWrite + begin + i, maxLen, matches);
             unsigned len = minMatch;
             for (unsigned m = 0; m < found; ++m) {
-                uint32_t base = here + distanceCodeBits(matches[m].distance);
+                uint32_t base = here + DistanceCodeBits(matches[m].distance);
                 for (; len <= matches[m].length; ++len) {
-                    uint32_t c = base + lengths[matchSymbol(len)];
+                    uint32_t c = base + lengths[MatchSymbol(len)];
                     if (c < cost_[i + len]) {
                         cost_[i + len] = c;
                         length_[i + len] = static_cast<uint8_t>(len);
@@ -208,9 +208,9 @@ public:
         for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
             std::size_t i = *it;
             if (length_[i] == 1) {
-                out.literal(data[begin + i - 1]);
+                out.PutLiteral(data[begin + i - 1]);
             } else {
-                out.match(length_[i], distance_[i]);
+                out.PutMatch(length_[i], distance_[i]);
             }
         }
     }
@@ -222,28 +222,28 @@ private:
     std::vector<std::size_t> steps_;
 };
 
-void encodeOptimal(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
+void EncodeOptimal(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
     MatchFinder finder(data, size);
     BlockParser parser;
     for (std::size_t begin = 0; begin < size; begin += BlockParser::blockSize) {
         std::size_t end = std::min(size, begin + BlockParser::blockSize);
-        parser.parse(data, begin, end, finder, out);
+        parser.Parse(data, begin, end, finder, out);
         if (options.progress) options.progress(end, size);
     }
 }
 
 }  // namespace
 
-std::vector<uint8_t> lzhEncode(const uint8_t* data, std::size_t size, const LzhEncodeOptions& options) {
+std::vector<uint8_t> LzhEncode(const uint8_t* data, std::size_t size, const LzhEncodeOptions& options) {
     std::vector<uint8_t> out;
     out.reserve(size / 2 + 16);
     CodeWriter writer(out);
     if (options.parse == LzhParse::greedy) {
-        encodeGreedy(data, size, writer, options);
+        EncodeGreedy(data, size, writer, options);
     } else {
-        encodeOptimal(data, size, writer, options);
+        EncodeOptimal(data, size, writer, options);
     }
-    writer.finish();
+    writer.Finish();
     if (options.progress) options.progress(size, size);
     return out;
 }

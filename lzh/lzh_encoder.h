@@ -30,4 +30,4 @@ struct LzhEncodeOptions {
     std::function<void(std::size_t done, std::size_t total)> progress;
 };
 
-std::vector<uint8_t> lzhEncode(const uint8_t* data, std::size_t size, const LzhEncodeOptions& options = {});
+std::vector<uint8_t> LzhEncode(const uint8_t* data, std::size_t size, const LzhEncodeOptions& options = {});

@@ -20,17 +20,17 @@ constexpr unsigned root = nodeCount - 1;                                    // 6
 constexpr unsigned leafMark = nodeCount;  // child[n] >= 627 marks a leaf of symbol child[n] - 627
 constexpr uint16_t rebuildWeight = 0x8000;
 
-constexpr unsigned matchSymbol(unsigned length) { return length + 253; }
-constexpr unsigned matchLength(unsigned symbol) { return symbol - 253; }
+constexpr unsigned MatchSymbol(unsigned length) { return length + 253; }
+constexpr unsigned MatchLength(unsigned symbol) { return symbol - 253; }
 
 // The upper 6 bits v of a distance value have a prefix code of 3 to 8 bits,
 // handed out to v in increasing order; the low 6 bits follow plainly.
-constexpr unsigned distancePrefixBits(unsigned v) {
+constexpr unsigned DistancePrefixBits(unsigned v) {
     return v < 1 ? 3 : v < 4 ? 4 : v < 12 ? 5 : v < 24 ? 6 : v < 48 ? 7 : 8;
 }
 
 // Total bits of the code for distance value d (0..4095): 9 to 14.
-constexpr unsigned distanceCodeBits(unsigned d) { return distancePrefixBits(d >> 6) + 6; }
+constexpr unsigned DistanceCodeBits(unsigned d) { return DistancePrefixBits(d >> 6) + 6; }
 
 // positionHigh[b] and positionBits[b] for the next 8 input bits b.
 struct PositionTables {
@@ -39,11 +39,11 @@ struct PositionTables {
     uint8_t firstByte[64];  // the byte value whose run starts the code of v
 };
 
-constexpr PositionTables makePositionTables() {
+constexpr PositionTables MakePositionTables() {
     PositionTables t{};
     unsigned b = 0;
     for (unsigned v = 0; v < 64; ++v) {
-        unsigned bits = distancePrefixBits(v);
+        unsigned bits = DistancePrefixBits(v);
         t.firstByte[v] = static_cast<uint8_t>(b);
         for (unsigned k = 0; k < (1u << (8 - bits)); ++k, ++b) {
             t.high[b] = static_cast<uint8_t>(v);
@@ -53,7 +53,7 @@ constexpr PositionTables makePositionTables() {
     return t;
 }
 
-constexpr PositionTables positionTables = makePositionTables();
+constexpr PositionTables positionTables = MakePositionTables();
 static_assert(positionTables.high[0x1F] == 0 && positionTables.high[0x20] == 1, "run of v = 0");
 static_assert(positionTables.high[0xF0] == 48 && positionTables.high[0xFF] == 63, "runs of 8-bit codes");
 static_assert(positionTables.bits[0x90] == 6 && positionTables.high[0x90] == 12, "runs of 6-bit codes");

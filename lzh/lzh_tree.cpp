@@ -4,7 +4,7 @@
 
 namespace lzh {
 
-void resetTree(Tree& t) {
+void ResetTree(Tree& t) {
     for (unsigned i = 0; i < symbolCount; ++i) {
         t.weight[i] = 1;
         t.child[i] = static_cast<uint16_t>(i + leafMark);
@@ -19,7 +19,7 @@ void resetTree(Tree& t) {
     t.parent[root] = 0;
 }
 
-void rebuildTree(Tree& t) {
+void RebuildTree(Tree& t) {
     // Leaves to the front, in index order, with halved weights.
     unsigned j = 0;
     for (unsigned i = 0; i < nodeCount; ++i) {
@@ -47,7 +47,7 @@ void rebuildTree(Tree& t) {
     }
 }
 
-void symbolCodeLengths(const Tree& t, uint8_t lengths[symbolCount]) {
+void SymbolCodeLengths(const Tree& t, uint8_t lengths[symbolCount]) {
     uint8_t depth[nodeCount];
     depth[root] = 0;
     // Parents sit above their children, so one downward sweep settles every depth.

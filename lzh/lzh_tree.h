@@ -34,16 +34,16 @@ struct Tree {
 
 // The initial tree: every symbol weight 1; symbols 116-313 get 8-bit codes,
 // symbols 0-115 9-bit codes.
-void resetTree(Tree& t);
+void ResetTree(Tree& t);
 
 // Halves the weights (rounding up) and builds the tree afresh from them.
-void rebuildTree(Tree& t);
+void RebuildTree(Tree& t);
 
 // Counts one more occurrence at node n and all its ancestors, moving a node
 // that became heavier than its right neighbours past them (to the last node
 // still lighter) so the weights stay in order. Returns the highest position
 // that took part in a move (0 if none). Inline: the decoder's hot path.
-inline unsigned updateFrom(Tree& t, unsigned n) {
+inline unsigned UpdateFrom(Tree& t, unsigned n) {
     uint16_t* weight = t.weight;
     uint16_t* child = t.child;
     uint16_t* parent = t.parent;
@@ -73,12 +73,12 @@ inline unsigned updateFrom(Tree& t, unsigned n) {
 
 // Counts one more occurrence of symbol s; rebuilds first if the root weight
 // reached the limit at an earlier update.
-inline void updateTree(Tree& t, unsigned s) {
-    if (t.weight[root] == rebuildWeight) rebuildTree(t);
-    updateFrom(t, t.parent[s + leafMark]);
+inline void UpdateTree(Tree& t, unsigned s) {
+    if (t.weight[root] == rebuildWeight) RebuildTree(t);
+    UpdateFrom(t, t.parent[s + leafMark]);
 }
 
 // The current code length of every symbol (its leaf's depth), for cost estimates.
-void symbolCodeLengths(const Tree& t, uint8_t lengths[symbolCount]);
+void SymbolCodeLengths(const Tree& t, uint8_t lengths[symbolCount]);
 
 }  // namespace lzh

@@ -12,10 +12,10 @@ class Exception : public std::runtime_error {
 public:
     Exception(ErrorClass kind, const std::string& message, const void* address)
         : std::runtime_error(message), kind_(kind), address_(address) {}
-    ErrorClass kind() const { return kind_; }
-    const char* className() const { return ErrorClassName(kind_); }
-    std::string message() const { return what(); }
-    const void* address() const { return address_; }
+    ErrorClass Kind() const { return kind_; }
+    const char* ClassName() const { return ErrorClassName(kind_); }
+    std::string Message() const { return what(); }
+    const void* Address() const { return address_; }
 
 private:
     ErrorClass kind_;
@@ -27,7 +27,7 @@ class EInOutError : public Exception {
 public:
     EInOutError(int code, const std::string& message, const void* address)
         : Exception(ErrorClass::inOut, message, address), code_(code) {}
-    int code() const { return code_; }
+    int Code() const { return code_; }
 
 private:
     int code_;

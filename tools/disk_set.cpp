@@ -9,16 +9,16 @@ namespace fs = std::filesystem;
 
 namespace diskset {
 
-std::string volumeName(unsigned disk) { return "Wardhavn.00" + std::to_string(disk); }
-std::string diskFolder(unsigned disk) { return "disk" + std::to_string(disk); }
+std::string VolumeName(unsigned disk) { return "Wardhavn.00" + std::to_string(disk); }
+std::string DiskFolder(unsigned disk) { return "disk" + std::to_string(disk); }
 
 namespace {
 
 // Room on each disk in whole clusters: a volume may end inside its last one.
-std::vector<uint64_t> roomOnDisks(uint64_t installerSize, const DiskSpace& space) {
+std::vector<uint64_t> RoomOnDisks(uint64_t installerSize, const DiskSpace& space) {
     if (space.cluster == 0 || space.capacity < space.cluster)
         throw ToolError("disk capacity and cluster size must be positive, capacity at least one cluster");
-    uint64_t installerUsed = space.used(installerSize);
+    uint64_t installerUsed = space.Used(installerSize);
     if (installerUsed > space.capacity)
         throw ToolError("the installer (" + std::to_string(installerSize) + " bytes) alone does not fit disk 1 (" +
                         std::to_string(space.capacity) + " bytes)");
@@ -26,7 +26,7 @@ std::vector<uint64_t> roomOnDisks(uint64_t installerSize, const DiskSpace& space
     return {(space.capacity - installerUsed) / space.cluster * space.cluster, wholeDisk, wholeDisk};
 }
 
-std::vector<uint64_t> fillInTurn(uint64_t streamSize, const std::vector<uint64_t>& room) {
+std::vector<uint64_t> FillInTurn(uint64_t streamSize, const std::vector<uint64_t>& room) {
     std::vector<uint64_t> sizes(diskCount, 0);
     uint64_t left = streamSize;
     for (unsigned d = 0; d < diskCount; ++d) {
@@ -40,7 +40,7 @@ std::vector<uint64_t> fillInTurn(uint64_t streamSize, const std::vector<uint64_t
     return sizes;
 }
 
-std::vector<uint64_t> fixedVolumes(uint64_t streamSize, const std::vector<uint64_t>& fixed,
+std::vector<uint64_t> FixedVolumes(uint64_t streamSize, const std::vector<uint64_t>& fixed,
                                    const std::vector<uint64_t>& room, const DiskSpace& space) {
     if (fixed.size() != 2) throw ToolError("--volume-sizes takes two sizes: volume 1 and volume 2");
     if (fixed[0] > streamSize || fixed[1] > streamSize - fixed[0])  // no sum: it could wrap
@@ -48,7 +48,7 @@ std::vector<uint64_t> fixedVolumes(uint64_t streamSize, const std::vector<uint64
                         " exceed the compressed stream (" + std::to_string(streamSize) + " bytes)");
     std::vector<uint64_t> sizes = {fixed[0], fixed[1], streamSize - fixed[0] - fixed[1]};
     for (unsigned d = 0; d < diskCount; ++d)
-        if (space.used(sizes[d]) > room[d])
+        if (space.Used(sizes[d]) > room[d])
             throw ToolError("volume " + std::to_string(d + 1) + " (" + std::to_string(sizes[d]) +
                             " bytes) does not fit disk " + std::to_string(d + 1) + " (room for " +
                             std::to_string(room[d]) + " bytes)");
@@ -57,47 +57,47 @@ std::vector<uint64_t> fixedVolumes(uint64_t streamSize, const std::vector<uint64
 
 }  // namespace
 
-std::vector<uint64_t> planVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
+std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
                                   const std::vector<uint64_t>& fixed) {
-    std::vector<uint64_t> room = roomOnDisks(installerSize, space);
-    return fixed.empty() ? fillInTurn(streamSize, room) : fixedVolumes(streamSize, fixed, room, space);
+    std::vector<uint64_t> room = RoomOnDisks(installerSize, space);
+    return fixed.empty() ? FillInTurn(streamSize, room) : FixedVolumes(streamSize, fixed, room, space);
 }
 
 namespace {
 
-std::string lower(std::string s) {
+std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 // The file in `folder` named `name` in any case, or an empty path.
-fs::path findFile(const fs::path& folder, const std::string& name) {
+fs::path FindFile(const fs::path& folder, const std::string& name) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return {};
     fs::path exact = folder / name;
     if (fs::is_regular_file(exact, ec)) return exact;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file() && lower(entry.path().filename().string()) == lower(name)) return entry.path();
+        if (entry.is_regular_file() && Lower(entry.path().filename().string()) == Lower(name)) return entry.path();
     return {};
 }
 
 }  // namespace
 
-Located locate(const fs::path& root, const std::string& installerName) {
+Located Locate(const fs::path& root, const std::string& installerName) {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) throw ToolError(root.string() + ": no such folder");
     Located found;
-    bool split = fs::is_directory(root / diskFolder(1), ec);
+    bool split = fs::is_directory(root / DiskFolder(1), ec);
     for (unsigned d = 1; d <= diskCount; ++d) {
-        fs::path folder = split ? root / diskFolder(d) : root;
-        fs::path volume = findFile(folder, volumeName(d));
+        fs::path folder = split ? root / DiskFolder(d) : root;
+        fs::path volume = FindFile(folder, VolumeName(d));
         if (volume.empty())
-            throw ToolError(folder.string() + ": volume " + volumeName(d) + " is missing");
+            throw ToolError(folder.string() + ": volume " + VolumeName(d) + " is missing");
         found.volumes.push_back(volume);
     }
-    found.installer = findFile(split ? root / diskFolder(1) : root, installerName);
+    found.installer = FindFile(split ? root / DiskFolder(1) : root, installerName);
     if (found.installer.empty())
-        throw ToolError((split ? root / diskFolder(1) : root).string() + ": installer " + installerName +
+        throw ToolError((split ? root / DiskFolder(1) : root).string() + ": installer " + installerName +
                         " is missing (name it with --installer-name)");
     return found;
 }

@@ -19,20 +19,20 @@ constexpr unsigned diskCount = 3;
 constexpr uint64_t floppyCapacity = 1457664;  // a 1.44 MB floppy: 2,847 clusters of 512 bytes
 constexpr uint64_t floppyCluster = 512;
 
-std::string volumeName(unsigned disk);                 // "Wardhavn.001" ...
-std::string diskFolder(unsigned disk);                 // "disk1" ...
+std::string VolumeName(unsigned disk);                 // "Wardhavn.001" ...
+std::string DiskFolder(unsigned disk);                 // "disk1" ...
 
 struct DiskSpace {
     uint64_t capacity = floppyCapacity;
     uint64_t cluster = floppyCluster;
-    uint64_t used(uint64_t fileSize) const { return (fileSize + cluster - 1) / cluster * cluster; }
+    uint64_t Used(uint64_t fileSize) const { return (fileSize + cluster - 1) / cluster * cluster; }
 };
 
 // Volume sizes for a stream of `streamSize` bytes: as much as fits on each
 // disk in turn, disk 1 sharing with the installer. `fixed` (0 or 2 sizes)
 // sets volumes 1 and 2; volume 3 takes the rest. Throws ToolError when the
 // stream or a chosen volume does not fit.
-std::vector<uint64_t> planVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
+std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
                                   const std::vector<uint64_t>& fixed);
 
 // The files of a disk set found under `root`: disk1/disk2/disk3 folders, or
@@ -41,6 +41,6 @@ struct Located {
     std::filesystem::path installer;
     std::vector<std::filesystem::path> volumes;
 };
-Located locate(const std::filesystem::path& root, const std::string& installerName);
+Located Locate(const std::filesystem::path& root, const std::string& installerName);
 
 }  // namespace diskset

@@ -8,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> readWholeFile(const fs::path& path) {
+std::vector<uint8_t> ReadWholeFile(const fs::path& path) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) throw ToolError(path.string() + ": is a directory, not a file");
     std::FILE* f = std::fopen(path.string().c_str(), "rb");
@@ -23,7 +23,7 @@ std::vector<uint8_t> readWholeFile(const fs::path& path) {
     return data;
 }
 
-void writeWholeFile(const fs::path& path, const uint8_t* data, std::size_t size) {
+void WriteWholeFile(const fs::path& path, const uint8_t* data, std::size_t size) {
     std::FILE* f = std::fopen(path.string().c_str(), "wb");
     if (!f) throw ToolError(path.string() + ": cannot create: " + std::strerror(errno));
     bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;

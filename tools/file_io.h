@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <vector>
 
-std::vector<uint8_t> readWholeFile(const std::filesystem::path& path);
-void writeWholeFile(const std::filesystem::path& path, const uint8_t* data, std::size_t size);
-inline void writeWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& data) {
-    writeWholeFile(path, data.data(), data.size());
+std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+void WriteWholeFile(const std::filesystem::path& path, const uint8_t* data, std::size_t size);
+inline void WriteWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& data) {
+    WriteWholeFile(path, data.data(), data.size());
 }

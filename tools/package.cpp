@@ -21,23 +21,23 @@ namespace pack {
 
 namespace {
 
-bool isHelpFile(const std::string& name) { return UpperExtension(name) == ".HLP"; }
+bool IsHelpFile(const std::string& name) { return UpperExtension(name) == ".HLP"; }
 
 // Windows names ignore case. names[0] is the main executable, installed as mainName.
-bool appearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {
+bool AppearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {
     for (std::size_t j = 0; j < i; ++j)
         if (SameTextIgnoringCase(names[i], j == 0 ? mainName : names[j])) return true;
     return false;
 }
 
 // The main executable has no entry: it runs from the start of the stream to the first entry.
-int32_t mainSize(const table::PackageTable& t) {
+int32_t MainSize(const table::PackageTable& t) {
     return t.entries.empty() ? t.decodedLength : t.entries.front().offset;
 }
 
 }  // namespace
 
-std::vector<std::string> readFileList(const fs::path& path) {
+std::vector<std::string> ReadFileList(const fs::path& path) {
     std::ifstream in(path);
     if (!in) throw ToolError(path.string() + ": cannot open the file list");
     std::vector<std::string> names;
@@ -71,18 +71,18 @@ struct DiskSet {
 };
 
 // Checked before any file is read, so a name cannot reach outside the product folder.
-void checkListNames(const std::vector<std::string>& names) {
+void CheckListNames(const std::vector<std::string>& names) {
     if (names[0].find_first_of("/\\:") != std::string::npos)
         throw ToolError("\"" + names[0] + "\": name has a directory part");
     for (std::size_t i = 1; i < names.size(); ++i) {
-        std::string problem = table::nameProblem(names[i]);
+        std::string problem = table::NameProblemText(names[i]);
         if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
     }
 }
 
 // A product file, refused before it is read when the stream would outgrow
 // the table's offsets.
-std::vector<uint8_t> readProductFile(const fs::path& file, uint64_t streamSoFar) {
+std::vector<uint8_t> ReadProductFile(const fs::path& file, uint64_t streamSoFar) {
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) throw ToolError(file.string() + ": no such file in the product folder");
     uint64_t size = fs::file_size(file, ec);
@@ -90,15 +90,15 @@ std::vector<uint8_t> readProductFile(const fs::path& file, uint64_t streamSoFar)
     if (size > uint64_t(INT32_MAX) || streamSoFar + size > uint64_t(INT32_MAX))
         throw ToolError(file.string() + ": the decoded stream would pass 2,147,483,647 bytes, the most its " +
                         "signed 32-bit offsets and length can express");
-    return readWholeFile(file);
+    return ReadWholeFile(file);
 }
 
-Product readProduct(const BuildOptions& options) {
+Product ReadProduct(const BuildOptions& options) {
     Product product;
-    product.names = readFileList(options.fileList);
-    checkListNames(product.names);
+    product.names = ReadFileList(options.fileList);
+    CheckListNames(product.names);
     for (const std::string& name : product.names) {
-        std::vector<uint8_t> data = readProductFile(options.productDir / name, product.stream.size());
+        std::vector<uint8_t> data = ReadProductFile(options.productDir / name, product.stream.size());
         product.sizes.push_back(data.size());
         product.stream.insert(product.stream.end(), data.begin(), data.end());
     }
@@ -106,7 +106,7 @@ Product readProduct(const BuildOptions& options) {
 }
 
 // The package table the list describes; checks names and sizes as it goes.
-table::PackageTable planTable(const Product& product, const std::string& mainName) {
+table::PackageTable PlanTable(const Product& product, const std::string& mainName) {
     const std::vector<std::string>& names = product.names;
     const std::vector<uint64_t>& sizes = product.sizes;
     if (names.size() - 1 > table::maxEntries)
@@ -116,9 +116,9 @@ table::PackageTable planTable(const Product& product, const std::string& mainNam
     table::PackageTable t;
     uint64_t offset = sizes[0];
     for (std::size_t i = 1; i < names.size(); ++i) {
-        std::string problem = table::nameProblem(names[i]);
+        std::string problem = table::NameProblemText(names[i]);
         if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
-        if (appearsBefore(names, i, mainName))
+        if (AppearsBefore(names, i, mainName))
             throw ToolError("\"" + names[i] + "\": name appears twice (Windows names ignore case" +
                             (SameTextIgnoringCase(names[i], mainName) ? ", and the main executable is installed as " +
                                                                       mainName + ")"
@@ -131,16 +131,16 @@ table::PackageTable planTable(const Product& product, const std::string& mainNam
 }
 
 // The installer's executable image, without a table it may already carry.
-std::vector<uint8_t> installerImage(const BuildOptions& options) {
-    std::vector<uint8_t> image = readWholeFile(options.installer);
+std::vector<uint8_t> InstallerImage(const BuildOptions& options) {
+    std::vector<uint8_t> image = ReadWholeFile(options.installer);
     std::string what = options.installer.string();
-    std::size_t end = executableImageEnd(image.data(), image.size(), what);
+    std::size_t end = ExecutableImageEnd(image.data(), image.size(), what);
     if (end == image.size()) return image;
     std::size_t appended = image.size() - end;
     table::PackageTable old;
     std::string error;
-    bool isTable = table::parse(image.data(), image.size(), old, error) &&
-                   table::tableSize(old.entries.size()) == appended && table::check(old).empty();
+    bool isTable = table::Parse(image.data(), image.size(), old, error) &&
+                   table::TableSize(old.entries.size()) == appended && table::Check(old).empty();
     if (!isTable)
         throw ToolError(what + ": " + std::to_string(appended) +
                         " bytes follow the executable image and are not a package table; give a freshly built installer");
@@ -153,51 +153,51 @@ std::vector<uint8_t> installerImage(const BuildOptions& options) {
 
 // The installer goes into disk 1 itself, beside volume 1, never in its place;
 // every volume's name is refused, as a one-folder disk set holds all three.
-std::string installerNameOnDisk(const BuildOptions& options) {
+std::string InstallerNameOnDisk(const BuildOptions& options) {
     std::string name = options.installerName.empty() ? options.installer.filename().string() : options.installerName;
     if (name.find_first_of("/\\:") != std::string::npos || name == "." || name == "..")
         throw ToolError("\"" + name + "\": name has a directory part");
     for (unsigned d = 1; d <= diskset::diskCount; ++d)
-        if (SameTextIgnoringCase(name, diskset::volumeName(d)))
+        if (SameTextIgnoringCase(name, diskset::VolumeName(d)))
             throw ToolError("\"" + name + "\": a volume's name; give the installer another with --installer-name");
     return name;
 }
 
-std::vector<uint8_t> installerWithTable(const BuildOptions& options, const table::PackageTable& t) {
-    std::vector<uint8_t> image = installerImage(options);
-    std::vector<uint8_t> tableBytes = table::serialise(t);
+std::vector<uint8_t> InstallerWithTable(const BuildOptions& options, const table::PackageTable& t) {
+    std::vector<uint8_t> image = InstallerImage(options);
+    std::vector<uint8_t> tableBytes = table::Serialise(t);
     image.insert(image.end(), tableBytes.begin(), tableBytes.end());
     return image;
 }
 
-std::vector<uint8_t> compress(const std::vector<uint8_t>& stream, const BuildOptions& options) {
+std::vector<uint8_t> Compress(const std::vector<uint8_t>& stream, const BuildOptions& options) {
     Progress encoding("encoding", options.quiet);
-    return encodeWithProgress(stream, options.parse, encoding);
+    return EncodeWithProgress(stream, options.parse, encoding);
 }
 
 // Never ship what does not decode back.
-void checkDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uint8_t>& stream,
+void CheckDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uint8_t>& stream,
                       const table::PackageTable& t, bool quiet) {
     Progress checking("checking", quiet);
     std::vector<uint8_t> back;
-    decodeStream(archive, t.decodedLength, &back, nullptr, checking);
+    DecodeStream(archive, t.decodedLength, &back, nullptr, checking);
     if (back != stream) throw ToolError("internal error: the compressed stream does not decode to the product");
 }
 
-void writeDiskSet(const fs::path& outDir, const DiskSet& set) {
+void WriteDiskSet(const fs::path& outDir, const DiskSet& set) {
     uint64_t at = 0;
     for (unsigned d = 1; d <= diskset::diskCount; ++d) {
-        fs::path folder = outDir / diskset::diskFolder(d);
+        fs::path folder = outDir / diskset::DiskFolder(d);
         std::error_code ec;
         fs::create_directories(folder, ec);
         if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        if (d == 1) writeWholeFile(folder / set.installerName, set.installer);
-        writeWholeFile(folder / diskset::volumeName(d), set.archive.data() + at, set.volumes[d - 1]);
+        if (d == 1) WriteWholeFile(folder / set.installerName, set.installer);
+        WriteWholeFile(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
         at += set.volumes[d - 1];
     }
 }
 
-void reportBuild(const Product& product, const table::PackageTable& t, const DiskSet& set,
+void ReportBuild(const Product& product, const table::PackageTable& t, const DiskSet& set,
                  const diskset::DiskSpace& space, std::ostream& out) {
     const std::vector<uint8_t>& stream = product.stream;
     out << "product: " << product.names.size() << " files, " << stream.size() << " bytes (main executable "
@@ -208,46 +208,46 @@ void reportBuild(const Product& product, const table::PackageTable& t, const Dis
         << "installer: " << set.installerName << ", " << set.installer.size() << " bytes with a " << set.tableSize
         << "-byte table\n";
     for (unsigned d = 0; d < diskset::diskCount; ++d) {
-        uint64_t used = space.used(set.volumes[d]) + (d == 0 ? space.used(set.installer.size()) : 0);
-        out << diskset::diskFolder(d + 1) << ": " << diskset::volumeName(d + 1) << " " << set.volumes[d]
+        uint64_t used = space.Used(set.volumes[d]) + (d == 0 ? space.Used(set.installer.size()) : 0);
+        out << diskset::DiskFolder(d + 1) << ": " << diskset::VolumeName(d + 1) << " " << set.volumes[d]
             << " bytes, disk " << used << " of " << space.capacity << " bytes used\n";
     }
 }
 
 }  // namespace
 
-void build(const BuildOptions& options, std::ostream& out) {
-    Product product = readProduct(options);
-    table::PackageTable t = planTable(product, options.mainName);
+void Build(const BuildOptions& options, std::ostream& out) {
+    Product product = ReadProduct(options);
+    table::PackageTable t = PlanTable(product, options.mainName);
     DiskSet set;
-    set.installer = installerWithTable(options, t);
-    set.installerName = installerNameOnDisk(options);
-    set.tableSize = table::tableSize(t.entries.size());
-    set.archive = compress(product.stream, options);
-    set.volumes = diskset::planVolumes(set.archive.size(), set.installer.size(), options.space, options.volumeSizes);
-    checkDecodesBack(set.archive, product.stream, t, options.quiet);
-    writeDiskSet(options.outDir, set);
-    reportBuild(product, t, set, options.space, out);
+    set.installer = InstallerWithTable(options, t);
+    set.installerName = InstallerNameOnDisk(options);
+    set.tableSize = table::TableSize(t.entries.size());
+    set.archive = Compress(product.stream, options);
+    set.volumes = diskset::PlanVolumes(set.archive.size(), set.installer.size(), options.space, options.volumeSizes);
+    CheckDecodesBack(set.archive, product.stream, t, options.quiet);
+    WriteDiskSet(options.outDir, set);
+    ReportBuild(product, t, set, options.space, out);
 }
 
-bool list(const fs::path& installer, std::ostream& out) {
-    std::vector<uint8_t> image = readWholeFile(installer);
+bool List(const fs::path& installer, std::ostream& out) {
+    std::vector<uint8_t> image = ReadWholeFile(installer);
     table::PackageTable t;
     std::string error;
-    if (!table::parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
-    std::size_t tableStart = image.size() - table::tableSize(t.entries.size());
+    if (!table::Parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
+    std::size_t tableStart = image.size() - table::TableSize(t.entries.size());
     out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
-        << ", table of " << table::tableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
+        << ", table of " << table::TableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
     out << "  #  name                     offset        size\n";
-    out << "  -  (main executable)             0  " << std::setw(10) << mainSize(t) << "\n";
+    out << "  -  (main executable)             0  " << std::setw(10) << MainSize(t) << "\n";
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         const table::Entry& e = t.entries[i];
         out << std::setw(3) << i + 1 << "  " << std::left << std::setw(20) << e.name << std::right << std::setw(11)
             << e.offset << "  " << std::setw(10) << e.size << "\n";
     }
-    std::vector<std::string> problems = table::check(t);
+    std::vector<std::string> problems = table::Check(t);
     try {
-        std::size_t end = executableImageEnd(image.data(), tableStart, installer.string());
+        std::size_t end = ExecutableImageEnd(image.data(), tableStart, installer.string());
         if (end != tableStart)
             problems.push_back(std::to_string(tableStart - end) +
                                " bytes lie between the executable image and the table");
@@ -269,25 +269,25 @@ struct Unpacked {
 
 // Reads and decodes a disk set; problems with the table or the stream are
 // collected, and the stream is decoded whenever the table allows.
-Unpacked unpack(const UnpackOptions& options, std::ostream& out) {
-    diskset::Located found = diskset::locate(options.diskSet, options.installerName);
+Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
+    diskset::Located found = diskset::Locate(options.diskSet, options.installerName);
     Unpacked u;
-    std::vector<uint8_t> installer = readWholeFile(found.installer);
+    std::vector<uint8_t> installer = ReadWholeFile(found.installer);
     std::string error;
-    if (!table::parse(installer.data(), installer.size(), u.table, error))
+    if (!table::Parse(installer.data(), installer.size(), u.table, error))
         throw ToolError(found.installer.string() + ": " + error);
-    u.problems = table::check(u.table);
+    u.problems = table::Check(u.table);
     if (u.table.decodedLength <= 0)
         throw ToolError(found.installer.string() + ": decoded length " + std::to_string(u.table.decodedLength) +
                         " leaves nothing to decode");
     std::vector<uint8_t> archive;
     for (const fs::path& volume : found.volumes) {
-        std::vector<uint8_t> part = readWholeFile(volume);
+        std::vector<uint8_t> part = ReadWholeFile(volume);
         out << volume.string() << ": " << part.size() << " bytes\n";
         archive.insert(archive.end(), part.begin(), part.end());
     }
     Progress progress("decoding", options.quiet);
-    DecodeReport report = decodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
+    DecodeReport report = DecodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
     if (report.readsPastEnd > std::size_t(lzhReadAhead))
         u.problems.push_back("the volumes end early: the decoder wanted " +
                              std::to_string(report.readsPastEnd) + " bytes more than the " +
@@ -298,7 +298,7 @@ Unpacked unpack(const UnpackOptions& options, std::ostream& out) {
     return u;
 }
 
-std::vector<uint8_t> slice(const std::vector<uint8_t>& v, int64_t offset, int64_t size) {
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& v, int64_t offset, int64_t size) {
     if (offset < 0 || size < 0 || uint64_t(offset + size) > v.size()) return {};
     return std::vector<uint8_t>(v.begin() + offset, v.begin() + offset + size);
 }
@@ -306,31 +306,31 @@ std::vector<uint8_t> slice(const std::vector<uint8_t>& v, int64_t offset, int64_
 // The table keeps its entries apart, but the main executable's name comes from
 // the command line: a disk set built with another --main-name may hold an
 // entry by this one's name.
-void checkNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
+void CheckNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
     for (std::size_t i = 0; i < t.entries.size(); ++i)
-        if (!isHelpFile(t.entries[i].name) && SameTextIgnoringCase(t.entries[i].name, mainName))
+        if (!IsHelpFile(t.entries[i].name) && SameTextIgnoringCase(t.entries[i].name, mainName))
             throw ToolError("entry " + std::to_string(i + 1) + ", " + t.entries[i].name +
                             ", would overwrite the main executable; give it another name with --main-name");
 }
 
 }  // namespace
 
-bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::path& fileList, std::ostream& out) {
-    Unpacked u = unpack(options, out);
-    bool tableUsable = u.problems.empty() || table::check(u.table).empty();
+bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::path& fileList, std::ostream& out) {
+    Unpacked u = Unpack(options, out);
+    bool tableUsable = u.problems.empty() || table::Check(u.table).empty();
     out << "decoded " << u.stream.size() << " bytes\n";
     if (!productDir.empty() && tableUsable) {
-        std::vector<std::string> names = readFileList(fileList);
+        std::vector<std::string> names = ReadFileList(fileList);
         if (names.size() != u.table.entries.size() + 1)
             u.problems.push_back("the list names " + std::to_string(names.size()) + " files, the table " +
                                  std::to_string(u.table.entries.size() + 1) + " (with the main executable)");
         for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
             int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
-            int64_t size = i == 0 ? mainSize(u.table) : u.table.entries[i - 1].size;
+            int64_t size = i == 0 ? MainSize(u.table) : u.table.entries[i - 1].size;
             if (i > 0 && !SameTextIgnoringCase(names[i], u.table.entries[i - 1].name))
                 u.problems.push_back("entry " + std::to_string(i) + " is " + u.table.entries[i - 1].name +
                                      ", the list says " + names[i]);
-            bool same = readWholeFile(productDir / names[i]) == slice(u.stream, offset, size);
+            bool same = ReadWholeFile(productDir / names[i]) == Slice(u.stream, offset, size);
             out << (same ? "same:    " : "DIFFERS: ") << names[i] << "\n";
             if (!same) u.problems.push_back(names[i] + ": unpacked bytes differ from the product's file");
         }
@@ -340,24 +340,24 @@ bool verify(const UnpackOptions& options, const fs::path& productDir, const fs::
     return u.problems.empty();
 }
 
-void extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
-    Unpacked u = unpack(options, out);
+void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
+    Unpacked u = Unpack(options, out);
     if (!u.problems.empty()) {
         std::string all;
         for (const std::string& p : u.problems) all += "\n  " + p;
         throw ToolError("the disk set cannot be unpacked as it stands:" + all);
     }
-    checkNoEntryTakesMainName(u.table, options.mainName);
+    CheckNoEntryTakesMainName(u.table, options.mainName);
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
-    writeWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(mainSize(u.table)));
-    out << options.mainName << " " << mainSize(u.table) << "\n";
+    WriteWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
+    out << options.mainName << " " << MainSize(u.table) << "\n";
     for (const table::Entry& e : u.table.entries) {
-        fs::path folder = isHelpFile(e.name) ? outDir / "Help" : outDir;
+        fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);
-        writeWholeFile(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
-        out << (isHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
+        WriteWholeFile(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
+        out << (IsHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
     }
 }
 

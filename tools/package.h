@@ -27,12 +27,12 @@ struct BuildOptions {
 };
 
 // The product's files in stream order, from the list file.
-std::vector<std::string> readFileList(const std::filesystem::path& list);
+std::vector<std::string> ReadFileList(const std::filesystem::path& list);
 
-void build(const BuildOptions& options, std::ostream& out);
+void Build(const BuildOptions& options, std::ostream& out);
 
 // Prints the table of an installer and checks it; false when it is not sound.
-bool list(const std::filesystem::path& installer, std::ostream& out);
+bool List(const std::filesystem::path& installer, std::ostream& out);
 
 struct UnpackOptions {
     std::filesystem::path diskSet;
@@ -43,11 +43,11 @@ struct UnpackOptions {
 
 // Decodes a disk set and checks it against its table; with a product folder
 // and list, also compares every file byte for byte. False on any mismatch.
-bool verify(const UnpackOptions& options, const std::filesystem::path& productDir,
+bool Verify(const UnpackOptions& options, const std::filesystem::path& productDir,
             const std::filesystem::path& fileList, std::ostream& out);
 
 // Unpacks a disk set: the main executable as `mainName`, each entry by its
 // name, help files (.HLP) under Help/ in place of the Windows help folder.
-void extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
+void Extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
 
 }  // namespace pack

@@ -9,4 +9,4 @@
 
 // The end of the executable image within `size` bytes; throws ToolError when
 // the bytes are not a Windows executable or are cut short.
-std::size_t executableImageEnd(const uint8_t* data, std::size_t size, const std::string& what);
+std::size_t ExecutableImageEnd(const uint8_t* data, std::size_t size, const std::string& what);

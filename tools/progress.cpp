@@ -6,7 +6,7 @@
 Progress::Progress(std::string label, bool quiet)
     : label_(std::move(label)), quiet_(quiet), terminal_(isatty(fileno(stderr)) != 0) {}
 
-void Progress::update(std::size_t done, std::size_t total) {
+void Progress::Update(std::size_t done, std::size_t total) {
     if (quiet_) return;
     int percent = total ? int(done * 100 / total) : 100;
     int step = terminal_ ? percent : percent / 10 * 10;
@@ -20,7 +20,7 @@ void Progress::update(std::size_t done, std::size_t total) {
     std::fflush(stderr);
 }
 
-void Progress::finish() {
+void Progress::Finish() {
     if (quiet_) return;
     if (terminal_ && shown_ >= 0) std::fprintf(stderr, "\n");
     shown_ = -1;

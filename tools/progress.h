@@ -8,8 +8,8 @@
 class Progress {
 public:
     Progress(std::string label, bool quiet);
-    void update(std::size_t done, std::size_t total);
-    void finish();
+    void Update(std::size_t done, std::size_t total);
+    void Finish();
 
 private:
     std::string label_;

@@ -23,20 +23,20 @@ struct DecodeContext {
 
 DecodeContext ctx;
 
-void flushSink() {
+void FlushSink() {
     if (ctx.sink && ctx.buffered && std::fwrite(ctx.buffer, 1, ctx.buffered, ctx.sink) != ctx.buffered)
         ctx.writeFailed = true;
     ctx.buffered = 0;
 }
 
-void readProc(void* buffer, uint16_t count, uint16_t& actual) {
+void ReadProc(void* buffer, uint16_t count, uint16_t& actual) {
     actual = 0;
     uint8_t* dst = static_cast<uint8_t*>(buffer);
     while (actual < count && ctx.pos < ctx.input->size()) dst[actual++] = (*ctx.input)[ctx.pos++];
     if (actual < count) ++ctx.pastEnd;
 }
 
-void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
+void WriteProc(const void* buffer, uint16_t count, uint16_t& actual) {
     actual = count;
     const uint8_t* src = static_cast<const uint8_t*>(buffer);
     for (uint16_t i = 0; i < count && ctx.written < ctx.wanted; ++i, ++ctx.written) {
@@ -44,24 +44,24 @@ void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
             ctx.out->push_back(src[i]);
         } else {
             ctx.buffer[ctx.buffered++] = src[i];
-            if (ctx.buffered == sizeof ctx.buffer) flushSink();
+            if (ctx.buffered == sizeof ctx.buffer) FlushSink();
         }
-        if ((ctx.written & 0xFFFFF) == 0) ctx.progress->update(ctx.written, ctx.wanted);
+        if ((ctx.written & 0xFFFFF) == 0) ctx.progress->Update(ctx.written, ctx.wanted);
     }
 }
 
 }  // namespace
 
-std::vector<uint8_t> encodeWithProgress(const std::vector<uint8_t>& data, LzhParse parse, Progress& progress) {
+std::vector<uint8_t> EncodeWithProgress(const std::vector<uint8_t>& data, LzhParse parse, Progress& progress) {
     LzhEncodeOptions options;
     options.parse = parse;
-    options.progress = [&](std::size_t done, std::size_t total) { progress.update(done, total); };
-    std::vector<uint8_t> stream = lzhEncode(data.data(), data.size(), options);
-    progress.finish();
+    options.progress = [&](std::size_t done, std::size_t total) { progress.Update(done, total); };
+    std::vector<uint8_t> stream = LzhEncode(data.data(), data.size(), options);
+    progress.Finish();
     return stream;
 }
 
-DecodeReport decodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
+DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
                           std::FILE* sink, Progress& progress) {
     ctx.input = &input;
     ctx.pos = 0;
@@ -75,10 +75,10 @@ DecodeReport decodeStream(const std::vector<uint8_t>& input, int32_t size, std::
     ctx.progress = &progress;
     if (out) out->reserve(ctx.wanted);
     keepRunning = 1;
-    decode(size, readProc, writeProc);
-    flushSink();
-    progress.update(ctx.wanted, ctx.wanted);
-    progress.finish();
+    decode(size, ReadProc, WriteProc);
+    FlushSink();
+    progress.Update(ctx.wanted, ctx.wanted);
+    progress.Finish();
     if (ctx.writeFailed) throw ToolError("write error while decoding (disk full?)");
     return DecodeReport{ctx.pos, ctx.pastEnd};
 }

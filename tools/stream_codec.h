@@ -11,7 +11,7 @@
 
 class Progress;
 
-std::vector<uint8_t> encodeWithProgress(const std::vector<uint8_t>& data, LzhParse parse, Progress& progress);
+std::vector<uint8_t> EncodeWithProgress(const std::vector<uint8_t>& data, LzhParse parse, Progress& progress);
 
 struct DecodeReport {
     std::size_t bytesUsed = 0;    // input bytes the decoder took
@@ -20,5 +20,5 @@ struct DecodeReport {
 
 // Decodes `input` to exactly `size` bytes (the decoder's overshoot is cut),
 // into `out` when given, else into the file `sink`.
-DecodeReport decodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
+DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
                           std::FILE* sink, Progress& progress);

@@ -5,10 +5,10 @@
 
 namespace table {
 
-std::vector<uint8_t> serialise(const PackageTable& t) {
+std::vector<uint8_t> Serialise(const PackageTable& t) {
     if (t.entries.size() > maxEntries)
         throw std::invalid_argument("a table holds at most 255 entries, not " + std::to_string(t.entries.size()));
-    std::vector<uint8_t> out(tableSize(t.entries.size()), 0);
+    std::vector<uint8_t> out(TableSize(t.entries.size()), 0);
     uint8_t* record = out.data();
     for (const Entry& e : t.entries) {
         if (e.name.size() > nameCapacity)
@@ -24,7 +24,7 @@ std::vector<uint8_t> serialise(const PackageTable& t) {
     return out;
 }
 
-bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error) {
+bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error) {
     out = PackageTable{};
     if (size < trailerSize) {
         error = "file of " + std::to_string(size) + " bytes is too short for a package table";
@@ -33,12 +33,12 @@ bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::strin
     const uint8_t* trailer = image + size - trailerSize;
     std::size_t count = trailer[0];
     out.decodedLength = GetInt32(trailer + 1);
-    if (size < tableSize(count)) {
-        error = "the table's count (" + std::to_string(count) + " entries, " + std::to_string(tableSize(count)) +
+    if (size < TableSize(count)) {
+        error = "the table's count (" + std::to_string(count) + " entries, " + std::to_string(TableSize(count)) +
                 " bytes) is larger than the file (" + std::to_string(size) + " bytes)";
         return false;
     }
-    const uint8_t* record = image + size - tableSize(count);
+    const uint8_t* record = image + size - TableSize(count);
     for (std::size_t i = 0; i < count; ++i, record += recordSize) {
         std::size_t length = record[0];
         if (length > nameCapacity) {
@@ -52,7 +52,7 @@ bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::strin
     return true;
 }
 
-std::vector<std::string> check(const PackageTable& t) {
+std::vector<std::string> Check(const PackageTable& t) {
     std::vector<EntryView> views;
     for (const Entry& e : t.entries) views.push_back({e.name.data(), e.name.size(), e.offset, e.size});
     std::vector<std::string> problems;
@@ -64,7 +64,7 @@ std::vector<std::string> check(const PackageTable& t) {
     return problems;
 }
 
-std::string nameProblem(const std::string& name) {
+std::string NameProblemText(const std::string& name) {
     const char* problem = NameProblem(name.data(), name.size());
     return problem ? problem : "";
 }

@@ -25,16 +25,16 @@ struct PackageTable {
 
 // The table's bytes, ready to append. Unused name bytes are zero. Throws
 // std::invalid_argument for more than 255 entries or a name over 19 bytes.
-std::vector<uint8_t> serialise(const PackageTable& t);
+std::vector<uint8_t> Serialise(const PackageTable& t);
 
 // Reads the table from the end of a file image. False with `error` set when
 // the image is too short for the trailer or for the records the count names.
-bool parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error);
+bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error);
 
 // Every problem of the table the installer would refuse, one line each; empty when sound.
-std::vector<std::string> check(const PackageTable& t);
+std::vector<std::string> Check(const PackageTable& t);
 
 // Why a name cannot be an entry's name ("" when it can).
-std::string nameProblem(const std::string& name);
+std::string NameProblemText(const std::string& name);
 
 }  // namespace table

@@ -25,7 +25,7 @@
 
 namespace {
 
-LzhParse parseMode(const std::string& name) { return name == "greedy" ? LzhParse::greedy : LzhParse::optimal; }
+LzhParse ParseMode(const std::string& name) { return name == "greedy" ? LzhParse::greedy : LzhParse::optimal; }
 
 struct BuildCommand {
     CLI::App* cmd = nullptr;
@@ -78,7 +78,7 @@ struct Commands {
     DecodeCommand decode;
 };
 
-void declareBuild(CLI::App& app, BuildCommand& c) {
+void DeclareBuild(CLI::App& app, BuildCommand& c) {
     c.cmd = app.add_subcommand("build", "compress a product and write the disk set disk1/ disk2/ disk3/");
     c.cmd->add_option("--product", c.options.productDir, "folder with the product's files")->required();
     c.cmd->add_option("--list", c.options.fileList, "file list: one name a line, the main executable first")
@@ -100,36 +100,36 @@ void declareBuild(CLI::App& app, BuildCommand& c) {
     c.cmd->add_option("--volume-sizes", c.volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
 }
 
-void declareList(CLI::App& app, ListCommand& c) {
+void DeclareList(CLI::App& app, ListCommand& c) {
     c.cmd = app.add_subcommand("list", "print an installer's package table and check it");
     c.cmd->add_option("INSTALLER", c.installer, "installer file")->required();
 }
 
-void addDiskSet(CLI::App* cmd, pack::UnpackOptions& options) {
+void AddDiskSet(CLI::App* cmd, pack::UnpackOptions& options) {
     cmd->add_option("DISKSET", options.diskSet, "folder with disk1/ disk2/ disk3/, or with all volumes")->required();
 }
 
-void addDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
+void AddDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
     cmd->add_option("--installer-name", options.installerName, "installer's name on disk 1")->capture_default_str();
     cmd->add_option("--main-name", options.mainName, "name of the main executable")->capture_default_str();
 }
 
-void declareVerify(CLI::App& app, VerifyCommand& c) {
+void DeclareVerify(CLI::App& app, VerifyCommand& c) {
     c.cmd = app.add_subcommand("verify", "decode a disk set and check it against its table");
-    addDiskSet(c.cmd, c.options);
+    AddDiskSet(c.cmd, c.options);
     c.cmd->add_option("--product", c.product, "also compare with this product folder...");
     c.cmd->add_option("--list", c.list, "...and this file list");
-    addDiskSetNames(c.cmd, c.options);
+    AddDiskSetNames(c.cmd, c.options);
 }
 
-void declareExtract(CLI::App& app, ExtractCommand& c) {
+void DeclareExtract(CLI::App& app, ExtractCommand& c) {
     c.cmd = app.add_subcommand("extract", "unpack a disk set as the installer places the files");
-    addDiskSet(c.cmd, c.options);
+    AddDiskSet(c.cmd, c.options);
     c.cmd->add_option("OUTDIR", c.outDir, "folder to unpack into (help files go to Help/)")->required();
-    addDiskSetNames(c.cmd, c.options);
+    AddDiskSetNames(c.cmd, c.options);
 }
 
-void declareEncode(CLI::App& app, EncodeCommand& c) {
+void DeclareEncode(CLI::App& app, EncodeCommand& c) {
     c.cmd = app.add_subcommand("encode", "compress a file into a bare stream (no header)");
     c.cmd->add_option("IN", c.in, "input file")->required();
     c.cmd->add_option("OUT", c.out, "stream file")->required();
@@ -138,36 +138,36 @@ void declareEncode(CLI::App& app, EncodeCommand& c) {
         ->capture_default_str();
 }
 
-void declareDecode(CLI::App& app, DecodeCommand& c) {
+void DeclareDecode(CLI::App& app, DecodeCommand& c) {
     c.cmd = app.add_subcommand("decode", "expand a bare stream to exactly --size bytes");
     c.cmd->add_option("--size", c.size, "decoded length in bytes")->required();
     c.cmd->add_option("IN", c.in, "stream file")->required();
     c.cmd->add_option("OUT", c.out, "output file")->required();
 }
 
-void declareCommands(CLI::App& app, Commands& c) {
+void DeclareCommands(CLI::App& app, Commands& c) {
     app.require_subcommand(1);
     app.add_flag("-q,--quiet", c.quiet, "no progress on stderr");
-    declareBuild(app, c.build);
-    declareList(app, c.list);
-    declareVerify(app, c.verify);
-    declareExtract(app, c.extract);
-    declareEncode(app, c.encode);
-    declareDecode(app, c.decode);
+    DeclareBuild(app, c.build);
+    DeclareList(app, c.list);
+    DeclareVerify(app, c.verify);
+    DeclareExtract(app, c.extract);
+    DeclareEncode(app, c.encode);
+    DeclareDecode(app, c.decode);
 }
 
-bool isByteCount(const std::string& text) {
+bool IsByteCount(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "A,B": the sizes of volumes 1 and 2. Digits alone: stoull would take a sign
 // or a leading blank and wrap "-5" round to a huge size.
-std::vector<uint64_t> parseVolumeSizes(const std::string& text) {
+std::vector<uint64_t> ParseVolumeSizes(const std::string& text) {
     std::size_t comma = text.find(',');
     std::string first = text.substr(0, comma);
     std::string second = comma == std::string::npos ? "" : text.substr(comma + 1);
     ToolError bad("--volume-sizes " + text + ": expected two byte counts, A,B");
-    if (!isByteCount(first) || !isByteCount(second)) throw bad;
+    if (!IsByteCount(first) || !IsByteCount(second)) throw bad;
     try {
         return {std::stoull(first), std::stoull(second)};
     } catch (const std::out_of_range&) {
@@ -175,50 +175,50 @@ std::vector<uint64_t> parseVolumeSizes(const std::string& text) {
     }
 }
 
-int runBuild(BuildCommand& c, bool quiet) {
-    c.options.parse = parseMode(c.parse);
+int RunBuild(BuildCommand& c, bool quiet) {
+    c.options.parse = ParseMode(c.parse);
     c.options.quiet = quiet;
-    if (!c.volumeSizes.empty()) c.options.volumeSizes = parseVolumeSizes(c.volumeSizes);
-    pack::build(c.options, std::cout);
+    if (!c.volumeSizes.empty()) c.options.volumeSizes = ParseVolumeSizes(c.volumeSizes);
+    pack::Build(c.options, std::cout);
     return 0;
 }
 
-int runList(const ListCommand& c) { return pack::list(c.installer, std::cout) ? 0 : 2; }
+int RunList(const ListCommand& c) { return pack::List(c.installer, std::cout) ? 0 : 2; }
 
-int runVerify(VerifyCommand& c, bool quiet) {
+int RunVerify(VerifyCommand& c, bool quiet) {
     if (c.product.empty() != c.list.empty()) throw ToolError("--product and --list go together");
     c.options.quiet = quiet;
-    return pack::verify(c.options, c.product, c.list, std::cout) ? 0 : 2;
+    return pack::Verify(c.options, c.product, c.list, std::cout) ? 0 : 2;
 }
 
-int runExtract(ExtractCommand& c, bool quiet) {
+int RunExtract(ExtractCommand& c, bool quiet) {
     c.options.quiet = quiet;
-    pack::extract(c.options, c.outDir, std::cout);
+    pack::Extract(c.options, c.outDir, std::cout);
     return 0;
 }
 
-int runEncode(const EncodeCommand& c, bool quiet) {
-    std::vector<uint8_t> data = readWholeFile(c.in);
+int RunEncode(const EncodeCommand& c, bool quiet) {
+    std::vector<uint8_t> data = ReadWholeFile(c.in);
     if (data.size() > size_t(INT32_MAX))
         throw ToolError(c.in + ": " + std::to_string(data.size()) +
                         " bytes; the decoder's length is a signed 32-bit count (at most 2,147,483,647)");
     Progress progress("encoding", quiet);
-    std::vector<uint8_t> stream = encodeWithProgress(data, parseMode(c.parse), progress);
-    writeWholeFile(c.out, stream);
+    std::vector<uint8_t> stream = EncodeWithProgress(data, ParseMode(c.parse), progress);
+    WriteWholeFile(c.out, stream);
     std::cout << c.in << ": " << data.size() << " -> " << stream.size() << " bytes\n";
     return 0;
 }
 
-int runDecode(const DecodeCommand& c, bool quiet) {
+int RunDecode(const DecodeCommand& c, bool quiet) {
     if (c.size < 0 || c.size > INT32_MAX)
         throw ToolError("--size " + std::to_string(c.size) + ": must be 0 to 2,147,483,647");
-    std::vector<uint8_t> stream = readWholeFile(c.in);
+    std::vector<uint8_t> stream = ReadWholeFile(c.in);
     std::FILE* sink = std::fopen(c.out.c_str(), "wb");
     if (!sink) throw ToolError(c.out + ": cannot create");
     Progress progress("decoding", quiet);
     DecodeReport report;
     try {
-        report = decodeStream(stream, int32_t(c.size), nullptr, sink, progress);
+        report = DecodeStream(stream, int32_t(c.size), nullptr, sink, progress);
     } catch (...) {
         std::fclose(sink);
         throw;
@@ -232,17 +232,17 @@ int runDecode(const DecodeCommand& c, bool quiet) {
 }
 
 // The command line names exactly one command.
-int runChosen(Commands& c) {
-    if (c.build.cmd->parsed()) return runBuild(c.build, c.quiet);
-    if (c.list.cmd->parsed()) return runList(c.list);
-    if (c.verify.cmd->parsed()) return runVerify(c.verify, c.quiet);
-    if (c.extract.cmd->parsed()) return runExtract(c.extract, c.quiet);
-    if (c.encode.cmd->parsed()) return runEncode(c.encode, c.quiet);
-    if (c.decode.cmd->parsed()) return runDecode(c.decode, c.quiet);
+int RunChosen(Commands& c) {
+    if (c.build.cmd->parsed()) return RunBuild(c.build, c.quiet);
+    if (c.list.cmd->parsed()) return RunList(c.list);
+    if (c.verify.cmd->parsed()) return RunVerify(c.verify, c.quiet);
+    if (c.extract.cmd->parsed()) return RunExtract(c.extract, c.quiet);
+    if (c.encode.cmd->parsed()) return RunEncode(c.encode, c.quiet);
+    if (c.decode.cmd->parsed()) return RunDecode(c.decode, c.quiet);
     return 1;
 }
 
-int reportError(const std::string& why) {
+int ReportError(const std::string& why) {
     std::cerr << "wardpack: error: " << why << "\n";
     return 1;
 }
@@ -252,15 +252,15 @@ int reportError(const std::string& why) {
 int main(int argc, char** argv) {
     CLI::App app{"wardpack: builds and checks the product's distribution disks"};
     Commands commands;
-    declareCommands(app, commands);
+    DeclareCommands(app, commands);
     CLI11_PARSE(app, argc, argv);
     try {
-        return runChosen(commands);
+        return RunChosen(commands);
     } catch (const ToolError& e) {
-        return reportError(e.what());
+        return ReportError(e.what());
     } catch (const Exception& e) {
-        return reportError(std::string(e.className()) + ": " + e.message());
+        return ReportError(std::string(e.ClassName()) + ": " + e.Message());
     } catch (const std::exception& e) {
-        return reportError(e.what());
+        return ReportError(e.what());
     }
 }

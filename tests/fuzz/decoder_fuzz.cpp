@@ -14,7 +14,7 @@ const uint8_t* inPos;
 const uint8_t* inEnd;
 std::vector<uint8_t> output;
 
-void readProc(void* buffer, uint16_t count, uint16_t& actual) {
+void ReadProc(void* buffer, uint16_t count, uint16_t& actual) {
     if (count == 1 && inPos < inEnd) {
         *static_cast<uint8_t*>(buffer) = *inPos++;
         actual = 1;
@@ -23,7 +23,7 @@ void readProc(void* buffer, uint16_t count, uint16_t& actual) {
     }
 }
 
-void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
+void WriteProc(const void* buffer, uint16_t count, uint16_t& actual) {
     const uint8_t* b = static_cast<const uint8_t*>(buffer);
     output.insert(output.end(), b, b + count);
     actual = count;
@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     inEnd = inPos + stream.size();
     output.clear();
     keepRunning = 1;
-    decode(textSize, readProc, writeProc);
+    decode(textSize, ReadProc, WriteProc);
     if (textSize <= 0 ? !output.empty() : output.size() < size_t(textSize) || output.size() > size_t(textSize) + 59)
         std::abort();
-    if (output != reference::decode(stream, textSize)) std::abort();
+    if (output != reference::Decode(stream, textSize)) std::abort();
     return 0;
 }

@@ -56,16 +56,16 @@ TEST(ProgressArithmetic, BarInsideTheFrame) {
 namespace {
 
 // Decodes `stream` to `size` bytes; the number of reads that found no byte.
-long missesDecoding(const std::vector<uint8_t>& stream, int32_t size) {
-    lzhio::reset(stream);
+long MissesDecoding(const std::vector<uint8_t>& stream, int32_t size) {
+    lzhio::Reset(stream);
     long misses = 0;
     keepRunning = 1;
-    decode(size, [](void* b, uint16_t c, uint16_t& a) { lzhio::readProc(b, c, a); }, lzhio::writeProc);
+    decode(size, [](void* b, uint16_t c, uint16_t& a) { lzhio::ReadProc(b, c, a); }, lzhio::WriteProc);
     misses = lzhio::io.reads - static_cast<long>(lzhio::io.readPos);
     return misses;
 }
 
-std::vector<uint8_t> sample(std::mt19937& rng, size_t size) {
+std::vector<uint8_t> Sample(std::mt19937& rng, size_t size) {
     // Runs and noise mixed, so streams end on literals and on matches.
     std::vector<uint8_t> data(size);
     for (size_t i = 0; i < size;) {
@@ -83,12 +83,12 @@ TEST(ArchiveEnd, TheDecoderReadsNoFurtherAheadThanTheReaderAllows) {
     std::mt19937 rng(7);
     long most = 0;
     for (int i = 0; i < 400; ++i) {
-        std::vector<uint8_t> data = sample(rng, rng() % 3000 + 1);
+        std::vector<uint8_t> data = Sample(rng, rng() % 3000 + 1);
         for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
             LzhEncodeOptions o;
             o.parse = parse;
-            std::vector<uint8_t> stream = lzhEncode(data.data(), data.size(), o);
-            long misses = missesDecoding(stream, static_cast<int32_t>(data.size()));
+            std::vector<uint8_t> stream = LzhEncode(data.data(), data.size(), o);
+            long misses = MissesDecoding(stream, static_cast<int32_t>(data.size()));
             ASSERT_EQ(lzhio::io.output, data);
             most = std::max(most, misses);
         }
@@ -99,9 +99,9 @@ TEST(ArchiveEnd, TheDecoderReadsNoFurtherAheadThanTheReaderAllows) {
 TEST(ArchiveEnd, AStreamMissingItsLastBytesIsNoticed) {
     std::mt19937 rng(8);
     for (int i = 0; i < 200; ++i) {
-        std::vector<uint8_t> data = sample(rng, rng() % 3000 + 500);
-        std::vector<uint8_t> stream = lzhEncode(data.data(), data.size());
+        std::vector<uint8_t> data = Sample(rng, rng() % 3000 + 500);
+        std::vector<uint8_t> stream = LzhEncode(data.data(), data.size());
         stream.resize(stream.size() - 64);
-        EXPECT_GT(missesDecoding(stream, static_cast<int32_t>(data.size())), lzhReadAhead);
+        EXPECT_GT(MissesDecoding(stream, static_cast<int32_t>(data.size())), lzhReadAhead);
     }
 }

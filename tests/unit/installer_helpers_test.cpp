@@ -123,9 +123,9 @@ TEST(IoErrors, RaisedErrorCarriesCodeAndReadableText) {
         RaiseIoError(5, "C:\\WINDOWS\\WinInit.Ini");
         FAIL() << "no exception";
     } catch (const EInOutError& e) {
-        EXPECT_EQ(e.code(), 5);
-        EXPECT_STREQ(e.className(), "EInOutError");
-        EXPECT_EQ(e.message(), "Access denied: C:\\WINDOWS\\WinInit.Ini");
+        EXPECT_EQ(e.Code(), 5);
+        EXPECT_STREQ(e.ClassName(), "EInOutError");
+        EXPECT_EQ(e.Message(), "Access denied: C:\\WINDOWS\\WinInit.Ini");
     }
     EXPECT_EQ(IoErrorText(ioDiskFull), "Disk full");
     EXPECT_EQ(IoErrorText(ioReadPastEnd), "Read beyond end of file");

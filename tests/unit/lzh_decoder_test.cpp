@@ -13,32 +13,32 @@
 
 namespace {
 
-using lzhio::decodeBytes;
+using lzhio::DecodeBytes;
 using lzhio::io;
 
-std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> BytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 // Hand assembly of streams: the plain reference model gives each symbol's
 // bits, distances are written out bit by bit here.
 class StreamBuilder {
 public:
-    StreamBuilder& bits(const std::string& zeroOnes) {
+    StreamBuilder& Bits(const std::string& zeroOnes) {
         for (char c : zeroOnes) bits_.push_back(c == '1');
         return *this;
     }
-    StreamBuilder& literal(uint8_t c) { return symbol(c); }
-    StreamBuilder& match(int length, int distance) {
-        symbol(length + 253);
+    StreamBuilder& Literal(uint8_t c) { return Symbol(c); }
+    StreamBuilder& Match(int length, int distance) {
+        Symbol(length + 253);
         int v = distance >> 6;
         // v's prefix: the leading bits of the first byte value of its run.
         int first = 0;
-        while (reference::positionHighOf(first) != v) ++first;
-        int n = reference::positionBitsOf(first);
+        while (reference::PositionHighOf(first) != v) ++first;
+        int n = reference::PositionBitsOf(first);
         for (int k = 7; k >= 8 - n; --k) bits_.push_back((first >> k) & 1);
         for (int k = 5; k >= 0; --k) bits_.push_back((distance >> k) & 1);
         return *this;
     }
-    std::vector<uint8_t> bytes() const {
+    std::vector<uint8_t> Bytes() const {
         std::vector<uint8_t> out((bits_.size() + 7) / 8);
         for (size_t i = 0; i < bits_.size(); ++i)
             if (bits_[i]) out[i / 8] |= uint8_t(0x80 >> (i % 8));
@@ -46,9 +46,9 @@ public:
     }
 
 private:
-    StreamBuilder& symbol(int s) {
-        for (int b : model_.code(s)) bits_.push_back(b);
-        model_.update(s);
+    StreamBuilder& Symbol(int s) {
+        for (int b : model_.Code(s)) bits_.push_back(b);
+        model_.Update(s);
         return *this;
     }
     reference::Model model_;
@@ -58,19 +58,19 @@ private:
 // Counting allocator, to see the tables taken and given back.
 long acquired = 0, released = 0;
 std::size_t askedSize = 0;
-void* countingAcquire(std::size_t size) {
+void* CountingAcquire(std::size_t size) {
     ++acquired;
     askedSize = size;
     return std::malloc(size);
 }
-bool countingRelease(void* block) {
+bool CountingRelease(void* block) {
     ++released;
     std::free(block);
     return true;
 }
-void* failingAcquire(std::size_t) { return nullptr; }
-void* throwingAcquire(std::size_t) { throw std::bad_alloc(); }
-bool failingRelease(void* block) {
+void* FailingAcquire(std::size_t) { return nullptr; }
+void* ThrowingAcquire(std::size_t) { throw std::bad_alloc(); }
+bool FailingRelease(void* block) {
     ++released;
     std::free(block);
     return false;
@@ -81,11 +81,11 @@ protected:
     void SetUp() override {
         acquired = released = 0;
         askedSize = 0;
-        setLzhTableAllocator(countingAcquire, countingRelease);
+        SetLzhTableAllocator(CountingAcquire, CountingRelease);
         keepRunning = 1;
     }
     void TearDown() override {
-        setLzhTableAllocator(nullptr, nullptr);
+        SetLzhTableAllocator(nullptr, nullptr);
         keepRunning = 1;
     }
 };
@@ -93,7 +93,7 @@ protected:
 TEST_F(DecoderTest, NoPositiveSizeTakesTablesButReadsAndWritesNothing) {
     for (int32_t size : {0, -1, INT32_MIN}) {
         acquired = released = 0;
-        EXPECT_TRUE(decodeBytes({0x12, 0x34}, size).empty()) << "size " << size;
+        EXPECT_TRUE(DecodeBytes({0x12, 0x34}, size).empty()) << "size " << size;
         EXPECT_EQ(io.reads, 0) << "size " << size;
         EXPECT_EQ(acquired, 1);
         EXPECT_EQ(released, 1);
@@ -102,9 +102,9 @@ TEST_F(DecoderTest, NoPositiveSizeTakesTablesButReadsAndWritesNothing) {
 }
 
 TEST_F(DecoderTest, ClearedFlagAtEntryStopsBeforeTheFirstCode) {
-    lzhio::reset({0, 0, 0});
+    lzhio::Reset({0, 0, 0});
     keepRunning = 0;
-    decode(100, lzhio::readProc, lzhio::writeProc);
+    decode(100, lzhio::ReadProc, lzhio::WriteProc);
     EXPECT_EQ(io.reads, 0);
     EXPECT_EQ(io.writes, 0);
     EXPECT_EQ(released, 1);
@@ -112,32 +112,32 @@ TEST_F(DecoderTest, ClearedFlagAtEntryStopsBeforeTheFirstCode) {
 
 TEST_F(DecoderTest, InitialTreeGivesEightAndNineBitCodes) {
     // eight 0 bits: symbol 116; nine 1 bits: symbol 115; 110001100: symbol 0.
-    EXPECT_EQ(decodeBytes({0x00}, 1), bytesOf("\x74"));
-    EXPECT_EQ(decodeBytes({0xFF, 0x80}, 1), bytesOf("\x73"));
-    EXPECT_EQ(decodeBytes({0xC6, 0x00}, 1), std::vector<uint8_t>{0});
+    EXPECT_EQ(DecodeBytes({0x00}, 1), BytesOf("\x74"));
+    EXPECT_EQ(DecodeBytes({0xFF, 0x80}, 1), BytesOf("\x73"));
+    EXPECT_EQ(DecodeBytes({0xC6, 0x00}, 1), std::vector<uint8_t>{0});
 }
 
 TEST_F(DecoderTest, NoInputAtAllGivesOneLiteralThenAWholeMatch) {
     // 0 bits: 't' (116), then after the update symbol 313, a 60-byte match
     // at distance 0, written whole although only one more byte was asked for.
-    EXPECT_EQ(decodeBytes({}, 2), std::vector<uint8_t>(61, 0x74));
-    EXPECT_EQ(decodeBytes({}, 1), std::vector<uint8_t>(1, 0x74));
+    EXPECT_EQ(DecodeBytes({}, 2), std::vector<uint8_t>(61, 0x74));
+    EXPECT_EQ(DecodeBytes({}, 1), std::vector<uint8_t>(1, 0x74));
     EXPECT_EQ(io.oddCounts, 0);
 }
 
 TEST_F(DecoderTest, MatchesRepeatAndOverlap) {
     StreamBuilder s;
-    s.literal('a').match(5, 0);                    // distance 0 repeats the last byte
-    s.literal('x').literal('y').literal('z').match(10, 2);  // shorter than its length: a pattern
-    s.match(4, 14);                                // "aaxy" from 15 back
-    EXPECT_EQ(decodeBytes(s.bytes(), 23), bytesOf("aaaaaaxyzxyzxyzxyzxaaxy"));
+    s.Literal('a').Match(5, 0);                    // distance 0 repeats the last byte
+    s.Literal('x').Literal('y').Literal('z').Match(10, 2);  // shorter than its length: a pattern
+    s.Match(4, 14);                                // "aaxy" from 15 back
+    EXPECT_EQ(DecodeBytes(s.Bytes(), 23), BytesOf("aaaaaaxyzxyzxyzxyzxaaxy"));
 }
 
 TEST_F(DecoderTest, EarlyMatchReachingBeforeTheFirstByteYieldsSpaces) {
     StreamBuilder s;
-    s.literal('Q').match(6, 2).match(8, 100);     // 2 spaces and 'Q' twice, then 8 spaces from far back
-    std::vector<uint8_t> out = decodeBytes(s.bytes(), 15);
-    EXPECT_EQ(out, bytesOf("Q  Q  Q        "));
+    s.Literal('Q').Match(6, 2).Match(8, 100);     // 2 spaces and 'Q' twice, then 8 spaces from far back
+    std::vector<uint8_t> out = DecodeBytes(s.Bytes(), 15);
+    EXPECT_EQ(out, BytesOf("Q  Q  Q        "));
 }
 
 TEST_F(DecoderTest, EveryDistancePrefixLengthDecodes) {
@@ -148,33 +148,33 @@ TEST_F(DecoderTest, EveryDistancePrefixLengthDecodes) {
     for (int i = 0; i < 4000; ++i) {
         uint8_t c = uint8_t('A' + rng() % 26);
         text.push_back(c);
-        s.literal(c);
+        s.Literal(c);
     }
     for (int d : {0, 63, 64, 255, 256, 767, 768, 1535, 1536, 3071, 3072, 3999}) {
         size_t from = text.size() - d - 1;
         for (int k = 0; k < 7; ++k) text.push_back(text[from + k]);
-        s.match(7, d);
+        s.Match(7, d);
     }
-    EXPECT_EQ(decodeBytes(s.bytes(), int32_t(text.size())), text);
+    EXPECT_EQ(DecodeBytes(s.Bytes(), int32_t(text.size())), text);
 }
 
 TEST_F(DecoderTest, TheFinalMatchIsWrittenWholeAndOnlyWhole) {
     StreamBuilder s;
-    s.literal('k').match(60, 0);
-    EXPECT_EQ(decodeBytes(s.bytes(), 2).size(), 61u);
-    EXPECT_EQ(decodeBytes(s.bytes(), 61).size(), 61u);
+    s.Literal('k').Match(60, 0);
+    EXPECT_EQ(DecodeBytes(s.Bytes(), 2).size(), 61u);
+    EXPECT_EQ(DecodeBytes(s.Bytes(), 61).size(), 61u);
 }
 
 TEST(TreeTest, RebuildWaitsForTheUpdateAfterTheRootReachesTheLimit) {
     lzh::Tree tree;
-    lzh::resetTree(tree);
+    lzh::ResetTree(tree);
     reference::Model model;
     std::mt19937 rng(11);
     // 314 + 32454 = 0x8000: the last of these increments reaches the limit.
     for (int i = 0; i < 32454; ++i) {
         unsigned s = rng() % 3 == 0 ? rng() % 314 : rng() % 40;
-        lzh::updateTree(tree, s);
-        model.update(int(s));
+        lzh::UpdateTree(tree, s);
+        model.Update(int(s));
     }
     ASSERT_EQ(tree.weight[lzh::root], 0x8000);
     unsigned before = 0;
@@ -182,8 +182,8 @@ TEST(TreeTest, RebuildWaitsForTheUpdateAfterTheRootReachesTheLimit) {
         if (tree.child[n] >= lzh::leafMark) before += tree.weight[n];
     EXPECT_EQ(before, 0x8000u) << "no rebuild yet: the leaves still sum to the root";
 
-    lzh::updateTree(tree, 5);
-    model.update(5);
+    lzh::UpdateTree(tree, 5);
+    model.Update(5);
     unsigned leaves = 0;
     for (unsigned n = 0; n < lzh::nodeCount; ++n) {
         if (tree.child[n] >= lzh::leafMark) {
@@ -208,8 +208,8 @@ TEST_F(DecoderTest, AgreesWithThePlainDecoderOnArbitraryStreams) {
         std::vector<uint8_t> in(1 + rng() % 20000);
         for (auto& b : in) b = uint8_t(rng());
         int32_t size = int32_t(rng() % 400000);
-        std::vector<uint8_t> want = reference::decode(in, size);
-        ASSERT_EQ(decodeBytes(in, size), want) << "round " << round;
+        std::vector<uint8_t> want = reference::Decode(in, size);
+        ASSERT_EQ(DecodeBytes(in, size), want) << "round " << round;
     }
 }
 
@@ -217,61 +217,61 @@ TEST_F(DecoderTest, DecodesTheIndependentEncodersStreams) {
     std::string text;
     for (int i = 0; i < 300; ++i) text += "Wardhaven installs from three disks; line " + std::to_string(i % 17) + "\n";
     for (bool matches : {false, true}) {
-        std::vector<uint8_t> stream = reference::encode(bytesOf(text), matches);
-        EXPECT_EQ(decodeBytes(stream, int32_t(text.size())), bytesOf(text)) << "matches " << matches;
+        std::vector<uint8_t> stream = reference::Encode(BytesOf(text), matches);
+        EXPECT_EQ(DecodeBytes(stream, int32_t(text.size())), BytesOf(text)) << "matches " << matches;
     }
 }
 
 TEST_F(DecoderTest, FailuresToTakeOrGiveBackTablesRaiseTheTwoMessages) {
-    setLzhTableAllocator(failingAcquire, countingRelease);
-    lzhio::reset({0});
+    SetLzhTableAllocator(FailingAcquire, CountingRelease);
+    lzhio::Reset({0});
     try {
-        decode(10, lzhio::readProc, lzhio::writeProc);
+        decode(10, lzhio::ReadProc, lzhio::WriteProc);
         FAIL() << "no exception";
     } catch (const ElzhException& e) {
-        EXPECT_STREQ(e.className(), "ElzhException");
-        EXPECT_EQ(e.message(), "LZH : Cannot get memory for dictionary tables");
+        EXPECT_STREQ(e.ClassName(), "ElzhException");
+        EXPECT_EQ(e.Message(), "LZH : Cannot get memory for dictionary tables");
     }
     EXPECT_EQ(io.reads, 0);
 
-    setLzhTableAllocator(throwingAcquire, countingRelease);
+    SetLzhTableAllocator(ThrowingAcquire, CountingRelease);
     int releasedBefore = released;
-    EXPECT_THROW(decode(10, lzhio::readProc, lzhio::writeProc), std::bad_alloc) << "an allocator's own error passes";
+    EXPECT_THROW(decode(10, lzhio::ReadProc, lzhio::WriteProc), std::bad_alloc) << "an allocator's own error passes";
     EXPECT_EQ(released, releasedBefore) << "nothing was acquired, so nothing is released";
 
-    setLzhTableAllocator(countingAcquire, failingRelease);
+    SetLzhTableAllocator(CountingAcquire, FailingRelease);
     try {
-        decodeBytes({0}, 1);
+        DecodeBytes({0}, 1);
         FAIL() << "no exception";
     } catch (const ElzhException& e) {
-        EXPECT_EQ(e.message(), "LZH : Error freeing memory for dictionary tables");
+        EXPECT_EQ(e.Message(), "LZH : Error freeing memory for dictionary tables");
     }
     EXPECT_EQ(io.output.size(), 1u) << "decoding finished before the release";
 }
 
-void throwingRead(void*, uint16_t, uint16_t&) { throw std::runtime_error("disk gone"); }
+void ThrowingRead(void*, uint16_t, uint16_t&) { throw std::runtime_error("disk gone"); }
 int writesBeforeStop = 0;
-void stoppingWrite(const void* buffer, uint16_t count, uint16_t& actual) {
-    lzhio::writeProc(buffer, count, actual);
+void StoppingWrite(const void* buffer, uint16_t count, uint16_t& actual) {
+    lzhio::WriteProc(buffer, count, actual);
     if (--writesBeforeStop == 0) keepRunning = 0;
 }
 
 TEST_F(DecoderTest, ProcedureExceptionsPassThroughAfterTheTablesAreReleased) {
-    lzhio::reset();
-    EXPECT_THROW(decode(10, throwingRead, lzhio::writeProc), std::runtime_error);
+    lzhio::Reset();
+    EXPECT_THROW(decode(10, ThrowingRead, lzhio::WriteProc), std::runtime_error);
     EXPECT_EQ(acquired, 1);
     EXPECT_EQ(released, 1);
 }
 
 TEST_F(DecoderTest, ClearingTheFlagStopsAfterTheCurrentCode) {
     StreamBuilder s;
-    s.literal('a').literal('b').match(20, 1).literal('c');
-    lzhio::reset(s.bytes());
+    s.Literal('a').Literal('b').Match(20, 1).Literal('c');
+    lzhio::Reset(s.Bytes());
     writesBeforeStop = 3;  // cleared during the match's first byte
-    decode(100, lzhio::readProc, stoppingWrite);
+    decode(100, lzhio::ReadProc, StoppingWrite);
     std::string want = "ab";
     for (int i = 0; i < 10; ++i) want += "ab";
-    EXPECT_EQ(io.output, bytesOf(want)) << "the whole match, then nothing";
+    EXPECT_EQ(io.output, BytesOf(want)) << "the whole match, then nothing";
     EXPECT_EQ(keepRunning, 0) << "decode never sets the flag";
 }
 

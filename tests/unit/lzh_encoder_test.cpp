@@ -9,15 +9,15 @@
 
 namespace {
 
-std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> BytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-std::vector<uint8_t> encode(const std::vector<uint8_t>& data, LzhParse parse) {
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& data, LzhParse parse) {
     LzhEncodeOptions options;
     options.parse = parse;
-    return lzhEncode(data.data(), data.size(), options);
+    return LzhEncode(data.data(), data.size(), options);
 }
 
-std::vector<uint8_t> sampleText(size_t size) {
+std::vector<uint8_t> SampleText(size_t size) {
     static const char* words[] = {"the", "shell", "window", "desktop", "Wardhaven", "program", "group",
                                   "install", "disk", "file", "of", "and", "a", "to", "menu", "help"};
     std::mt19937 rng(5);
@@ -27,11 +27,11 @@ std::vector<uint8_t> sampleText(size_t size) {
         s += rng() % 9 == 0 ? ".\r\n" : " ";
     }
     s.resize(size);
-    return bytesOf(s);
+    return BytesOf(s);
 }
 
 // Something shaped like code: opcodes, little-endian addresses, zero padding, strings.
-std::vector<uint8_t> executableLike(size_t size) {
+std::vector<uint8_t> ExecutableLike(size_t size) {
     std::mt19937 rng(9);
     std::vector<uint8_t> v;
     while (v.size() < size) {
@@ -44,7 +44,7 @@ std::vector<uint8_t> executableLike(size_t size) {
         }
         case 2: v.insert(v.end(), rng() % 40, 0); break;
         case 3: {
-            auto t = sampleText(rng() % 30);
+            auto t = SampleText(rng() % 30);
             v.insert(v.end(), t.begin(), t.end());
             break;
         }
@@ -60,20 +60,20 @@ struct Case {
     std::vector<uint8_t> data;
 };
 
-std::vector<Case> roundTripCases() {
+std::vector<Case> RoundTripCases() {
     std::vector<Case> cases;
     cases.push_back({"empty", {}});
     cases.push_back({"one byte", {0x41}});
     cases.push_back({"two bytes", {0x00, 0xFF}});
     cases.push_back({"spaces, matching the initial window", std::vector<uint8_t>(100, ' ')});
     cases.push_back({"short run", std::vector<uint8_t>(61, 'z')});
-    cases.push_back({"text", sampleText(50000)});
+    cases.push_back({"text", SampleText(50000)});
     std::mt19937 rng(3);
     std::vector<uint8_t> noise(70000);
     for (auto& b : noise) b = uint8_t(rng());
     cases.push_back({"random", noise});
-    cases.push_back({"executable-like", executableLike(120000)});
-    std::vector<uint8_t> mixed = sampleText(3000);
+    cases.push_back({"executable-like", ExecutableLike(120000)});
+    std::vector<uint8_t> mixed = SampleText(3000);
     mixed.insert(mixed.end(), 9000, 0);
     mixed.insert(mixed.end(), noise.begin(), noise.begin() + 5000);
     cases.push_back({"mixed", mixed});
@@ -81,13 +81,13 @@ std::vector<Case> roundTripCases() {
 }
 
 TEST(EncoderTest, RoundTripsThroughBothDecodersInBothParses) {
-    for (const Case& c : roundTripCases()) {
+    for (const Case& c : RoundTripCases()) {
         for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
-            std::vector<uint8_t> stream = encode(c.data, parse);
+            std::vector<uint8_t> stream = Encode(c.data, parse);
             const char* mode = parse == LzhParse::greedy ? "greedy" : "optimal";
             int32_t size = int32_t(c.data.size());
-            EXPECT_EQ(lzhio::decodeBytes(stream, size), c.data) << c.name << ", " << mode;
-            EXPECT_EQ(reference::decode(stream, size), c.data) << c.name << ", " << mode << ", plain decoder";
+            EXPECT_EQ(lzhio::DecodeBytes(stream, size), c.data) << c.name << ", " << mode;
+            EXPECT_EQ(reference::Decode(stream, size), c.data) << c.name << ", " << mode << ", plain decoder";
         }
     }
 }
@@ -97,17 +97,17 @@ TEST(EncoderTest, LongZeroRunsRebuildTheTreeManyTimes) {
     std::vector<uint8_t> zeros(3 * 1024 * 1024, 0);
     zeros[1234567] = 7;
     for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
-        std::vector<uint8_t> stream = encode(zeros, parse);
+        std::vector<uint8_t> stream = Encode(zeros, parse);
         EXPECT_LT(stream.size(), zeros.size() / 20);
-        EXPECT_EQ(reference::decode(stream, int32_t(zeros.size())), zeros);
-        EXPECT_EQ(lzhio::decodeBytes(stream, int32_t(zeros.size())), zeros);
+        EXPECT_EQ(reference::Decode(stream, int32_t(zeros.size())), zeros);
+        EXPECT_EQ(lzhio::DecodeBytes(stream, int32_t(zeros.size())), zeros);
     }
 }
 
 TEST(EncoderTest, GreedyParseIsTheFormatsClassicStream) {
     // Longest match, nearest on ties, literal below 3: the plain encoder's choices, bit for bit.
-    for (const auto& data : {sampleText(6000), executableLike(6000), bytesOf("A"), bytesOf("")}) {
-        std::vector<uint8_t> ours = encode(data, LzhParse::greedy), plain = reference::encode(data);
+    for (const auto& data : {SampleText(6000), ExecutableLike(6000), BytesOf("A"), BytesOf("")}) {
+        std::vector<uint8_t> ours = Encode(data, LzhParse::greedy), plain = reference::Encode(data);
         size_t at = 0;
         while (at < ours.size() && at < plain.size() && ours[at] == plain[at]) ++at;
         EXPECT_EQ(ours.size(), plain.size());
@@ -117,21 +117,21 @@ TEST(EncoderTest, GreedyParseIsTheFormatsClassicStream) {
 
 TEST(EncoderTest, LastByteIsPaddedWithZeroBits) {
     // 'A' (65) has a 9-bit code in the initial tree: two bytes, seven pad bits.
-    std::vector<uint8_t> stream = encode(bytesOf("A"), LzhParse::optimal);
+    std::vector<uint8_t> stream = Encode(BytesOf("A"), LzhParse::optimal);
     ASSERT_EQ(stream.size(), 2u);
     EXPECT_EQ(stream[1] & 0x7F, 0);
 }
 
 TEST(EncoderTest, OptimalParseBeatsGreedy) {
-    for (const auto& data : {sampleText(200000), executableLike(200000)}) {
-        size_t greedy = encode(data, LzhParse::greedy).size();
-        size_t optimal = encode(data, LzhParse::optimal).size();
+    for (const auto& data : {SampleText(200000), ExecutableLike(200000)}) {
+        size_t greedy = Encode(data, LzhParse::greedy).size();
+        size_t optimal = Encode(data, LzhParse::optimal).size();
         EXPECT_LT(optimal, greedy);
     }
 }
 
 TEST(EncoderTest, ReportsProgressUpToTheTotal) {
-    std::vector<uint8_t> data = sampleText(100000);
+    std::vector<uint8_t> data = SampleText(100000);
     for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
         size_t last = 0, calls = 0;
         bool ordered = true;
@@ -142,7 +142,7 @@ TEST(EncoderTest, ReportsProgressUpToTheTotal) {
             last = done;
             ++calls;
         };
-        lzhEncode(data.data(), data.size(), options);
+        LzhEncode(data.data(), data.size(), options);
         EXPECT_TRUE(ordered);
         EXPECT_GT(calls, 1u);
         EXPECT_EQ(last, data.size());

@@ -32,8 +32,8 @@ public:
         prnt[626] = 0;
     }
 
-    void update(int c) {
-        if (freq[626] == 0x8000) rebuild();
+    void Update(int c) {
+        if (freq[626] == 0x8000) Rebuild();
         int n = prnt[c + 627];
         do {
             freq[n] = (freq[n] + 1) & 0xFFFF;
@@ -58,7 +58,7 @@ public:
     }
 
     // Bits of symbol c, root first.
-    std::vector<int> code(int c) const {
+    std::vector<int> Code(int c) const {
         std::vector<int> up;
         for (int k = prnt[c + 627]; k != 626; k = prnt[k]) up.push_back(son[prnt[k]] == k ? 0 : 1);
         return std::vector<int>(up.rbegin(), up.rend());
@@ -69,7 +69,7 @@ public:
     std::vector<int> prnt;
 
 private:
-    void rebuild() {
+    void Rebuild() {
         int j = 0;
         for (int i = 0; i < 627; i++) {
             if (son[i] >= 627) {
@@ -104,10 +104,10 @@ private:
     }
 };
 
-inline int positionBitsOf(int b) {
+inline int PositionBitsOf(int b) {
     return b < 0x20 ? 3 : b < 0x50 ? 4 : b < 0x90 ? 5 : b < 0xC0 ? 6 : b < 0xF0 ? 7 : 8;
 }
-inline int positionHighOf(int b) {
+inline int PositionHighOf(int b) {
     if (b < 0x20) return 0;
     if (b < 0x50) return 1 + (b - 0x20) / 16;
     if (b < 0x90) return 4 + (b - 0x50) / 8;
@@ -118,7 +118,7 @@ inline int positionHighOf(int b) {
 
 // The format's decoder, with its 16-bit bit buffer, over a byte vector
 // (bytes past its end read as 0). Writes whole matches, like the real one.
-inline std::vector<uint8_t> decode(const std::vector<uint8_t>& in, long textSize) {
+inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize) {
     Model m;
     std::vector<uint8_t> out;
     unsigned window[4096];
@@ -154,7 +154,7 @@ inline std::vector<uint8_t> decode(const std::vector<uint8_t>& in, long textSize
         int n = m.son[626];
         while (n < 627) n = m.son[n + readBit()];
         int s = n - 627;
-        m.update(s);
+        m.Update(s);
         if (s < 256) {
             out.push_back(uint8_t(s));
             window[r] = s;
@@ -162,8 +162,8 @@ inline std::vector<uint8_t> decode(const std::vector<uint8_t>& in, long textSize
             produced++;
         } else {
             unsigned b = readByte();
-            int high = positionHighOf(b);
-            int extra = positionBitsOf(b) - 2;
+            int high = PositionHighOf(b);
+            int extra = PositionBitsOf(b) - 2;
             for (int k = 0; k < extra; k++) b = ((b << 1) + readBit()) & 0xFFFF;
             unsigned d = high * 64 + (b & 0x3F);
             unsigned start = (r - d - 1) & 0xFFF;
@@ -181,12 +181,12 @@ inline std::vector<uint8_t> decode(const std::vector<uint8_t>& in, long textSize
 
 // A straightforward encoder: literals, and matches found by brute force
 // (nearest longest, or only those a caller asks for via `useMatches`).
-inline std::vector<uint8_t> encode(const std::vector<uint8_t>& text, bool useMatches = true) {
+inline std::vector<uint8_t> Encode(const std::vector<uint8_t>& text, bool useMatches = true) {
     Model m;
     std::vector<int> bits;
     auto symbol = [&](int s) {
-        for (int b : m.code(s)) bits.push_back(b);
-        m.update(s);
+        for (int b : m.Code(s)) bits.push_back(b);
+        m.Update(s);
     };
     std::vector<uint8_t> history(4036, 0x20);
     history.insert(history.end(), text.begin(), text.end());
@@ -209,8 +209,8 @@ inline std::vector<uint8_t> encode(const std::vector<uint8_t>& text, bool useMat
             int d = int(bestBack) - 1;
             int v = d >> 6;
             int firstByte = 0;
-            while (positionHighOf(firstByte) != v) firstByte++;
-            int nbits = positionBitsOf(firstByte);
+            while (PositionHighOf(firstByte) != v) firstByte++;
+            int nbits = PositionBitsOf(firstByte);
             for (int k = nbits - 1; k >= 0; k--) bits.push_back(((firstByte >> (8 - nbits)) >> k) & 1);
             for (int k = 5; k >= 0; k--) bits.push_back((d >> k) & 1);
             p += bestLen;

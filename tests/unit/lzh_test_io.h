@@ -20,12 +20,12 @@ struct Io {
 
 inline Io io;
 
-inline void reset(std::vector<uint8_t> input = {}) {
+inline void Reset(std::vector<uint8_t> input = {}) {
     io = Io{};
     io.input = std::move(input);
 }
 
-inline void readProc(void* buffer, uint16_t count, uint16_t& actual) {
+inline void ReadProc(void* buffer, uint16_t count, uint16_t& actual) {
     ++io.reads;
     if (count != 1) ++io.oddCounts;
     if (io.readPos < io.input.size()) {
@@ -36,7 +36,7 @@ inline void readProc(void* buffer, uint16_t count, uint16_t& actual) {
     }
 }
 
-inline void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
+inline void WriteProc(const void* buffer, uint16_t count, uint16_t& actual) {
     ++io.writes;
     if (count != 1) ++io.oddCounts;
     const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
@@ -45,10 +45,10 @@ inline void writeProc(const void* buffer, uint16_t count, uint16_t& actual) {
 }
 
 // Decodes `input` to `textSize` bytes through the procedures; returns what was written.
-inline std::vector<uint8_t> decodeBytes(const std::vector<uint8_t>& input, int32_t textSize) {
-    reset(input);
+inline std::vector<uint8_t> DecodeBytes(const std::vector<uint8_t>& input, int32_t textSize) {
+    Reset(input);
     keepRunning = 1;
-    decode(textSize, readProc, writeProc);
+    decode(textSize, ReadProc, WriteProc);
     return io.output;
 }
 

@@ -20,7 +20,7 @@ struct ToolRun {
     std::string output;  // stdout and stderr
 };
 
-ToolRun wardpack(const std::string& args) {
+ToolRun Wardpack(const std::string& args) {
     std::string command = std::string(WARDPACK_PATH) + " -q " + args + " 2>&1";
     ToolRun run{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
@@ -33,19 +33,19 @@ ToolRun wardpack(const std::string& args) {
     return run;
 }
 
-std::vector<uint8_t> bytesOf(const fs::path& p) {
+std::vector<uint8_t> BytesOf(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-void write(const fs::path& p, const std::vector<uint8_t>& data) {
+void Write(const fs::path& p, const std::vector<uint8_t>& data) {
     std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size());
 }
 
-void writeText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 // A small but well-formed Windows executable: headers and one 1 KB section.
-std::vector<uint8_t> tinyExecutable() {
+std::vector<uint8_t> TinyExecutable() {
     std::vector<uint8_t> exe(0x600, 0);
     exe[0] = 'M';
     exe[1] = 'Z';
@@ -78,25 +78,25 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "product");
-        write(dir / "Setup.exe", tinyExecutable());
+        Write(dir / "Setup.exe", TinyExecutable());
     }
     void TearDown() override { fs::remove_all(dir); }
 
     // A product: the main executable and `files` (name, size), mixed content.
-    void makeProduct(const std::vector<std::pair<std::string, std::size_t>>& files) {
+    void MakeProduct(const std::vector<std::pair<std::string, std::size_t>>& files) {
         std::mt19937 rng(1);
         std::string list = "# test product\r\nMain.Exe\r\n";
-        write(dir / "product" / "Main.Exe", tinyExecutable());
+        Write(dir / "product" / "Main.Exe", TinyExecutable());
         for (const auto& [name, size] : files) {
             std::vector<uint8_t> data(size);
             for (std::size_t i = 0; i < size; ++i) data[i] = i % 3 ? uint8_t('a' + i % 17) : uint8_t(rng());
-            write(dir / "product" / name, data);
+            Write(dir / "product" / name, data);
             list += name + "\n";
         }
-        writeText(dir / "files.lst", list);
+        WriteText(dir / "files.lst", list);
     }
 
-    std::string buildArgs(const std::string& extra = "") {
+    std::string BuildArgs(const std::string& extra = "") {
         return "build --product " + (dir / "product").string() + " --list " + (dir / "files.lst").string() +
                " --installer " + (dir / "Setup.exe").string() + " --out " + (dir / "out").string() + " " + extra;
     }
@@ -105,50 +105,50 @@ protected:
 };
 
 TEST_F(WardpackTest, BuiltDiskSetListsVerifiesAndExtractsByteForByte) {
-    makeProduct({{"Tools.Exe", 5000}, {"Guide.HLP", 20000}, {"Empty.Dat", 0}, {"Core.LIB", 300000},
+    MakeProduct({{"Tools.Exe", 5000}, {"Guide.HLP", 20000}, {"Empty.Dat", 0}, {"Core.LIB", 300000},
                  {"Nineteen_Chars_.DTP", 777}});
-    ToolRun built = wardpack(buildArgs("--volume-sizes 60000,70000"));
+    ToolRun built = Wardpack(BuildArgs("--volume-sizes 60000,70000"));
     ASSERT_EQ(built.status, 0) << built.output;
 
-    ToolRun listed = wardpack("list " + (dir / "out/disk1/Setup.exe").string());
+    ToolRun listed = Wardpack("list " + (dir / "out/disk1/Setup.exe").string());
     EXPECT_EQ(listed.status, 0) << listed.output;
     EXPECT_NE(listed.output.find("table: sound"), std::string::npos) << listed.output;
     EXPECT_NE(listed.output.find("Nineteen_Chars_.DTP"), std::string::npos);
 
     // The installer on disk 1 is the given image with the table behind it.
-    std::vector<uint8_t> setup = bytesOf(dir / "out/disk1/Setup.exe");
-    EXPECT_EQ(setup.size(), tinyExecutable().size() + table::tableSize(5));
-    EXPECT_EQ(bytesOf(dir / "out/disk1/Wardhavn.001").size(), 60000u);
-    EXPECT_EQ(bytesOf(dir / "out/disk2/Wardhavn.002").size(), 70000u);
+    std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
+    EXPECT_EQ(setup.size(), TinyExecutable().size() + table::TableSize(5));
+    EXPECT_EQ(BytesOf(dir / "out/disk1/Wardhavn.001").size(), 60000u);
+    EXPECT_EQ(BytesOf(dir / "out/disk2/Wardhavn.002").size(), 70000u);
 
-    ToolRun verified = wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() +
+    ToolRun verified = Wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() +
                             " --list " + (dir / "files.lst").string());
     EXPECT_EQ(verified.status, 0) << verified.output;
     EXPECT_NE(verified.output.find("disk set: verified"), std::string::npos) << verified.output;
 
-    ToolRun extracted = wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
+    ToolRun extracted = Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
     ASSERT_EQ(extracted.status, 0) << extracted.output;
-    EXPECT_EQ(bytesOf(dir / "x/Wardhavn.Exe"), bytesOf(dir / "product/Main.Exe"));
-    EXPECT_EQ(bytesOf(dir / "x/Help/Guide.HLP"), bytesOf(dir / "product/Guide.HLP"));
+    EXPECT_EQ(BytesOf(dir / "x/Wardhavn.Exe"), BytesOf(dir / "product/Main.Exe"));
+    EXPECT_EQ(BytesOf(dir / "x/Help/Guide.HLP"), BytesOf(dir / "product/Guide.HLP"));
     for (const char* name : {"Tools.Exe", "Empty.Dat", "Core.LIB", "Nineteen_Chars_.DTP"})
-        EXPECT_EQ(bytesOf(dir / "x" / name), bytesOf(dir / "product" / name)) << name;
+        EXPECT_EQ(BytesOf(dir / "x" / name), BytesOf(dir / "product" / name)) << name;
 
     // The same inputs give the same disks.
-    std::vector<uint8_t> volume1 = bytesOf(dir / "out/disk1/Wardhavn.001");
-    ASSERT_EQ(wardpack(buildArgs("--volume-sizes 60000,70000")).status, 0);
-    EXPECT_EQ(bytesOf(dir / "out/disk1/Wardhavn.001"), volume1);
-    EXPECT_EQ(bytesOf(dir / "out/disk1/Setup.exe"), setup);
+    std::vector<uint8_t> volume1 = BytesOf(dir / "out/disk1/Wardhavn.001");
+    ASSERT_EQ(Wardpack(BuildArgs("--volume-sizes 60000,70000")).status, 0);
+    EXPECT_EQ(BytesOf(dir / "out/disk1/Wardhavn.001"), volume1);
+    EXPECT_EQ(BytesOf(dir / "out/disk1/Setup.exe"), setup);
 }
 
 TEST_F(WardpackTest, TinyPayloadLeavesLaterVolumesEmptyAndOneFolderWorks) {
-    makeProduct({{"A.Txt", 10}});
-    ASSERT_EQ(wardpack(buildArgs()).status, 0);
-    EXPECT_EQ(bytesOf(dir / "out/disk2/Wardhavn.002").size(), 0u);
-    EXPECT_EQ(bytesOf(dir / "out/disk3/Wardhavn.003").size(), 0u);
+    MakeProduct({{"A.Txt", 10}});
+    ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
+    EXPECT_EQ(BytesOf(dir / "out/disk2/Wardhavn.002").size(), 0u);
+    EXPECT_EQ(BytesOf(dir / "out/disk3/Wardhavn.003").size(), 0u);
     fs::create_directories(dir / "flat");
     for (const char* f : {"disk1/Setup.exe", "disk1/Wardhavn.001", "disk2/Wardhavn.002", "disk3/Wardhavn.003"})
         fs::copy_file(dir / "out" / f, dir / "flat" / fs::path(f).filename());
-    ToolRun verified = wardpack("verify " + (dir / "flat").string());
+    ToolRun verified = Wardpack("verify " + (dir / "flat").string());
     EXPECT_EQ(verified.status, 0) << verified.output;
 }
 
@@ -175,119 +175,119 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
     };
     for (const Bad& c : cases) {
-        makeProduct(c.files);
-        ToolRun run = wardpack(buildArgs(c.extra));
+        MakeProduct(c.files);
+        ToolRun run = Wardpack(BuildArgs(c.extra));
         EXPECT_NE(run.status, 0) << c.what;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.what << ": " << run.output;
         fs::remove_all(dir / "product");
         fs::create_directories(dir / "product");
     }
 
-    makeProduct({{"A.Txt", 5}});
-    writeText(dir / "files.lst", "Main.Exe\nsub/A.Txt\n");
-    ToolRun run = wardpack(buildArgs());
+    MakeProduct({{"A.Txt", 5}});
+    WriteText(dir / "files.lst", "Main.Exe\nsub/A.Txt\n");
+    ToolRun run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("directory part"), std::string::npos) << run.output;
 
-    writeText(dir / "files.lst", "Main.Exe\nMissing.Txt\n");
-    run = wardpack(buildArgs());
+    WriteText(dir / "files.lst", "Main.Exe\nMissing.Txt\n");
+    run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("no such file"), std::string::npos) << run.output;
 
     // Past 32 bits: a sparse file of 2 GiB is refused before it is read.
-    writeText(dir / "files.lst", "Main.Exe\nHuge.Dat\n");
+    WriteText(dir / "files.lst", "Main.Exe\nHuge.Dat\n");
     { std::ofstream(dir / "product/Huge.Dat"); }
     fs::resize_file(dir / "product/Huge.Dat", uint64_t(1) << 31);
-    run = wardpack(buildArgs());
+    run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("2,147,483,647"), std::string::npos) << run.output;
 }
 
 TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
-    makeProduct({{"A.Txt", 100}});
-    writeText(dir / "Setup.exe", "not an executable at all, just some text for the test");
-    ToolRun run = wardpack(buildArgs());
+    MakeProduct({{"A.Txt", 100}});
+    WriteText(dir / "Setup.exe", "not an executable at all, just some text for the test");
+    ToolRun run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("not a Windows executable"), std::string::npos) << run.output;
 
-    write(dir / "Setup.exe", tinyExecutable());
-    ASSERT_EQ(wardpack(buildArgs()).status, 0);
+    Write(dir / "Setup.exe", TinyExecutable());
+    ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
     fs::copy_file(dir / "out/disk1/Setup.exe", dir / "Setup.exe", fs::copy_options::overwrite_existing);
-    run = wardpack(buildArgs());
+    run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("already carries a package table"), std::string::npos) << run.output;
-    run = wardpack(buildArgs("--replace-table"));
+    run = Wardpack(BuildArgs("--replace-table"));
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(bytesOf(dir / "out/disk1/Setup.exe").size(), tinyExecutable().size() + table::tableSize(1));
+    EXPECT_EQ(BytesOf(dir / "out/disk1/Setup.exe").size(), TinyExecutable().size() + table::TableSize(1));
 
     // The file ends inside an optional header too short for the directory count.
-    std::vector<uint8_t> cut = tinyExecutable();
+    std::vector<uint8_t> cut = TinyExecutable();
     cut[0x80 + 20] = 64;
     cut.resize(0x80 + 24 + 64);
-    write(dir / "Setup.exe", cut);
-    run = wardpack(buildArgs());
+    Write(dir / "Setup.exe", cut);
+    run = Wardpack(BuildArgs());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("cut short"), std::string::npos) << run.output;
 
-    std::vector<uint8_t> junk = tinyExecutable();
+    std::vector<uint8_t> junk = TinyExecutable();
     junk.insert(junk.end(), {1, 2, 3});
-    write(dir / "Setup.exe", junk);
-    run = wardpack(buildArgs());
+    Write(dir / "Setup.exe", junk);
+    run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("not a package table"), std::string::npos) << run.output;
 }
 
 TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
-    makeProduct({{"A.Txt", 30000}, {"B.Dat", 30000}});
-    ASSERT_EQ(wardpack(buildArgs("--volume-sizes 3000,3000")).status, 0);
+    MakeProduct({{"A.Txt", 30000}, {"B.Dat", 30000}});
+    ASSERT_EQ(Wardpack(BuildArgs("--volume-sizes 3000,3000")).status, 0);
     fs::path volume3 = dir / "out/disk3/Wardhavn.003";
-    std::vector<uint8_t> original = bytesOf(volume3);
+    std::vector<uint8_t> original = BytesOf(volume3);
 
     std::vector<uint8_t> shorter(original.begin(), original.end() - 100);
-    write(volume3, shorter);
-    ToolRun run = wardpack("verify " + (dir / "out").string());
+    Write(volume3, shorter);
+    ToolRun run = Wardpack("verify " + (dir / "out").string());
     EXPECT_EQ(run.status, 2) << run.output;
     EXPECT_NE(run.output.find("end early"), std::string::npos) << run.output;
-    EXPECT_NE(wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0);
+    EXPECT_NE(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0);
 
     std::vector<uint8_t> longer = original;
     longer.insert(longer.end(), 50, 0xAB);
-    write(volume3, longer);
-    run = wardpack("verify " + (dir / "out").string());
+    Write(volume3, longer);
+    run = Wardpack("verify " + (dir / "out").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("after the end of the stream"), std::string::npos) << run.output;
 
     std::vector<uint8_t> flipped = original;
     flipped[flipped.size() / 2] ^= 0x10;
-    write(volume3, flipped);
-    run = wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() + " --list " +
+    Write(volume3, flipped);
+    run = Wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() + " --list " +
                    (dir / "files.lst").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("DIFFERS"), std::string::npos) << run.output;
 
     fs::remove(volume3);
-    run = wardpack("verify " + (dir / "out").string());
+    run = Wardpack("verify " + (dir / "out").string());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("Wardhavn.003 is missing"), std::string::npos) << run.output;
 
     // A table with a gap.
-    std::vector<uint8_t> setup = bytesOf(dir / "out/disk1/Setup.exe");
+    std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
     setup[setup.size() - 5 - 28 + 20] ^= 1;  // second entry's offset
-    write(dir / "Broken.exe", setup);
-    run = wardpack("list " + (dir / "Broken.exe").string());
+    Write(dir / "Broken.exe", setup);
+    run = Wardpack("list " + (dir / "Broken.exe").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("NOT sound"), std::string::npos) << run.output;
 }
 
 TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
-    makeProduct({{"WARDHAVN.EXE", 100}});
-    ASSERT_EQ(wardpack(buildArgs("--main-name Main.Exe")).status, 0);
-    ToolRun run = wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
+    MakeProduct({{"WARDHAVN.EXE", 100}});
+    ASSERT_EQ(Wardpack(BuildArgs("--main-name Main.Exe")).status, 0);
+    ToolRun run = Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("--main-name"), std::string::npos) << run.output;
-    run = wardpack("extract --main-name Main.Exe " + (dir / "out").string() + " " + (dir / "x").string());
+    run = Wardpack("extract --main-name Main.Exe " + (dir / "out").string() + " " + (dir / "x").string());
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(bytesOf(dir / "x/Main.Exe"), bytesOf(dir / "product/Main.Exe"));
+    EXPECT_EQ(BytesOf(dir / "x/Main.Exe"), BytesOf(dir / "product/Main.Exe"));
 }
 
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
@@ -295,22 +295,22 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u}) {
         std::vector<uint8_t> data(size);
         for (auto& b : data) b = uint8_t(rng() % 5 ? 'x' : rng());
-        write(dir / "in", data);
+        Write(dir / "in", data);
         for (const char* parse : {"optimal", "greedy"}) {
-            ASSERT_EQ(wardpack("encode --parse " + std::string(parse) + " " + (dir / "in").string() + " " +
+            ASSERT_EQ(Wardpack("encode --parse " + std::string(parse) + " " + (dir / "in").string() + " " +
                                (dir / "s").string())
                           .status,
                       0);
-            ToolRun run = wardpack("decode --size " + std::to_string(size) + " " + (dir / "s").string() + " " +
+            ToolRun run = Wardpack("decode --size " + std::to_string(size) + " " + (dir / "s").string() + " " +
                                (dir / "out").string());
             ASSERT_EQ(run.status, 0) << run.output;
-            EXPECT_EQ(bytesOf(dir / "out"), data) << size << " bytes, " << parse;
+            EXPECT_EQ(BytesOf(dir / "out"), data) << size << " bytes, " << parse;
         }
     }
-    EXPECT_NE(wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
-    EXPECT_NE(wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
-    EXPECT_NE(wardpack("frobnicate").status, 0);
-    ToolRun help = wardpack("--help");
+    EXPECT_NE(Wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
+    EXPECT_NE(Wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
+    EXPECT_NE(Wardpack("frobnicate").status, 0);
+    ToolRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
 }

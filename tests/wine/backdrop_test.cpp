@@ -5,14 +5,14 @@ namespace {
 
 // Blue of row y: one step every (height div 255) rows, every row on a screen
 // with fewer rows than steps, black once the 255 steps are done.
-int expectedBlue(int y, int height) {
+int ExpectedBlue(int y, int height) {
     int band = height / 255;
     int steps = band == 0 ? y : y / band;
     return steps >= 255 ? 0 : 255 - steps;
 }
 
 // The "LOGO" bitmap as stored in the installer, as 0x00RRGGBB rows.
-std::vector<uint32_t> logoPixels(const std::string& exe) {
+std::vector<uint32_t> LogoPixels(const std::string& exe) {
     std::vector<uint32_t> px(204 * 66);
     HMODULE m = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HBITMAP bmp = m ? static_cast<HBITMAP>(LoadImageA(m, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)) : nullptr;
@@ -49,7 +49,7 @@ TEST_P(Backdrop, GradientTitleAndLogo) {
     // Column 5 is left of the title, the page and the logo on every row.
     int wrongRows = 0;
     for (int y = 0; y < h; ++y) {
-        uint32_t want = static_cast<uint32_t>(expectedBlue(y, h));
+        uint32_t want = static_cast<uint32_t>(ExpectedBlue(y, h));
         uint32_t got = screen.At(5, y);
         if (got != want && wrongRows++ < 5)
             ADD_FAILURE() << "row " << y << " of " << h << ": colour " << std::hex << got << ", want " << want;
@@ -67,13 +67,13 @@ TEST_P(Backdrop, GradientTitleAndLogo) {
     EXPECT_GT(black, 200) << "shadow pixels";
 
     // The logo, pixel for pixel, centred with its lower edge 6 pixels above the bottom.
-    std::vector<uint32_t> logo = logoPixels(setupPath_);
+    std::vector<uint32_t> logo = LogoPixels(setupPath_);
     int left = w / 2 - 102, top = h - 72, wrongLogo = 0;
     for (int y = 0; y < 66; ++y)
         for (int x = 0; x < 204; ++x)
             wrongLogo += screen.At(left + x, top + y) != logo[y * 204 + x];
     EXPECT_EQ(wrongLogo, 0) << "logo pixels differ at (" << left << ", " << top << ")";
-    EXPECT_EQ(screen.At(left - 1, top + 10), static_cast<uint32_t>(expectedBlue(top + 10, h)));
+    EXPECT_EQ(screen.At(left - 1, top + 10), static_cast<uint32_t>(ExpectedBlue(top + 10, h)));
 
     EscapeAndConfirm(page);
     ExpectTerminated();

@@ -21,7 +21,7 @@ namespace {
 std::string setupPath, diskSet;
 int shotNumber = 0;
 
-void shoot(const std::string& what) {
+void Shoot(const std::string& what) {
     char name[160];
     std::snprintf(name, sizeof name, "%02d-%s", ++shotNumber, what.c_str());
     std::string full = name;
@@ -32,7 +32,7 @@ void shoot(const std::string& what) {
 }
 
 // Takes the disk out of drive A: and puts disk n in.
-void changeDisk(int n) {
+void ChangeDisk(int n) {
     std::string drive = setupPath.substr(0, setupPath.find_last_of('\\'));
     std::string from = diskSet + "\\disk" + std::to_string(n);
     WIN32_FIND_DATAA data;
@@ -55,7 +55,7 @@ void changeDisk(int n) {
 }
 
 // What a person does on each window, by its caption (and text, for boxes).
-void answer(SetupRun& run, HWND w, const std::string& caption) {
+void Answer(SetupRun& run, HWND w, const std::string& caption) {
     if (caption == "License Agreement" || caption == "Destination Directory" || caption == "Program Group") {
         PressEnter(w);
     } else if (caption == "Windows Interface") {
@@ -63,7 +63,7 @@ void answer(SetupRun& run, HWND w, const std::string& caption) {
     } else if (caption == "Wardhaven!") {
         std::string text = MessageText(w);
         if (text.rfind("Please Insert Disk number ", 0) == 0) {
-            changeDisk(std::atoi(text.c_str() + std::strlen("Please Insert Disk number ")));
+            ChangeDisk(std::atoi(text.c_str() + std::strlen("Please Insert Disk number ")));
             Click(w, IDOK);
         } else {
             // The restart or run question at the end: a demo changes nothing more.
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         bool first = shown.insert(w).second;
         if (first) {
             std::printf("%s\n", caption.c_str());
-            shoot(caption);
+            Shoot(caption);
         }
         if (caption == "Please Stand By...") {
             Sleep(200);  // long work: it ends by itself
@@ -116,10 +116,10 @@ int main(int argc, char** argv) {
             std::printf("  \"%s\" does not go away; giving up\n", caption.c_str());
             break;
         }
-        answer(run, w, caption);
+        Answer(run, w, caption);
     }
     DWORD code = run.WaitExit();
-    shoot("end");
+    Shoot("end");
     std::printf("the installer ended with exit code %lu\n", code);
     return static_cast<int>(code);
 }

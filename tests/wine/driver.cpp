@@ -103,7 +103,7 @@ std::string CurrentTestName() {
 
 namespace {
 
-void setFamily(const std::string& exeName, Family family) {
+void SetFamily(const std::string& exeName, Family family) {
     std::string key = "Software\\Wine\\AppDefaults\\" + exeName;
     HKEY k;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr))
@@ -122,7 +122,7 @@ struct FindState {
     std::vector<std::string>* all;
 };
 
-BOOL CALLBACK findDialog(HWND w, LPARAM param) {
+BOOL CALLBACK FindDialog(HWND w, LPARAM param) {
     FindState* s = reinterpret_cast<FindState*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
@@ -143,7 +143,7 @@ BOOL CALLBACK findDialog(HWND w, LPARAM param) {
 
 SetupRun::SetupRun(const std::string& setupPath, Family family) {
     std::string exe = setupPath.substr(setupPath.find_last_of('\\') + 1);
-    setFamily(exe, family);
+    SetFamily(exe, family);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + setupPath + "\"";
@@ -175,14 +175,14 @@ bool SetupRun::Running() {
 
 HWND SetupRun::FindWindowNow(const std::string& caption) {
     FindState s{process_.dwProcessId, &caption, nullptr, nullptr};
-    EnumWindows(findDialog, reinterpret_cast<LPARAM>(&s));
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
 std::vector<std::string> SetupRun::Captions() {
     std::vector<std::string> all;
     FindState s{process_.dwProcessId, nullptr, nullptr, &all};
-    EnumWindows(findDialog, reinterpret_cast<LPARAM>(&s));
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&s));
     return all;
 }
 
@@ -304,7 +304,7 @@ ScreenImage CaptureScreen() {
 
 namespace {
 
-std::string shotsDir() {
+std::string ShotsDir() {
     // WH_SHOTS is a host path; Wine's drive Z: is the host's root.
     char env[MAX_PATH] = "";
     std::string dir;
@@ -334,7 +334,7 @@ void Screenshot(const std::string& name) {
     fh.bfType = 0x4D42;
     fh.bfOffBits = sizeof fh + sizeof ih;
     fh.bfSize = fh.bfOffBits + bytes;
-    std::ofstream out(shotsDir() + "\\" + name + ".bmp", std::ios::binary | std::ios::trunc);
+    std::ofstream out(ShotsDir() + "\\" + name + ".bmp", std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
     out.write(reinterpret_cast<const char*>(&ih), sizeof ih);
     out.write(reinterpret_cast<const char*>(img.pixels.data()), bytes);

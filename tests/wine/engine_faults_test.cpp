@@ -14,20 +14,20 @@ public:
     explicit TableImage(const std::string& path) : path_(path), image_(ReadFileText(path)) {}
     int Count() const { return static_cast<uint8_t>(image_[image_.size() - 5]); }
     void SetName(int entry, const std::string& name, int length = -1) {
-        char* r = record(entry);
+        char* r = Record(entry);
         r[0] = static_cast<char>(length < 0 ? name.size() : length);
         std::memcpy(r + 1, name.data(), name.size() < 19 ? name.size() : 19);
     }
-    void SetOffset(int entry, int32_t v) { std::memcpy(record(entry) + 20, &v, 4); }
-    void SetSize(int entry, int32_t v) { std::memcpy(record(entry) + 24, &v, 4); }
-    int32_t Offset(int entry) { return get(record(entry) + 20); }
-    int32_t DecodedLength() { return get(&image_[image_.size() - 4]); }
+    void SetOffset(int entry, int32_t v) { std::memcpy(Record(entry) + 20, &v, 4); }
+    void SetSize(int entry, int32_t v) { std::memcpy(Record(entry) + 24, &v, 4); }
+    int32_t Offset(int entry) { return Get(Record(entry) + 20); }
+    int32_t DecodedLength() { return Get(&image_[image_.size() - 4]); }
     void SetDecodedLength(int32_t v) { std::memcpy(&image_[image_.size() - 4], &v, 4); }
     bool Save() { return WriteFileText(path_, image_); }
 
 private:
-    char* record(int entry) { return &image_[image_.size() - 5 - 28 * (Count() - entry + 1)]; }  // 1-based
-    static int32_t get(const char* p) {
+    char* Record(int entry) { return &image_[image_.size() - 5 - 28 * (Count() - entry + 1)]; }  // 1-based
+    static int32_t Get(const char* p) {
         int32_t v;
         std::memcpy(&v, p, 4);
         return v;
@@ -113,7 +113,7 @@ TEST_P(EngineFaults, ArchiveHeldByAnotherProgramIsReported) {
     ASSERT_TRUE(WriteFileText(InstalledFile("Wardhaven._ZX"), ""));
     // Joining may write it (the holder shares writing); unpacking wants it alone.
     HeldFile holder(InstalledFile("Wardhaven._ZX"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    ASSERT_TRUE(holder.ok());
+    ASSERT_TRUE(holder.Ok());
     StageDiskSet(product_, "9000,9000");
     PassQuestionPages();
     ExpectErrorReport("File in use by another program: " + TypedInstallDir() + "\\Wardhaven._ZX.");

@@ -4,7 +4,7 @@
 
 namespace {
 
-std::string upperExtension(const std::string& name) {
+std::string UpperExtension(const std::string& name) {
     size_t dot = name.rfind('.');
     std::string ext = dot == std::string::npos ? "" : name.substr(dot);
     for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -23,7 +23,7 @@ ProductFiles SmallProduct() {
 }
 
 std::string PlacedPath(const std::string& installDir, const std::string& name) {
-    return (upperExtension(name) == ".HLP" ? WindowsHelpDir() : installDir) + "\\" + name;
+    return (UpperExtension(name) == ".HLP" ? WindowsHelpDir() : installDir) + "\\" + name;
 }
 
 void ExpectInstalled(const std::string& installDir, const ProductFiles& files,
@@ -41,7 +41,7 @@ void ExpectInstalled(const std::string& installDir, const ProductFiles& files,
 
 void RemoveHelpFiles(const ProductFiles& files) {
     for (const ProductFile& f : files)
-        if (upperExtension(f.name) == ".HLP") DeleteFileA((WindowsHelpDir() + "\\" + f.name).c_str());
+        if (UpperExtension(f.name) == ".HLP") DeleteFileA((WindowsHelpDir() + "\\" + f.name).c_str());
 }
 
 void EngineTest::TearDown() {
@@ -65,7 +65,7 @@ HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share)
     : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
 
 HeldFile::~HeldFile() {
-    if (ok()) CloseHandle(handle_);
+    if (Ok()) CloseHandle(handle_);
 }
 
 const char* const joiningLabel = "Installing the Wardhaven! files.";

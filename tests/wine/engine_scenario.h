@@ -34,7 +34,7 @@ class HeldFile {
 public:
     HeldFile(const std::string& path, DWORD access, DWORD share);
     ~HeldFile();
-    bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Ok() const { return handle_ != INVALID_HANDLE_VALUE; }
 
 private:
     HANDLE handle_;

@@ -14,7 +14,7 @@
 
 namespace {
 
-std::string record(const std::string& name, int32_t offset, int32_t size, const std::string& leftovers = "") {
+std::string Record(const std::string& name, int32_t offset, int32_t size, const std::string& leftovers = "") {
     std::string r(28, '\0');
     r[0] = static_cast<char>(name.size());
     std::string area = name + leftovers;
@@ -24,7 +24,7 @@ std::string record(const std::string& name, int32_t offset, int32_t size, const 
     return r;
 }
 
-std::string trailer(int count, int32_t decoded) {
+std::string Trailer(int count, int32_t decoded) {
     std::string t(5, '\0');
     t[0] = static_cast<char>(count);
     std::memcpy(&t[1], &decoded, 4);
@@ -45,7 +45,7 @@ protected:
         try {
             LoadPackageTableFrom(path_.c_str());
         } catch (const EInOutError& e) {
-            return e.message();
+            return e.Message();
         }
         return "(no error)";
     }
@@ -54,8 +54,8 @@ protected:
 
 TEST_F(TableLoader, ReadsTheWorkedExample) {
     // 100,000 bytes, 3 entries: the records begin at 99,911.
-    std::string table = record("A.Dll", 40000, 1000) + record("B.Hlp", 41000, 2500) + record("C.Dat", 43500, 500);
-    Write(std::string(100000 - 89, 'x') + table + trailer(3, 44000));
+    std::string table = Record("A.Dll", 40000, 1000) + Record("B.Hlp", 41000, 2500) + Record("C.Dat", 43500, 500);
+    Write(std::string(100000 - 89, 'x') + table + Trailer(3, 44000));
     LoadPackageTableFrom(path_.c_str());
     EXPECT_EQ(ctx.unpackedSize, 44000);
     std::vector<PackageEntry> e = Entries();
@@ -72,8 +72,8 @@ TEST_F(TableLoader, ReadsTheWorkedExample) {
 
 TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
     std::string longest = "ABCDEFGHIJKLMNO.PQR";  // 19 characters
-    Write(std::string(500, 'x') + record("A.Dll", 100, 10, "LEFTOVER.XYZ") + record(longest, 110, 5) +
-          trailer(2, 115));
+    Write(std::string(500, 'x') + Record("A.Dll", 100, 10, "LEFTOVER.XYZ") + Record(longest, 110, 5) +
+          Trailer(2, 115));
     LoadPackageTableFrom(path_.c_str());
     std::vector<PackageEntry> e = Entries();
     ASSERT_EQ(e.size(), 2u);
@@ -82,7 +82,7 @@ TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
 }
 
 TEST_F(TableLoader, NoEntriesStillReadsTheLength) {
-    Write(std::string(300, 'x') + trailer(0, 12345));
+    Write(std::string(300, 'x') + Trailer(0, 12345));
     LoadPackageTableFrom(path_.c_str());
     EXPECT_EQ(ctx.unpackedSize, 12345);
     EXPECT_EQ(ctx.packageHead, nullptr);
@@ -90,8 +90,8 @@ TEST_F(TableLoader, NoEntriesStillReadsTheLength) {
 
 TEST_F(TableLoader, TwoHundredFiftyFiveEntriesBegin7145BytesFromTheEnd) {
     std::string table;
-    for (int i = 0; i < 255; ++i) table += record("F" + std::to_string(i) + ".Dat", 1000 + i * 10, 10);
-    Write(std::string(9000, 'x') + table + trailer(255, 1000 + 2550));
+    for (int i = 0; i < 255; ++i) table += Record("F" + std::to_string(i) + ".Dat", 1000 + i * 10, 10);
+    Write(std::string(9000, 'x') + table + Trailer(255, 1000 + 2550));
     ASSERT_EQ(table.size() + 5, 7145u);
     LoadPackageTableFrom(path_.c_str());
     std::vector<PackageEntry> e = Entries();
@@ -101,7 +101,7 @@ TEST_F(TableLoader, TwoHundredFiftyFiveEntriesBegin7145BytesFromTheEnd) {
 }
 
 TEST_F(TableLoader, CountLargerThanTheFileIsAnIoError) {
-    Write(std::string(50, 'x') + trailer(200, 100));
+    Write(std::string(50, 'x') + Trailer(200, 100));
     EXPECT_NE(Refusal().find("Seek before start of file"), std::string::npos);
 }
 
@@ -112,13 +112,13 @@ TEST_F(TableLoader, FileTooShortForTheTrailerIsAnIoError) {
 
 TEST_F(TableLoader, UnsafeTablesAreRefusedWithTheirFault) {
     const std::string body(400, 'x');
-    Write(body + record("..\\Up.Dll", 100, 10) + trailer(1, 110));
+    Write(body + Record("..\\Up.Dll", 100, 10) + Trailer(1, 110));
     EXPECT_NE(Refusal().find("entry 1 (..\\Up.Dll): name has a directory part"), std::string::npos);
-    Write(body + std::string(1, char(30)) + record("A.Dll", 100, 10).substr(1) + trailer(1, 110));
+    Write(body + std::string(1, char(30)) + Record("A.Dll", 100, 10).substr(1) + Trailer(1, 110));
     EXPECT_NE(Refusal().find("entry 1: name length 30, at most 19"), std::string::npos);
-    Write(body + record("A.Dll", 100, 10) + record("B.Dll", 105, 10) + trailer(2, 115));
+    Write(body + Record("A.Dll", 100, 10) + Record("B.Dll", 105, 10) + Trailer(2, 115));
     EXPECT_NE(Refusal().find("entry 2 (B.Dll): offset 105, expected 110"), std::string::npos);
-    Write(body + record("A.Dll", 100, 10) + trailer(1, 105));
+    Write(body + Record("A.Dll", 100, 10) + Trailer(1, 105));
     EXPECT_NE(Refusal().find("decoded length 105, expected 110"), std::string::npos);
 }
 
@@ -192,7 +192,7 @@ TEST_F(ReaderWriter, FailedArchiveReadIsReported) {
         ArchiveReader(&c, 1, n);
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
-        EXPECT_NE(e.message().find("Wardhaven._ZX"), std::string::npos) << e.message();
+        EXPECT_NE(e.Message().find("Wardhaven._ZX"), std::string::npos) << e.Message();
     }
 }
 
@@ -230,7 +230,7 @@ TEST_F(ReaderWriter, FailedOutputWriteIsReported) {
         OutputWriter(nullptr, 0, put);
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
-        EXPECT_NE(e.message().find("Out.bin"), std::string::npos) << e.message();
+        EXPECT_NE(e.Message().find("Out.bin"), std::string::npos) << e.Message();
     }
     product.mainExecutable = "Wardhavn.Exe";
 }

@@ -101,9 +101,9 @@ namespace {
 const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uninstall\\Wardhaven!";
 const char winlogonKey[] = "Software\\microsoft\\windows nt\\currentversion\\Winlogon";
 
-std::string systemIniPath() { return WindowsDir() + "\\system.ini"; }
+std::string SystemIniPath() { return WindowsDir() + "\\system.ini"; }
 
-std::vector<std::string> filesIn(const std::string& dir) {
+std::vector<std::string> FilesIn(const std::string& dir) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
@@ -120,17 +120,17 @@ std::vector<std::string> filesIn(const std::string& dir) {
 SystemState SystemState::Save() {
     SystemState s;
     s.winlogonShell = ReadRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell");
-    s.systemIni = ReadFileText(systemIniPath());
-    s.programs = filesIn(ProgramsDir());
+    s.systemIni = ReadFileText(SystemIniPath());
+    s.programs = FilesIn(ProgramsDir());
     return s;
 }
 
 void SystemState::Restore() const {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallEntry);
     RestoreRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", winlogonShell);
-    if (ReadFileText(systemIniPath()) != systemIni) WriteFileText(systemIniPath(), systemIni);
+    if (ReadFileText(SystemIniPath()) != systemIni) WriteFileText(SystemIniPath(), systemIni);
     std::string dir = ProgramsDir();
-    for (const std::string& name : filesIn(dir))
+    for (const std::string& name : FilesIn(dir))
         if (std::find(programs.begin(), programs.end(), name) == programs.end()) DeleteFileA((dir + "\\" + name).c_str());
 }
 

@@ -141,9 +141,9 @@ TEST_P(Joining, ReadOnlyMediaInstall) {
     for (int k = 1; k <= 3; ++k) {
         ASSERT_TRUE(SetFileAttributesA(VolumeBeside(k).c_str(), FILE_ATTRIBUTE_READONLY));
         held.emplace_back(new HeldFile(VolumeBeside(k), GENERIC_READ, FILE_SHARE_READ));
-        ASSERT_TRUE(held.back()->ok());
+        ASSERT_TRUE(held.back()->Ok());
         HeldFile writer(VolumeBeside(k), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
-        EXPECT_FALSE(writer.ok()) << "volume " << k << " could be opened for writing";
+        EXPECT_FALSE(writer.Ok()) << "volume " << k << " could be opened for writing";
     }
     ASSERT_TRUE(SetFileAttributesA(setupPath_.c_str(), FILE_ATTRIBUTE_READONLY));
     PassQuestionPages();

@@ -8,21 +8,21 @@ const char* const productName = "Wardhaven!";
 const char* const blockBreak = "\r\n\r\n";
 
 // The box is created at run time with control id 0.
-HWND agreementBox(HWND page) { return GetDlgItem(page, 0); }
+HWND AgreementBox(HWND page) { return GetDlgItem(page, 0); }
 
-LRESULT sendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     DWORD_PTR r = 0;
     SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &r);
     return static_cast<LRESULT>(r);
 }
 
-size_t count(const std::string& text, const std::string& what) {
+size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
     return n;
 }
 
-std::vector<std::string> blocks(const std::string& text) {
+std::vector<std::string> Blocks(const std::string& text) {
     std::vector<std::string> all;
     size_t from = 0;
     for (size_t at; (at = text.find(blockBreak, from)) != std::string::npos; from = at + 4)
@@ -37,12 +37,12 @@ struct ShownLine {
     LRESULT length, before, after;
 };
 
-ShownLine shownLineAt(HWND box, size_t offset) {
-    LRESULT line = sendTo(box, EM_LINEFROMCHAR, offset);
-    LRESULT start = sendTo(box, EM_LINEINDEX, line);
-    return {start == static_cast<LRESULT>(offset), sendTo(box, EM_LINELENGTH, start),
-            sendTo(box, EM_LINELENGTH, sendTo(box, EM_LINEINDEX, line - 1)),
-            sendTo(box, EM_LINELENGTH, sendTo(box, EM_LINEINDEX, line + 1))};
+ShownLine ShownLineAt(HWND box, size_t offset) {
+    LRESULT line = SendTo(box, EM_LINEFROMCHAR, offset);
+    LRESULT start = SendTo(box, EM_LINEINDEX, line);
+    return {start == static_cast<LRESULT>(offset), SendTo(box, EM_LINELENGTH, start),
+            SendTo(box, EM_LINELENGTH, SendTo(box, EM_LINEINDEX, line - 1)),
+            SendTo(box, EM_LINELENGTH, SendTo(box, EM_LINEINDEX, line + 1))};
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ protected:
 TEST_P(Agreement, TextBoxIsCreatedInPixelsAsAReadOnlyScrollingBox) {
     HWND page = Open();
     ASSERT_NE(page, nullptr);
-    HWND box = agreementBox(page);
+    HWND box = AgreementBox(page);
     ASSERT_NE(box, nullptr) << "no control with id 0";
     char cls[32] = "";
     GetClassNameA(box, cls, sizeof cls);
@@ -80,17 +80,17 @@ TEST_P(Agreement, TextBoxIsCreatedInPixelsAsAReadOnlyScrollingBox) {
 TEST_P(Agreement, TextHasItsBlocksHeadingsAndProductName) {
     HWND page = Open();
     ASSERT_NE(page, nullptr);
-    HWND box = agreementBox(page);
+    HWND box = AgreementBox(page);
     std::string text = WindowText(box);
     EXPECT_GE(text.size(), 3700u);
     EXPECT_LE(text.size(), 4000u);
-    EXPECT_EQ(count(text, productName), 18u);
-    EXPECT_EQ(count(text, blockBreak), 11u);
-    EXPECT_EQ(count(text, "\r\n"), 22u) << "no line breaks besides the block breaks";
-    EXPECT_EQ(count(text, "  "), 0u) << "the product name is inserted bare";
+    EXPECT_EQ(Count(text, productName), 18u);
+    EXPECT_EQ(Count(text, blockBreak), 11u);
+    EXPECT_EQ(Count(text, "\r\n"), 22u) << "no line breaks besides the block breaks";
+    EXPECT_EQ(Count(text, "  "), 0u) << "the product name is inserted bare";
     EXPECT_NE(text.substr(text.size() - 2), "\r\n") << "no break at the end";
 
-    std::vector<std::string> b = blocks(text);
+    std::vector<std::string> b = Blocks(text);
     ASSERT_EQ(b.size(), 12u);
     EXPECT_EQ(b[0].back(), ':') << b[0];
     EXPECT_EQ(b[1], "LICENSE TO USE ");
@@ -102,7 +102,7 @@ TEST_P(Agreement, TextHasItsBlocksHeadingsAndProductName) {
 
     // On the screen each heading is a line of its own between two empty lines.
     for (const char* heading : {"LICENSE TO USE ", "SOFTWARE MAINTENANCE", "ACKNOWLEDGMENT"}) {
-        ShownLine line = shownLineAt(box, text.find(heading));
+        ShownLine line = ShownLineAt(box, text.find(heading));
         EXPECT_TRUE(line.startsThere) << heading;
         EXPECT_EQ(line.length, static_cast<LRESULT>(strlen(heading))) << heading;
         EXPECT_EQ(line.before, 0) << heading;
@@ -115,7 +115,7 @@ TEST_P(Agreement, TextHasItsBlocksHeadingsAndProductName) {
 TEST_P(Agreement, TextCanBeSelectedButNotChanged) {
     HWND page = Open();
     ASSERT_NE(page, nullptr);
-    HWND box = agreementBox(page);
+    HWND box = AgreementBox(page);
     std::string before = WindowText(box);
     EXPECT_TRUE(GetWindowLongA(box, GWL_STYLE) & ES_READONLY);
 
@@ -124,7 +124,7 @@ TEST_P(Agreement, TextCanBeSelectedButNotChanged) {
     PostMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
     Settle();
     EXPECT_EQ(FocusedControl(page), box);
-    sendTo(box, EM_SETSEL, 0, -1);
+    SendTo(box, EM_SETSEL, 0, -1);
     for (char c : std::string("typed"))
         PostMessageA(box, WM_CHAR, static_cast<WPARAM>(c), 1);
     PressKey(page, VK_DELETE);
@@ -132,7 +132,7 @@ TEST_P(Agreement, TextCanBeSelectedButNotChanged) {
     PostMessageA(box, WM_CUT, 0, 0);
     PostMessageA(box, WM_CLEAR, 0, 0);
     Settle();
-    LRESULT selection = sendTo(box, EM_GETSEL);
+    LRESULT selection = SendTo(box, EM_GETSEL);
     size_t start = LOWORD(selection), end = HIWORD(selection);
     EXPECT_EQ(end - start, before.size()) << "the selection stays whole";
     EXPECT_EQ(WindowText(box), before);
@@ -144,7 +144,7 @@ TEST_P(Agreement, TextCanBeSelectedButNotChanged) {
 TEST_P(Agreement, TabPassesTheTextBoxBy) {
     HWND page = Open();
     ASSERT_NE(page, nullptr);
-    HWND box = agreementBox(page);
+    HWND box = AgreementBox(page);
     ASSERT_EQ(FocusedControl(page), GetDlgItem(page, IDOK)) << "focus starts on I Agree";
     PressKey(page, VK_TAB);
     Settle();
@@ -176,7 +176,7 @@ TEST_P(Agreement, EscapeAsksNoKeepsThePageYesAbandonsDeletingNothing) {
     ASSERT_TRUE(WriteFileText(program, "program"));
     HWND page = Open();
     ASSERT_NE(page, nullptr);
-    std::string text = WindowText(agreementBox(page));
+    std::string text = WindowText(AgreementBox(page));
     PressEscape(page);
     HWND box = run_->WaitWindow("Exit Wardhaven!");
     ASSERT_NE(box, nullptr);
@@ -185,7 +185,7 @@ TEST_P(Agreement, EscapeAsksNoKeepsThePageYesAbandonsDeletingNothing) {
     ASSERT_TRUE(run_->WaitGone(box));
     Settle();
     EXPECT_EQ(run_->FindWindowNow("License Agreement"), page);
-    EXPECT_EQ(WindowText(agreementBox(page)), text);
+    EXPECT_EQ(WindowText(AgreementBox(page)), text);
     EscapeAndConfirm(page);
     ExpectTerminated();
     EXPECT_EQ(ReadFileText(archive), "archive");

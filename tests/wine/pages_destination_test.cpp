@@ -9,7 +9,7 @@ namespace {
 
 const char* const defaultDir = "C:\\Program Files\\Wardhaven";
 
-std::vector<std::string> listing(const std::string& dir) {
+std::vector<std::string> Listing(const std::string& dir) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
@@ -22,7 +22,7 @@ std::vector<std::string> listing(const std::string& dir) {
 
 // The edit turns whatever reaches it into capitals, WM_SETTEXT included; a
 // lower-case entry gets past only while its upper-case style is off.
-void putEntryAsIs(HWND page, const std::string& entry) {
+void PutEntryAsIs(HWND page, const std::string& entry) {
     HWND edit = GetDlgItem(page, IDC_DESTINATION_EDIT);
     LONG style = GetWindowLongA(edit, GWL_STYLE);
     SetWindowLongA(edit, GWL_STYLE, style & ~ES_UPPERCASE);
@@ -47,7 +47,7 @@ protected:
     }
     // Puts `entry` in and presses Enter: true when the page is still the only one open a while later.
     bool Refuses(HWND page, const std::string& entry) {
-        putEntryAsIs(page, entry);
+        PutEntryAsIs(page, entry);
         PressEnter(page);
         Settle(300);
         return run_->Captions() == std::vector<std::string>{"Destination Directory"} &&
@@ -114,17 +114,17 @@ TEST_P(Destination, ExistingDirectoryIsAcceptedAndLeftAsItWas) {
     const std::string dir = scratch_ + "\\existing";
     MakeDirs(dir + "\\sub");
     ASSERT_TRUE(WriteFileText(dir + "\\keep.txt", "kept"));
-    std::vector<std::string> before = listing(dir);
+    std::vector<std::string> before = Listing(dir);
     HWND page = Open();
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(Accepts(page, dir));
     // The joining page starts at once; its archive is all it adds.
-    std::vector<std::string> accepted = listing(dir);
+    std::vector<std::string> accepted = Listing(dir);
     accepted.erase(std::remove(accepted.begin(), accepted.end(), "Wardhaven._ZX"), accepted.end());
     EXPECT_EQ(accepted, before);
     EXPECT_EQ(ReadFileText(dir + "\\keep.txt"), "kept");
     AbandonOnNextPage();
-    EXPECT_EQ(listing(dir), before);
+    EXPECT_EQ(Listing(dir), before);
 }
 
 TEST_P(Destination, MissingParentKeepsThePageSilentlyAndCreatesNothing) {

@@ -14,7 +14,7 @@ struct Bar {
     int left, top, right, bottom, span, textX, textY;
 };
 
-Bar measureBar(HWND page) {
+Bar MeasureBar(HWND page) {
     RECT frame, pg;
     GetWindowRect(GetDlgItem(page, IDC_PROGRESS_FRAME), &frame);
     GetWindowRect(page, &pg);
@@ -33,7 +33,7 @@ Bar measureBar(HWND page) {
 const uint32_t red = 0xFF0000, white = 0xFFFFFF;
 
 // Black text, perhaps smoothed at its edges.
-bool isDark(uint32_t px) { return (px >> 16 & 0xFF) < 0x60 && (px >> 8 & 0xFF) < 0x60 && (px & 0xFF) < 0x60; }
+bool IsDark(uint32_t px) { return (px >> 16 & 0xFF) < 0x60 && (px >> 8 & 0xFF) < 0x60 && (px & 0xFF) < 0x60; }
 
 }  // namespace
 
@@ -57,7 +57,7 @@ TEST_P(ProgressBar, SevenPercentAfterTheFirstVolume) {
     ScreenImage screen = CaptureScreen();
     POINT origin{0, 0};
     ClientToScreen(page, &origin);
-    Bar bar = measureBar(page);
+    Bar bar = MeasureBar(page);
     int fill = bar.left + static_cast<int>(0.07 * bar.span + 0.5);
     int y = origin.y + bar.top + 2;  // above the text
     auto at = [&](int x, int yy) { return screen.At(origin.x + x, yy); };
@@ -68,7 +68,7 @@ TEST_P(ProgressBar, SevenPercentAfterTheFirstVolume) {
     int dark = 0, first = 1 << 30, last = -1;
     for (int ty = bar.textY; ty < bar.textY + 16; ++ty)
         for (int tx = bar.textX - 10; tx < bar.textX + 50; ++tx)
-            if (isDark(at(tx, origin.y + ty))) {
+            if (IsDark(at(tx, origin.y + ty))) {
                 ++dark;
                 first = std::min(first, tx);
                 last = std::max(last, tx);

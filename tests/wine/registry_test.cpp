@@ -27,8 +27,8 @@ std::string RegistryError(Body body) {
     try {
         body();
     } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.className(), "ERegistryException");
-        return e.message();
+        EXPECT_STREQ(e.ClassName(), "ERegistryException");
+        return e.Message();
     }
     return std::string();
 }

@@ -6,7 +6,7 @@ namespace {
 
 // Hides one dialog template of a copy of the installer by renaming it in the
 // resource directory (last letter to 'Z', which keeps the names sorted).
-bool removeTemplate(const std::string& exe, const std::string& name) {
+bool RemoveTemplate(const std::string& exe, const std::string& name) {
     std::string image = ReadFileText(exe), key(2, '\0');
     key[0] = static_cast<char>(name.size());
     for (char c : name) key += std::string{c, '\0'};
@@ -83,14 +83,14 @@ TEST_P(PageSequence, PagesAreCentredOnTheScreen) {
 }
 
 TEST_P(PageSequence, MissingAgreementTemplateEndsSilently) {
-    ASSERT_TRUE(removeTemplate(setupPath_, "LICENSE"));
+    ASSERT_TRUE(RemoveTemplate(setupPath_, "LICENSE"));
     SetupRun& run = Start();
     EXPECT_EQ(run.WaitExit(), 0u);
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }
 
 TEST_P(PageSequence, MissingDestinationTemplateAbandons) {
-    ASSERT_TRUE(removeTemplate(setupPath_, "MAIN"));
+    ASSERT_TRUE(RemoveTemplate(setupPath_, "MAIN"));
     SetupRun& run = Start();
     HWND page = run.WaitWindow("License Agreement");
     ASSERT_NE(page, nullptr);

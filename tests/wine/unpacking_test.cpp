@@ -82,7 +82,7 @@ TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
     ASSERT_TRUE(WriteFileText(InstalledFile("Tools.Dll"), "running tools"));
     {
         HeldFile inUse(InstalledFile("Tools.Dll"), GENERIC_READ, 0);
-        ASSERT_TRUE(inUse.ok());
+        ASSERT_TRUE(inUse.Ok());
         StageDiskSet(product_, "9000,9000");
         InstallAll();
     }
