@@ -24,8 +24,6 @@ const std::string restartPrompt =
 const std::string runAfterDeclinedRestart = "Do you wish to run Wardhaven!?";
 const std::string taskManagerContent = "the product's task manager";
 
-std::string SystemIniPath() { return WindowsDir() + "\\system.ini"; }
-
 std::string ProfileString(const std::string& file, const char* section, const char* key) {
     char value[1024] = "";
     GetPrivateProfileStringA(section, key, "(none)", value, sizeof value, file.c_str());

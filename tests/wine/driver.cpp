@@ -17,6 +17,7 @@ std::string WindowsDir() {
 }
 
 std::string WinInitPath() { return WindowsDir() + "\\WinInit.Ini"; }
+std::string SystemIniPath() { return WindowsDir() + "\\system.ini"; }
 
 std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

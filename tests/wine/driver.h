@@ -17,6 +17,7 @@ const char* FamilyName(Family family);
 // Paths and files in the Wine prefix.
 std::string WindowsDir();
 std::string WinInitPath();                       // C:\windows\WinInit.Ini
+std::string SystemIniPath();                     // C:\windows\system.ini
 std::string ReadFileText(const std::string& path);  // "" when missing
 bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);

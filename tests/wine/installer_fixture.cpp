@@ -101,8 +101,6 @@ namespace {
 const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uninstall\\Wardhaven!";
 const char winlogonKey[] = "Software\\microsoft\\windows nt\\currentversion\\Winlogon";
 
-std::string SystemIniPath() { return WindowsDir() + "\\system.ini"; }
-
 std::vector<std::string> FilesIn(const std::string& dir) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
