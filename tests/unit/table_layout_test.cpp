@@ -126,4 +126,14 @@ TEST(TableLayoutTest, NamesTheInstallerCannotPlaceAreRefused) {
     EXPECT_THROW(table::Serialise(t), std::invalid_argument);
 }
 
+TEST(TableLayoutTest, EveryReservedDeviceNameIsRefusedWhateverFollowsItsStem) {
+    // The stem before the first dot decides, in any case and with blanks before the dot.
+    for (const char* name : {"CON", "prn.txt", "Aux.Dat", "nul.tar.gz", "CONIN$", "conout$.Log", "Clock$.Dat",
+                             "COM1", "com5.txt", "COM9.Dat", "lpt4", "LPT9.PRN", "CON .txt", "com7  .Dat"})
+        EXPECT_EQ(table::NameProblemText(name), "name is a reserved device name") << name;
+    for (const char* name : {"COM0.Dat", "COM10.Dat", "LPT.Dat", "CONSOLE.Txt", "CLOCK.Dat", "NULL", "AUX_.Dat",
+                             "A.CON", "X CON.Dat", "CONIN.Dat"})
+        EXPECT_EQ(table::NameProblemText(name), "") << name;
+}
+
 }  // namespace

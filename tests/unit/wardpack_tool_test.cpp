@@ -164,6 +164,7 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
     std::vector<Bad> cases = {
         {"long name", {{"TwentyCharacters.Txt", 5}}, "", "longer than 19"},
         {"duplicate", {{"Data.Txt", 5}, {"DATA.TXT", 5}}, "", "twice"},
+        {"device name", {{"com7 .Log", 5}}, "", "reserved device name"},
         {"main's name", {{"WARDHAVN.EXE", 5}}, "", "twice"},
         {"too many", many, "", "at most 255"},
         {"does not fit", {{"Big.Dat", 200000}}, "--disk-size 20480", "does not fit"},

@@ -49,6 +49,8 @@ const Damage damages[] = {
     {"a slash", [](TableImage& t) { t.SetName(4, "/Evil.Dat"); }, "entry 4 (/Evil.Dat): name has a directory part"},
     {"dots alone", [](TableImage& t) { t.SetName(4, ".."); }, "entry 4 (..): name ends in a dot or a space"},
     {"a device", [](TableImage& t) { t.SetName(4, "AUX.Dat"); }, "entry 4 (AUX.Dat): name is a reserved device name"},
+    {"a console device", [](TableImage& t) { t.SetName(4, "conin$ .Dat"); },
+     "entry 4 (conin$ .Dat): name is a reserved device name"},
     {"a name too long", [](TableImage& t) { t.SetName(4, "Two.Dat", 40); }, "entry 4: name length 40, at most 19"},
     {"a negative size", [](TableImage& t) { t.SetSize(2, -3000); }, "entry 2 (Guide.HLP): negative size -3000"},
     {"a negative offset", [](TableImage& t) { t.SetOffset(3, -100); }, "entry 3 (Empty.Dat): offset -100"},
