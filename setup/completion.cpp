@@ -30,12 +30,19 @@ void ReadVersion() {
     GetVersionExA(&ctx.versionInfo);
 }
 
+// Windows runs these values as command lines: unquoted, "C:\Program Files\..."
+// would start C:\Program.exe when one exists.
+String CommandValue(const String& path) {
+    return path.find_first_of(" \t") == String::npos ? path : "\"" + path + "\"";
+}
+
 void WriteUninstallEntry() {
     TRegIniFile reg(uninstallKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
     reg.OpenPath(uninstallKey, true);
     reg.WriteEntry(product.productName, "DisplayName", product.productName);
-    reg.WriteEntry(product.productName, "UnInstallString", PathJoin(ctx.installDir, product.uninstaller));
+    reg.WriteEntry(product.productName, "UnInstallString",
+                   CommandValue(PathJoin(ctx.installDir, product.uninstaller)));
 }
 
 bool NeedsRestart() {
@@ -72,7 +79,7 @@ void MakeShellInNtFamily() {
     TRegIniFile reg(windowsNtKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
     reg.OpenPath(windowsNtKey, true);
-    reg.WriteEntry("Winlogon", "Shell", PathJoin(ctx.installDir, product.shellExecutable));
+    reg.WriteEntry("Winlogon", "Shell", CommandValue(PathJoin(ctx.installDir, product.shellExecutable)));
 }
 
 void ApplySystemChanges() {

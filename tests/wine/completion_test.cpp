@@ -194,6 +194,20 @@ TEST_P(Completion, ShellAndTaskManagerTogether) {
     else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
 }
 
+TEST_P(Completion, CommandValuesAreQuotedWhenThePathHasABlank) {
+    // Unquoted, Windows would run the part before the blank, the rest as its arguments.
+    installDir_ += " FILES";
+    ChooseOptions(true, false, true);
+    AnswerPrompt(restartPrompt, false);
+    AnswerPrompt(runAfterDeclinedRestart, false);
+    EXPECT_EQ(run_->WaitExit(), 0u);
+    EXPECT_EQ(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString")),
+              "\"" + installDir_ + "\\UnInstal.Exe\"");
+    std::string shell = installDir_ + "\\Wardhavn.Exe";
+    if (Nt()) EXPECT_EQ(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell")), "\"" + shell + "\"");
+    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell))) << "8.3, no blank";
+}
+
 TEST_P(Completion, ShellPathTooLongForTheFixedBuffersIsNotWrittenCut) {
     if (Nt()) GTEST_SKIP() << "the NT family's registry value has no fixed buffer";
     // installDir + "\Wardhavn.EXE" is 256 characters: one more than the buffers hold.
