@@ -51,12 +51,25 @@ bool NeedsRestart() {
     return ctx.replaceTaskManager || ctx.makeShell || UpperExtension(product.mainExecutable) != ".EXE";
 }
 
+// The 95 family carries out WinInit.Ini before long file names are available
+// and skips every line that uses one, so there both paths go in their 8.3
+// form. A file that does not exist yet has no short form of its own: the
+// directory is shortened and the file name, 8.3 already, appended.
+String RenamePath(const String& directory, const String& name) {
+    if (IsNtFamily()) return PathJoin(directory, name);
+    char shortDir[pathBufferChars + 1];
+    DWORD got = GetShortPathNameA(directory.c_str(), shortDir, sizeof shortDir);
+    return PathJoin(got == 0 || got >= sizeof shortDir ? directory : String(shortDir), name);
+}
+
 // At the next start Windows moves its own Task Manager aside, then moves the product's in.
 void QueueTaskManagerRenames() {
     String windows = ctx.windowsDir;
-    ctx.renameLine = PathJoin(windows, product.savedTaskManager) + "=" + PathJoin(windows, product.taskManager);
+    ctx.renameLine =
+        RenamePath(windows, product.savedTaskManager) + "=" + RenamePath(windows, product.taskManager);
     CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
-    ctx.renameLine = PathJoin(windows, product.taskManager) + "=" + PathJoin(ctx.installDir, product.taskManager);
+    ctx.renameLine =
+        RenamePath(windows, product.taskManager) + "=" + RenamePath(ctx.installDir, product.taskManager);
     CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
 }
 

@@ -41,6 +41,34 @@ std::string ShortPath(const std::string& path) {
     return n > 0 && n < sizeof buffer ? std::string(buffer) : path;
 }
 
+// Both sides of every "destination=source" line below the section header.
+std::vector<std::string> RenamePaths(const std::string& winInit) {
+    std::vector<std::string> paths;
+    size_t at = winInit.find("\r\n") + 2;
+    for (size_t end; (end = winInit.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = winInit.substr(at, end - at);
+        size_t equals = line.find('=');
+        paths.push_back(line.substr(0, equals));
+        paths.push_back(line.substr(equals + 1));
+    }
+    return paths;
+}
+
+// A drive and 8.3 names only: no blank, a name of 1 to 8 characters and an extension of at most 3.
+bool IsShortPath(const std::string& path) {
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return false;
+    for (size_t at = 3, end; at < path.size(); at = end + 1) {
+        end = std::min(path.find('\\', at), path.size());
+        std::string name = path.substr(at, end - at);
+        size_t dot = name.find('.');
+        size_t base = std::min(dot, name.size());
+        if (name.find(' ') != std::string::npos || base == 0 || base > 8) return false;
+        if (dot != std::string::npos && (name.find('.', dot + 1) != std::string::npos || name.size() - dot - 1 > 3))
+            return false;
+    }
+    return true;
+}
+
 std::string ProbePath() { return DriverDir() + "\\product_probe.exe"; }
 
 // Waits for a file that another process writes.
@@ -113,9 +141,11 @@ protected:
         ASSERT_TRUE(CopyFileTo(ProbePath(), installDir_ + "\\" + name)) << ProbePath();
     }
 
+    // The 95 family's start-up reads 8.3 paths only.
     std::string TaskManagerLines() const {
-        std::string w = WindowsDir();
-        return w + "\\TaskMang.Exe=" + w + "\\TaskMan.Exe\r\n" + w + "\\TaskMan.Exe=" + installDir_ + "\\TaskMan.Exe\r\n";
+        std::string w = Nt() ? WindowsDir() : ShortPath(WindowsDir());
+        std::string d = Nt() ? installDir_ : ShortPath(installDir_);
+        return w + "\\TaskMang.Exe=" + w + "\\TaskMan.Exe\r\n" + w + "\\TaskMan.Exe=" + d + "\\TaskMan.Exe\r\n";
     }
 
     std::string programs_;
@@ -157,7 +187,12 @@ TEST_P(Completion, TaskManagerOnlyQueuesExactlyItsTwoRenameLines) {
     AnswerPrompt(restartPrompt, false);
     AnswerPrompt(runAfterDeclinedRestart, false);
     EXPECT_EQ(run_->WaitExit(), 0u);
-    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines());
+    std::string winInit = ReadFileText(WinInitPath());
+    EXPECT_EQ(winInit, "[Rename]\r\n" + TaskManagerLines());
+    if (!Nt()) {
+        ASSERT_NE(ShortPath(installDir_), installDir_) << "a long installation directory";
+        for (const std::string& path : RenamePaths(winInit)) EXPECT_TRUE(IsShortPath(path)) << path;
+    }
     ExpectUninstallEntry();
     ExpectShellUntouched();
 }
