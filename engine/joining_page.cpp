@@ -3,6 +3,7 @@
 #include "engine/archive_io.h"
 #include "engine/package_table.h"
 #include "engine/progress.h"
+#include "engine/progress_arithmetic.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -13,6 +14,16 @@ struct Copying {
     int32_t joined;
 };
 
+const int ioFileTooLarge = 223;  // the system's "file too large"
+
+// Refused rather than counted past 2,147,483,647 bytes: a whole volume before
+// a byte of it is copied, and each block in case it grows while read.
+void CheckJoinedCount(const Copying& c, const FileVar& volume, uint32_t more) {
+    if (!JoinedCountHolds(c.joined, more))
+        RaiseError(ErrorClass::inOut, ioFileTooLarge,
+                   "File too large: " + volume.name + " (the volumes add up to more than 2,147,483,647 bytes)");
+}
+
 // Distribution media are often read-only: the volumes are only ever read.
 void OpenVolume(FileVar& volume) {
     CheckedOpen(volume, PathJoin(ctx.sourceDir, product.volumeName), FileMode::readOnly);
@@ -20,9 +31,11 @@ void OpenVolume(FileVar& volume) {
 
 void CopyVolume(FileVar& volume, Copying& c, Repaint rule) {
     uint8_t block[blockSize];
+    CheckJoinedCount(c, volume, CheckedSize(volume));
     while (!CheckedAtEnd(volume) && keepRunning != 0) {
         uint32_t n = CheckedRead(volume, block, sizeof block);
         if (n == 0) RaiseIoError(ioReadPastEnd, volume.name);  // the volume shrank while read
+        CheckJoinedCount(c, volume, n);
         CheckedWrite(c.archive, block, n);
         c.joined += static_cast<int32_t>(n);
         ProgressStep(c.joined, product.expectedArchiveSize, ctx.joinDC, rule);

@@ -1,5 +1,5 @@
-// The arithmetic of the progress bar and of the archive's end, kept apart from
-// the drawing and the files so that both builds can test it.
+// The arithmetic of the progress bar, of the joined count and of the archive's
+// end, kept apart from the drawing and the files so that both builds can test it.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,13 @@ inline int32_t RoundHalfEven(double value) {
     double fraction = value - static_cast<double>(floor);
     if (fraction > 0.5 || (fraction == 0.5 && (floor & 1) != 0)) ++floor;
     return floor > INT32_MAX ? INT32_MAX : static_cast<int32_t>(floor);
+}
+
+// Whether `more` bytes can join the `joined` ones (0 or more) without passing
+// 2,147,483,647: the joined count is signed 32-bit, like every size the
+// installer keeps.
+inline bool JoinedCountHolds(int32_t joined, uint32_t more) {
+    return more <= static_cast<uint32_t>(INT32_MAX - joined);
 }
 
 struct ProgressPoint {

@@ -41,6 +41,17 @@ TEST(ProgressArithmetic, BeyondTheTotalKeepsGrowingAndNeverOverflows) {
     EXPECT_EQ(ProgressAt(0, 0, 0, 100).percent, 100);
 }
 
+TEST(JoinedCount, VolumesMayAddUpTo2147483647BytesAndNoMore) {
+    const struct {
+        int32_t joined;
+        uint32_t more;
+        bool holds;
+    } cases[] = {{0, 0, true},          {0, INT32_MAX, true},         {0, 0x80000000u, false},
+                 {0, UINT32_MAX, false}, {9000, INT32_MAX - 9000, true}, {9000, INT32_MAX - 8999, false},
+                 {INT32_MAX, 0, true},   {INT32_MAX, 1, false},        {INT32_MAX - 2048, 2048, true}};
+    for (const auto& c : cases) EXPECT_EQ(JoinedCountHolds(c.joined, c.more), c.holds) << c.joined << " + " << c.more;
+}
+
 TEST(ProgressArithmetic, BarInsideTheFrame) {
     // Frame (115,240)-(361,260) on a page at (100,200); border 1, caption 18.
     BarGeometry g = BarInFrame({115, 240, 361, 260}, {100, 200, 400, 340}, 1, 1, 18);
