@@ -38,6 +38,7 @@ void OpenDecodedFile(String& renameLines) {
     if (!IsOpen(ctx.outputHandle))
         ctx.outputHandle = CreateFileA(DecodedPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ctx.mainExecutableWritten = IsOpen(ctx.outputHandle);
 }
 
 void DecodeArchive() {
