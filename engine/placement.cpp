@@ -30,24 +30,30 @@ String TargetPath(const PackageEntry& e) {
     return PathJoin(ctx.installDir, e.name);
 }
 
+// The system's short (8.3) form of a path; the path itself when there is none.
+String ShortPathOf(const String& path) {
+    char shortPath[256];
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath, 255);
+    return n == 0 || n > 255 ? path : String(shortPath, n);
+}
+
 // A file in use (or a missing help directory): the entry goes to a ".$$$"
 // substitute in the installation directory, renamed over the original when
-// Windows next starts. The line stands even when the substitute fails too.
-int CreateSubstitute(FileVar& target, PackageEntry& e, String& renameLines) {
-    String old = ShortPathOf(PathJoin(ctx.installDir, e.name));
+// Windows next starts. The rename stands even when the substitute fails too.
+int CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
+    String blocked = e.name;
     e.name = ReplaceExtension(e.name, ".$$$").substr(0, 20);
-    String substitute = PathJoin(ctx.installDir, e.name);
-    int result = FileOpen(target, substitute, FileMode::create);
-    AddRenameLine(renameLines, old, ShortPathOf(substitute));
+    int result = FileOpen(target, PathJoin(ctx.installDir, e.name), FileMode::create);
+    QueueRename(renames, blocked, e.name);
     return result;
 }
 
-void PlaceEntry(FileVar& decoded, PackageEntry& e, String& renameLines) {
+void PlaceEntry(FileVar& decoded, PackageEntry& e, RenameQueue& renames) {
     CheckedSeek(decoded, static_cast<uint32_t>(e.offset));
     if (KeptIfPresent(e)) return;
     FileVar target;
     int result = FileOpen(target, TargetPath(e), FileMode::create);
-    if (result != 0) result = CreateSubstitute(target, e, renameLines);
+    if (result != 0) result = CreateSubstitute(target, e, renames);
     if (result != 0) return;
     CopyEntry(decoded, target, e.size);
     CheckedClose(target);
@@ -59,19 +65,38 @@ uint32_t MainExecutableEnd() {
     return static_cast<uint32_t>(ctx.packageHead ? ctx.packageHead->offset : ctx.unpackedSize);
 }
 
+// Filled on first use; the completion reads the same record.
+bool NtFamily() {
+    OSVERSIONINFOA& version = ctx.versionInfo;
+    if (version.dwOSVersionInfoSize == 0) {
+        version.dwOSVersionInfoSize = 148;
+        GetVersionExA(&version);
+    }
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
 }  // namespace
 
-String ShortPathOf(const String& path) {
-    char shortPath[256];
-    DWORD n = GetShortPathNameA(path.c_str(), shortPath, 255);
-    return n == 0 || n > 255 ? path : String(shortPath, n);
+void QueueRename(RenameQueue& queue, const String& blocked, const String& substitute) {
+    queue.lines += ShortPathOf(PathJoin(ctx.installDir, blocked)) + "=" +
+                   ShortPathOf(PathJoin(ctx.installDir, substitute)) + "\r\n";
+    queue.names += blocked + "|" + substitute + "|";
 }
 
-void AddRenameLine(String& lines, const String& blocked, const String& substitute) {
-    lines += blocked + "=" + substitute + "\r\n";
+void CommitRenames(const RenameQueue& queue) {
+    CheckedWrite(ctx.winInitFile, queue.lines.c_str(), static_cast<uint32_t>(queue.lines.size()));
+    // The 95 family's MoveFileExA fails whatever it is asked.
+    if (queue.names.empty() || !NtFamily()) return;
+    for (size_t at = 0, middle, end; (middle = queue.names.find('|', at)) != String::npos; at = end + 1) {
+        end = queue.names.find('|', middle + 1);
+        String blocked = PathJoin(ctx.installDir, queue.names.substr(at, middle - at));
+        String substitute = PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1));
+        if (!MoveFileExA(substitute.c_str(), blocked.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+            RaiseIoError(static_cast<int>(GetLastError()), substitute);
+    }
 }
 
-void PlaceProductFiles(String& renameLines) {
+void PlaceProductFiles(RenameQueue& renames) {
     FileVar decoded;
     CheckedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
     if (CheckedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
@@ -79,7 +104,7 @@ void PlaceProductFiles(String& renameLines) {
                    IoErrorText(ioReadPastEnd) + ": " + decoded.name +
                        " (the unpacked stream is shorter than the package table says)");
     for (ctx.packageTail = ctx.packageHead; ctx.packageTail; ctx.packageTail = ctx.packageTail->next)
-        PlaceEntry(decoded, *ctx.packageTail, renameLines);
+        PlaceEntry(decoded, *ctx.packageTail, renames);
     CheckedSeek(decoded, MainExecutableEnd());
     CheckedTruncate(decoded);
     CheckedClose(decoded);

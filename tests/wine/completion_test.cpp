@@ -158,6 +158,9 @@ TEST_P(Completion, TaskManagerOnlyQueuesExactlyItsTwoRenameLines) {
     AnswerPrompt(runAfterDeclinedRestart, false);
     EXPECT_EQ(run_->WaitExit(), 0u);
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines());
+    // Queued through the system as well, the pair would run twice where both lists are
+    // read, and its first line would then move the product's copy over the saved one.
+    EXPECT_EQ(PendingRenameValue(), saved_.pendingRenames);
     ExpectUninstallEntry();
     ExpectShellUntouched();
 }

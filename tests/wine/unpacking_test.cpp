@@ -25,6 +25,21 @@ protected:
     std::string RenameLine(const std::string& blocked, const std::string& substitute) {
         return ShortPath(blocked) + "=" + ShortPath(substitute) + "\r\n";
     }
+    // The NT family does not read WinInit.Ini: there each substitute is queued
+    // through the system as well, to be moved over the file it stands for.
+    void ExpectSystemRenames(const std::vector<std::pair<std::string, std::string>>& blockedAndSubstitutes) {
+        auto lower = [](std::vector<std::string> v) {
+            for (std::string& s : v) CharLowerA(&s[0]);
+            return v;
+        };
+        std::vector<std::string> want = PendingRenames(saved_.pendingRenames);
+        if (GetParam() == Family::nt)
+            for (const auto& [blocked, substitute] : blockedAndSubstitutes) {
+                want.push_back("\\??\\" + TypedInstallDir() + "\\" + substitute);
+                want.push_back("!\\??\\" + TypedInstallDir() + "\\" + blocked);
+            }
+        EXPECT_EQ(lower(PendingRenames()), lower(want));
+    }
 };
 
 TEST_P(Unpacking, FirstInstallationPlacesEveryFileWithoutRenameLines) {
@@ -35,6 +50,7 @@ TEST_P(Unpacking, FirstInstallationPlacesEveryFileWithoutRenameLines) {
     EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.$$$")));
     EXPECT_FALSE(FileExists(InstalledFile("Guide.HLP"))) << "help files go to the Windows help directory";
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+    ExpectSystemRenames({});
 }
 
 TEST_P(Unpacking, EarlierInstallationStagesTheMainExecutable) {
@@ -48,6 +64,7 @@ TEST_P(Unpacking, EarlierInstallationStagesTheMainExecutable) {
     ExpectInstalled(installDir_, product_, {"Wardhavn.Exe"});
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + RenameLine(InstalledFile("Wardhavn.Exe"), InstalledFile("Wardhavn.$$$")));
+    ExpectSystemRenames({{"Wardhavn.Exe", "Wardhavn.$$$"}});
 }
 
 TEST_P(Unpacking, ExistingLibAndDtpAreKeptOthersOverwritten) {
@@ -75,6 +92,7 @@ TEST_P(Unpacking, HelpFileWithoutHelpDirectoryGetsASubstitute) {
     // page (the edit control makes it upper case).
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + TypedInstallDir() + "\\Guide.HLP=" + ShortPath(InstalledFile("Guide.$$$")) + "\r\n");
+    ExpectSystemRenames({{"Guide.HLP", "Guide.$$$"}});
 }
 
 TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
@@ -91,6 +109,7 @@ TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
     ExpectInstalled(installDir_, product_, {"Tools.Dll"});
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + RenameLine(InstalledFile("Tools.Dll"), InstalledFile("Tools.$$$")));
+    ExpectSystemRenames({{"Tools.Dll", "Tools.$$$"}});
 }
 
 TEST_P(Unpacking, CancelWhileDecodingPlacesNothing) {
