@@ -7,6 +7,15 @@
 
 namespace {
 
+// The decoded file while placement holds it open.
+FileVar* openDecoded;
+
+// A failure closes it first: the unpacking page's clean-up then can delete it.
+void CloseDecoded() {
+    if (openDecoded) FileClose(*openDecoded);
+    openDecoded = nullptr;
+}
+
 // Placement paints nothing and reads no messages: it always runs to its end.
 void CopyEntry(FileVar& decoded, FileVar& target, int32_t size) {
     uint8_t block[blockSize];
@@ -39,22 +48,21 @@ String ShortPathOf(const String& path) {
 
 // A file in use (or a missing help directory): the entry goes to a ".$$$"
 // substitute in the installation directory, renamed over the original when
-// Windows next starts. The rename stands even when the substitute fails too.
-int CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
+// Windows next starts.
+void CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
     String blocked = e.name;
-    e.name = ReplaceExtension(e.name, ".$$$").substr(0, 20);
-    int result = FileOpen(target, PathJoin(ctx.installDir, e.name), FileMode::create);
+    e.name = ReplaceExtension(blocked, ".$$$").substr(0, 20);
+    String substitute = PathJoin(ctx.installDir, e.name);
+    int result = FileOpen(target, substitute, FileMode::create);
+    if (result != 0) RaiseIoError(result, substitute);
     QueueRename(renames, blocked, e.name);
-    return result;
 }
 
 void PlaceEntry(FileVar& decoded, PackageEntry& e, RenameQueue& renames) {
     CheckedSeek(decoded, static_cast<uint32_t>(e.offset));
     if (KeptIfPresent(e)) return;
     FileVar target;
-    int result = FileOpen(target, TargetPath(e), FileMode::create);
-    if (result != 0) result = CreateSubstitute(target, e, renames);
-    if (result != 0) return;
+    if (FileOpen(target, TargetPath(e), FileMode::create) != 0) CreateSubstitute(target, e, renames);
     CopyEntry(decoded, target, e.size);
     CheckedClose(target);
 }
@@ -99,6 +107,8 @@ void CommitRenames(const RenameQueue& queue) {
 void PlaceProductFiles(RenameQueue& renames) {
     FileVar decoded;
     CheckedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
+    openDecoded = &decoded;
+    FailureCleanup close(CloseDecoded);
     if (CheckedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
         RaiseError(ErrorClass::inOut, ioReadPastEnd,
                    IoErrorText(ioReadPastEnd) + ": " + decoded.name +
@@ -108,5 +118,6 @@ void PlaceProductFiles(RenameQueue& renames) {
     CheckedSeek(decoded, MainExecutableEnd());
     CheckedTruncate(decoded);
     CheckedClose(decoded);
+    openDecoded = nullptr;
     ReleasePackageTable();
 }

@@ -29,6 +29,7 @@ void QueueRename(RenameQueue& queue, const String& blocked, const String& substi
 // system as well. A failure of either raises EInOutError.
 void CommitRenames(const RenameQueue& queue);
 
-// Every file step is checked: a failed read, write (a full disk) or a decoded
-// stream shorter than the table raises EInOutError naming the file.
+// Every file step is checked: a failed read, write (a full disk), a decoded
+// stream shorter than the table, or a substitute that cannot be created
+// either raises EInOutError naming the file.
 void PlaceProductFiles(RenameQueue& renames);

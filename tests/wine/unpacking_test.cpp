@@ -112,6 +112,22 @@ TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
     ExpectSystemRenames({{"Tools.Dll", "Tools.$$$"}});
 }
 
+TEST_P(Unpacking, SubstituteThatCannotBeCreatedIsReported) {
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Tools.Dll"), "running tools"));
+    ASSERT_TRUE(WriteFileText(InstalledFile("Tools.$$$"), "held as well"));
+    HeldFile inUse(InstalledFile("Tools.Dll"), GENERIC_READ, 0);
+    HeldFile substituteInUse(InstalledFile("Tools.$$$"), GENERIC_READ, 0);
+    ASSERT_TRUE(inUse.Ok() && substituteInUse.Ok());
+    StageDiskSet(product_, "9000,9000");
+    PassQuestionPages();
+    ExpectErrorReport("File in use by another program: " + TypedInstallDir() + "\\Tools.$$$.");
+    // No line names a substitute that does not hold the file.
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+    ExpectSystemRenames({});
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe"))) << "the unpacked stream is left as the main executable";
+}
+
 TEST_P(Unpacking, CancelWhileDecodingPlacesNothing) {
     StageLargerProduct();
     PassQuestionPages();
