@@ -7,6 +7,8 @@
 
 namespace {
 
+const size_t nameCapacity = 20;  // of a PackageEntry's name
+
 // The decoded file while placement holds it open.
 FileVar* openDecoded;
 
@@ -46,12 +48,47 @@ String ShortPathOf(const String& path) {
     return n == 0 || n > 255 ? path : String(shortPath, n);
 }
 
-// A file in use (or a missing help directory): the entry goes to a ".$$$"
-// substitute in the installation directory, renamed over the original when
-// Windows next starts.
+bool Listed(const String& list, const String& name) {
+    for (size_t at = 0, end; (end = list.find('|', at)) != String::npos; at = end + 1)
+        if (SameTextIgnoringCase(list.substr(at, end - at), name)) return true;
+    return false;
+}
+
+// A name this installation uses in its directory: the main executable's, an
+// entry's (its substitute's once it has one), or one a queued rename names.
+bool Taken(const String& name, const RenameQueue& renames) {
+    if (SameTextIgnoringCase(name, product.mainExecutable) || Listed(renames.names, name)) return true;
+    for (const PackageEntry* e = ctx.packageHead; e; e = e->next)
+        if (SameTextIgnoringCase(name, e->name)) return true;
+    return false;
+}
+
+// First the name with ".$$$"; then the extension counts: ".$$1" to ".$99",
+// ".100" to ".999", the rest of the name cut to make room.
+String SubstituteCandidate(const String& name, int k) {
+    if (k == 0) return ReplaceExtension(name, ".$$$").substr(0, nameCapacity);
+    String number = DecimalText(k);
+    String extension = "." + String(3 - number.size(), '$') + number;
+    return ReplaceExtension(name, "").substr(0, nameCapacity - extension.size()) + extension;
+}
+
+// Fewer than a thousand names are ever taken (255 entries, a substitute each,
+// and the main executable's two), so a free one is always found.
+String SubstituteName(const String& name, const RenameQueue& renames) {
+    for (int k = 0; k < 999; ++k) {
+        String candidate = SubstituteCandidate(name, k);
+        // Cut short, a name may end in a dot, which Windows drops: the blocked name again.
+        if (candidate.back() != '.' && !Taken(candidate, renames)) return candidate;
+    }
+    return SubstituteCandidate(name, 999);
+}
+
+// A file in use (or a missing help directory): the entry goes to a substitute
+// in the installation directory, renamed over the original when Windows next
+// starts.
 void CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
     String blocked = e.name;
-    e.name = ReplaceExtension(blocked, ".$$$").substr(0, 20);
+    e.name = SubstituteName(blocked, renames);
     String substitute = PathJoin(ctx.installDir, e.name);
     int result = FileOpen(target, substitute, FileMode::create);
     if (result != 0) RaiseIoError(result, substitute);

@@ -5,8 +5,9 @@
 //   installDir\<name>             each entry, except an existing .LIB or .DTP
 //   <windowsDir>\Help\<name>      each .HLP entry
 //   installDir\<name>.$$$         a substitute when the target cannot be
-//                                 created; its rename is queued for the
-//                                 next start
+//                                 created (".$$1", ".$$2", ... when another
+//                                 file of this installation has that name);
+//                                 its rename is queued for the next start
 // Finally the stream is cut back to the main executable and the list released.
 #pragma once
 

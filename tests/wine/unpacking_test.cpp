@@ -1,5 +1,6 @@
 // Unpacking and placing the product: a first and an earlier installation,
-// files kept, help files, files in use, cancelling, WM_QUIT, an empty table.
+// files kept, help files, files in use and their substitutes, cancelling,
+// WM_QUIT, an empty table.
 #include "tests/wine/engine_scenario.h"
 
 class Unpacking : public EngineTest {
@@ -24,6 +25,13 @@ protected:
     }
     std::string RenameLine(const std::string& blocked, const std::string& substitute) {
         return ShortPath(blocked) + "=" + ShortPath(substitute) + "\r\n";
+    }
+    // Names in the installation directory; a blocked file that does not exist
+    // stands as typed on the destination page (the edit makes it upper case).
+    std::string RenameLineOfNames(const std::string& blocked, const std::string& substitute) {
+        std::string path = FileExists(InstalledFile(blocked)) ? ShortPath(InstalledFile(blocked))
+                                                                : TypedInstallDir() + "\\" + blocked;
+        return path + "=" + ShortPath(InstalledFile(substitute)) + "\r\n";
     }
     // The NT family does not read WinInit.Ini: there each substitute is queued
     // through the system as well, to be moved over the file it stands for.
@@ -110,6 +118,42 @@ TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + RenameLine(InstalledFile("Tools.Dll"), InstalledFile("Tools.$$$")));
     ExpectSystemRenames({{"Tools.Dll", "Tools.$$$"}});
+}
+
+TEST_P(Unpacking, SubstitutesOfOneInstallationGetDistinctNames) {
+    // An update (the main executable is staged), no help directory and the
+    // task manager in use: each of two pairs would share a ".$$$" name.
+    product_ = {{"Wardhavn.Exe", NoiseBytes(9000, 1)}, {"TaskMan.Exe", NoiseBytes(3000, 2)},
+                {"TaskMan.HLP", NoiseBytes(2000, 3)}, {"Wardhavn.HLP", NoiseBytes(1000, 4)}};
+    struct Substitute {
+        std::string blocked, substitute;
+        size_t file;
+    };
+    const Substitute want[] = {
+        {"Wardhavn.Exe", "Wardhavn.$$$", 0},
+        {"TaskMan.Exe", "TaskMan.$$$", 1},
+        {"TaskMan.HLP", "TaskMan.$$1", 2},
+        {"Wardhavn.HLP", "Wardhavn.$$1", 3},
+    };
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Wardhavn.Exe"), "the earlier version"));
+    ASSERT_TRUE(WriteFileText(InstalledFile("TaskMan.Exe"), "running task manager"));
+    ASSERT_TRUE(MoveFileA(WindowsHelpDir().c_str(), (WindowsHelpDir() + ".away").c_str()));
+    {
+        HeldFile inUse(InstalledFile("TaskMan.Exe"), GENERIC_READ, 0);
+        ASSERT_TRUE(inUse.Ok());
+        StageDiskSet(product_, "6000,6000");
+        InstallAll();
+    }
+    std::string lines = "[Rename]\r\n";
+    std::vector<std::pair<std::string, std::string>> renames;
+    for (const Substitute& s : want) {
+        EXPECT_TRUE(ReadFileText(InstalledFile(s.substitute)) == product_[s.file].content) << s.substitute;
+        lines += RenameLineOfNames(s.blocked, s.substitute);
+        renames.push_back({s.blocked, s.substitute});
+    }
+    EXPECT_EQ(ReadFileText(WinInitPath()), lines);
+    ExpectSystemRenames(renames);
 }
 
 TEST_P(Unpacking, SubstituteThatCannotBeCreatedIsReported) {
