@@ -5,20 +5,32 @@
 //   installDir\<name>             each entry, except an existing .LIB or .DTP
 //   <windowsDir>\Help\<name>      each .HLP entry
 //   installDir\<name>.$$$         a substitute when the target cannot be
-//                                 created; "old=new" (short paths) is queued
-//                                 for WinInit.Ini
+//                                 created (".$$1", ".$$2", ... when another
+//                                 file of this installation has that name);
+//                                 its rename is queued for the next start
 // Finally the stream is cut back to the main executable and the list released.
 #pragma once
 
 #include "runtime/text.h"
 
-// The system's short (8.3) form of a path; the path itself when there is none.
-String ShortPathOf(const String& path);
+// Renames that wait for the next start of Windows: a file of the installation
+// directory that could not be replaced, and the substitute holding its new
+// bytes. Nothing reaches the system before every file is in place: a rename
+// of a file that a cancel or a failure removes would act at the next start.
+struct RenameQueue {
+    String lines;  // WinInit.Ini lines "blocked=substitute", short paths, each ending in CR LF
+    String names;  // "blocked|substitute|" per rename ('|' is in no file name)
+};
 
-// One WinInit.Ini rename line, "blocked=substitute" and CR LF, added to `lines`.
-void AddRenameLine(String& lines, const String& blocked, const String& substitute);
+// Queues the rename of `substitute` over `blocked`, both names in installDir.
+void QueueRename(RenameQueue& queue, const String& blocked, const String& substitute);
 
-// Every file step is checked: a failed read, write (a full disk) or a decoded
-// stream shorter than the table raises EInOutError naming the file. Rename
-// lines for substitutes are added to `renameLines`.
-void PlaceProductFiles(String& renameLines);
+// Appends the lines to WinInit.Ini, which the 95 family carries out; the NT
+// family reads only its own list, so there every rename is queued through the
+// system as well. A failure of either raises EInOutError.
+void CommitRenames(const RenameQueue& queue);
+
+// Every file step is checked: a failed read, write (a full disk), a decoded
+// stream shorter than the table, or a substitute that cannot be created
+// either raises EInOutError naming the file.
+void PlaceProductFiles(RenameQueue& renames);

@@ -26,18 +26,19 @@ HANDLE CreateDecodedFile() {
 
 // An earlier main executable may be running: the new one is staged beside it
 // and renamed over it when Windows next starts.
-void OpenDecodedFile(String& renameLines) {
+void OpenDecodedFile(RenameQueue& renames) {
     if (FileExists(DecodedPath())) {
-        String old = ShortPathOf(DecodedPath());
+        String installed = product.mainExecutable;
         product.mainExecutable = ReplaceExtension(product.mainExecutable, ".$$$");
         ctx.outputHandle = CreateDecodedFile();
-        AddRenameLine(renameLines, old, ShortPathOf(DecodedPath()));
+        QueueRename(renames, installed, product.mainExecutable);
     } else {
         ctx.outputHandle = CreateDecodedFile();
     }
     if (!IsOpen(ctx.outputHandle))
         ctx.outputHandle = CreateFileA(DecodedPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ctx.mainExecutableWritten = IsOpen(ctx.outputHandle);
 }
 
 void DecodeArchive() {
@@ -66,12 +67,10 @@ void DiscardUnpacked() {
 }
 
 void UnpackArchive(HWND) {
-    // Queued for WinInit.Ini only once every file is in place: a line for a
-    // file that a cancel or a failure removes would act on the next start.
-    String renameLines;
+    RenameQueue renames;
     ctx.archiveHandle = nullptr;
     ctx.outputHandle = nullptr;
-    OpenDecodedFile(renameLines);
+    OpenDecodedFile(renames);
     if (!IsOpen(ctx.outputHandle)) {
         keepRunning = 0;
         return;
@@ -87,9 +86,9 @@ void UnpackArchive(HWND) {
         ctx.outputHandle = nullptr;
         if (!CloseHandle(output)) RaiseIoError(static_cast<int>(GetLastError()), DecodedPath());
         if (keepRunning == 0) return;
-        PlaceProductFiles(renameLines);
+        PlaceProductFiles(renames);
     }
-    CheckedWrite(ctx.winInitFile, renameLines.c_str(), static_cast<uint32_t>(renameLines.size()));
+    CommitRenames(renames);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void AbandonCleanup() {
     // installDir is empty or still the installer's own directory.
     if (ctx.installDirConfirmed) {
         DeleteIfPresent(PathJoin(ctx.installDir, product.archiveName));
-        DeleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
+        if (ctx.mainExecutableWritten) DeleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
     }
     MessageBoxA(ctx.mainWindow, product.terminatedMessage.c_str(), product.productName.c_str(), MB_OK);
 }

@@ -10,19 +10,34 @@ namespace {
 
 const int workBufferSize = 2064;
 
+// The last section header of an INI text ("[Name]" opening a line), or empty.
+String LastSection(const String& text) {
+    String section;
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        if (end == String::npos) end = text.size();
+        while (at < end && (text[at] == ' ' || text[at] == '\t')) ++at;
+        if (at == end || text[at] != '[') continue;
+        size_t close = text.find(']', at);
+        if (close < end) section = text.substr(at, close - at + 1);
+    }
+    return section;
+}
+
 // Another program may have queued rename lines already: they stay, and this
-// installer's section starts on a line of its own after them.
+// installer's lines start on a line of their own after them. A "[Rename]"
+// section left last (by an earlier run, say) takes them without a new header.
 void OpenWinInit() {
     FileVar& f = ctx.winInitFile;
     CheckedOpen(f, PathJoin(ctx.windowsDir, "WinInit.Ini"), FileMode::append);
     uint32_t size = CheckedSize(f);
+    String text(size, '\0');
     if (size > 0) {
-        char last = 0;
-        CheckedSeek(f, size - 1);
-        CheckedReadExact(f, &last, 1);
-        if (last != '\n') CheckedWrite(f, "\r\n", 2);
+        CheckedSeek(f, 0);
+        CheckedReadExact(f, text.data(), size);
+        if (text.back() != '\n') CheckedWrite(f, "\r\n", 2);
     }
-    CheckedWriteLine(f, "[Rename]");
+    if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) CheckedWriteLine(f, "[Rename]");
 }
 
 }  // namespace

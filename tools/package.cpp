@@ -4,6 +4,7 @@
 #include <climits>
 #include <fstream>
 #include <iomanip>
+#include <iostream>
 #include <ostream>
 
 #include "runtime/paths.h"
@@ -130,6 +131,40 @@ table::PackageTable PlanTable(const Product& product, const std::string& mainNam
     return t;
 }
 
+// The installer's substitute for a file it cannot replace: the name with ".$$$", cut to 20 characters.
+std::string SubstituteName(const std::string& name) {
+    String substitute = ReplaceExtension(name, ".$$$").substr(0, 20);
+    return std::string(substitute.c_str(), substitute.size());
+}
+
+bool SameFileName(std::string a, const std::string& b) {
+    while (!a.empty() && a.back() == '.') a.pop_back();  // Windows drops a final dot
+    return SameTextIgnoringCase(a, b);
+}
+
+// The installer gives every substitute of one installation a name of its own,
+// so a file whose first choice is taken is staged under another name than the
+// product's maker may expect.
+void WarnOfSharedSubstitutes(const std::vector<std::string>& names, const std::string& mainName,
+                             std::ostream& warn) {
+    std::vector<std::string> installed = names;
+    installed[0] = mainName;
+    std::vector<std::string> substitutes;
+    for (const std::string& name : installed) substitutes.push_back(SubstituteName(name));
+    for (std::size_t i = 0; i < installed.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j)
+            if (SameTextIgnoringCase(substitutes[i], substitutes[j]))
+                warn << "wardpack: warning: \"" << installed[j] << "\" and \"" << installed[i]
+                     << "\" both have the substitute name " << substitutes[j]
+                     << "; should both need one at installation, the second gets another\n";
+        for (std::size_t j = 0; j < installed.size(); ++j)
+            if (SameFileName(substitutes[i], installed[j]))
+                warn << "wardpack: warning: the substitute name " << substitutes[i] << " of \"" << installed[i]
+                     << "\" is the name of \"" << installed[j]
+                     << "\"; should it need one at installation, it gets another\n";
+    }
+}
+
 // The installer's executable image, without a table it may already carry.
 std::vector<uint8_t> InstallerImage(const BuildOptions& options) {
     std::vector<uint8_t> image = ReadWholeFile(options.installer);
@@ -219,6 +254,7 @@ void ReportBuild(const Product& product, const table::PackageTable& t, const Dis
 void Build(const BuildOptions& options, std::ostream& out) {
     Product product = ReadProduct(options);
     table::PackageTable t = PlanTable(product, options.mainName);
+    WarnOfSharedSubstitutes(product.names, options.mainName, std::cerr);
     DiskSet set;
     set.installer = InstallerWithTable(options, t);
     set.installerName = InstallerNameOnDisk(options);

@@ -204,6 +204,32 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
     EXPECT_NE(run.output.find("2,147,483,647"), std::string::npos) << run.output;
 }
 
+TEST_F(WardpackTest, BuildWarnsOfNamesWhoseSubstitutesCollide) {
+    // The installer's substitute for a file it cannot replace: the name with ".$$$".
+    struct Case {
+        std::vector<std::pair<std::string, std::size_t>> files;
+        std::string warning;  // empty: none
+    };
+    const Case cases[] = {
+        {{{"TaskMan.Exe", 5}, {"TaskMan.HLP", 5}},
+         "\"TaskMan.Exe\" and \"TaskMan.HLP\" both have the substitute name TaskMan.$$$"},
+        {{{"WARDHAVN.HLP", 5}}, "\"Wardhavn.Exe\" and \"WARDHAVN.HLP\" both have the substitute name Wardhavn.$$$"},
+        {{{"Tools.Dll", 5}, {"Tools.$$$", 5}},
+         "the substitute name Tools.$$$ of \"Tools.Dll\" is the name of \"Tools.$$$\""},
+        {{{"Tools.Dll", 5}, {"Other.Dll", 5}, {"Tools.Dll.Txt", 5}}, ""},
+    };
+    for (const Case& c : cases) {
+        MakeProduct(c.files);
+        ToolRun run = Wardpack(BuildArgs());
+        EXPECT_EQ(run.status, 0) << run.output;
+        if (c.warning.empty()) EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+        else EXPECT_NE(run.output.find("wardpack: warning: " + c.warning), std::string::npos) << run.output;
+        fs::remove_all(dir / "product");
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "product");
+    }
+}
+
 TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     MakeProduct({{"A.Txt", 100}});
     WriteText(dir / "Setup.exe", "not an executable at all, just some text for the test");

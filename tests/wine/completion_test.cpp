@@ -193,6 +193,9 @@ TEST_P(Completion, TaskManagerOnlyQueuesExactlyItsTwoRenameLines) {
         ASSERT_NE(ShortPath(installDir_), installDir_) << "a long installation directory";
         for (const std::string& path : RenamePaths(winInit)) EXPECT_TRUE(IsShortPath(path)) << path;
     }
+    // Queued through the system as well, the pair would run twice where both lists are
+    // read, and its first line would then move the product's copy over the saved one.
+    EXPECT_EQ(PendingRenameValue(), saved_.pendingRenames);
     ExpectUninstallEntry();
     ExpectShellUntouched();
 }

@@ -100,6 +100,7 @@ namespace {
 
 const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uninstall\\Wardhaven!";
 const char winlogonKey[] = "Software\\microsoft\\windows nt\\currentversion\\Winlogon";
+const char sessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 std::vector<std::string> FilesIn(const std::string& dir) {
     std::vector<std::string> names;
@@ -115,9 +116,27 @@ std::vector<std::string> FilesIn(const std::string& dir) {
 
 }  // namespace
 
+RegValue PendingRenameValue() {
+    return ReadRegValue(HKEY_LOCAL_MACHINE, sessionManagerKey, "PendingFileRenameOperations");
+}
+
+std::vector<std::string> PendingRenames(const RegValue& value) {
+    std::vector<std::string> strings;
+    for (size_t at = 0; at < value.data.size();) {
+        size_t end = value.data.find('\0', at);
+        if (end == std::string::npos) end = value.data.size();
+        strings.push_back(value.data.substr(at, end - at));
+        at = end + 1;
+    }
+    // A deletion's destination is empty; only the list's closing ones go.
+    while (!strings.empty() && strings.back().empty()) strings.pop_back();
+    return strings;
+}
+
 SystemState SystemState::Save() {
     SystemState s;
     s.winlogonShell = ReadRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell");
+    s.pendingRenames = PendingRenameValue();
     s.systemIni = ReadFileText(SystemIniPath());
     s.programs = FilesIn(ProgramsDir());
     return s;
@@ -126,6 +145,8 @@ SystemState SystemState::Save() {
 void SystemState::Restore() const {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallEntry);
     RestoreRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", winlogonShell);
+    // Left queued, a later start of the prefix would move test files about.
+    RestoreRegValue(HKEY_LOCAL_MACHINE, sessionManagerKey, "PendingFileRenameOperations", pendingRenames);
     if (ReadFileText(SystemIniPath()) != systemIni) WriteFileText(SystemIniPath(), systemIni);
     std::string dir = ProgramsDir();
     for (const std::string& name : FilesIn(dir))

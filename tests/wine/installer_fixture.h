@@ -9,10 +9,11 @@
 #include "tests/wine/registry_probe.h"
 
 // What a finished installation changes outside its own folders: the uninstall
-// entry, the shell settings and the Programs folder. Saved before each test and
-// put back after it.
+// entry, the shell settings, the NT family's pending renames and the Programs
+// folder. Saved before each test and put back after it.
 struct SystemState {
     RegValue winlogonShell;
+    RegValue pendingRenames;
     std::string systemIni;
     std::vector<std::string> programs;  // file names in the Programs folder
     static SystemState Save();
@@ -88,6 +89,12 @@ protected:
 
     std::string setDir_;      // scratch\set: disk1, disk2, disk3 from the tool
 };
+
+// The NT family's renames for its next start, as MoveFileExA queues them.
+RegValue PendingRenameValue();
+// Its strings in order: per rename the source, then the destination ("!" first
+// when it may replace a file).
+std::vector<std::string> PendingRenames(const RegValue& value = PendingRenameValue());
 
 // Where the product's help files go: the Windows help directory.
 std::string WindowsHelpDir();

@@ -112,15 +112,29 @@ TEST_P(WinInitFile, HoldsRenameLineAfterStartUp) {
 }
 
 TEST_P(WinInitFile, KeepsLinesQueuedByAnotherProgram) {
-    // The last line has no line end: ours must still start on a line of its own.
+    // Lines already in a "[Rename]" section are followed without a second
+    // header: an abandoned run adds nothing.
     const std::string queued = "[Rename]\r\nC:\\OTHER\\OLD.DLL=C:\\OTHER\\NEW.DLL\r\nNUL=C:\\OTHER\\TEMP.TMP";
-    ASSERT_TRUE(WriteFileText(WinInitPath(), queued));
-    SetupRun& run = Start();
-    HWND page = run.WaitWindow("License Agreement");
-    ASSERT_NE(page, nullptr);
-    EscapeAndConfirm(page);
-    ExpectTerminated();
-    EXPECT_EQ(ReadFileText(WinInitPath()), queued + "\r\n[Rename]\r\n");
+    const std::string otherLast = "[rename]\r\nA=B\r\n[Other]\r\nKey=[Rename]\r\n";
+    const struct {
+        const char* what;
+        std::string before, after;
+    } cases[] = {
+        {"no line end after the last line", queued, queued + "\r\n"},
+        {"an earlier run's header", "[Rename]\r\n", "[Rename]\r\n"},
+        {"the header in other letters", "[RENAME]\r\nA=B\r\n", "[RENAME]\r\nA=B\r\n"},
+        {"another section last", otherLast, otherLast + "[Rename]\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFileText(WinInitPath(), c.before));
+        run_.reset();
+        HWND page = Start().WaitWindow("License Agreement");
+        ASSERT_NE(page, nullptr);
+        EscapeAndConfirm(page);
+        ExpectTerminated();
+        EXPECT_EQ(ReadFileText(WinInitPath()), c.after);
+    }
 }
 
 TEST_P(WinInitFile, UnopenableFileEndsWithTheErrorReport) {

@@ -1,5 +1,6 @@
 // Unpacking and placing the product: a first and an earlier installation,
-// files kept, help files, files in use, cancelling, WM_QUIT, an empty table.
+// files kept, help files, files in use and their substitutes, cancelling,
+// WM_QUIT, an empty table.
 #include "tests/wine/engine_scenario.h"
 
 class Unpacking : public EngineTest {
@@ -25,6 +26,28 @@ protected:
     std::string RenameLine(const std::string& blocked, const std::string& substitute) {
         return ShortPath(blocked) + "=" + ShortPath(substitute) + "\r\n";
     }
+    // Names in the installation directory; a blocked file that does not exist
+    // stands as typed on the destination page (the edit makes it upper case).
+    std::string RenameLineOfNames(const std::string& blocked, const std::string& substitute) {
+        std::string path = FileExists(InstalledFile(blocked)) ? ShortPath(InstalledFile(blocked))
+                                                                : TypedInstallDir() + "\\" + blocked;
+        return path + "=" + ShortPath(InstalledFile(substitute)) + "\r\n";
+    }
+    // The NT family does not read WinInit.Ini: there each substitute is queued
+    // through the system as well, to be moved over the file it stands for.
+    void ExpectSystemRenames(const std::vector<std::pair<std::string, std::string>>& blockedAndSubstitutes) {
+        auto lower = [](std::vector<std::string> v) {
+            for (std::string& s : v) CharLowerA(&s[0]);
+            return v;
+        };
+        std::vector<std::string> want = PendingRenames(saved_.pendingRenames);
+        if (GetParam() == Family::nt)
+            for (const auto& [blocked, substitute] : blockedAndSubstitutes) {
+                want.push_back("\\??\\" + TypedInstallDir() + "\\" + substitute);
+                want.push_back("!\\??\\" + TypedInstallDir() + "\\" + blocked);
+            }
+        EXPECT_EQ(lower(PendingRenames()), lower(want));
+    }
 };
 
 TEST_P(Unpacking, FirstInstallationPlacesEveryFileWithoutRenameLines) {
@@ -35,6 +58,7 @@ TEST_P(Unpacking, FirstInstallationPlacesEveryFileWithoutRenameLines) {
     EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.$$$")));
     EXPECT_FALSE(FileExists(InstalledFile("Guide.HLP"))) << "help files go to the Windows help directory";
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+    ExpectSystemRenames({});
 }
 
 TEST_P(Unpacking, EarlierInstallationStagesTheMainExecutable) {
@@ -48,6 +72,7 @@ TEST_P(Unpacking, EarlierInstallationStagesTheMainExecutable) {
     ExpectInstalled(installDir_, product_, {"Wardhavn.Exe"});
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + RenameLine(InstalledFile("Wardhavn.Exe"), InstalledFile("Wardhavn.$$$")));
+    ExpectSystemRenames({{"Wardhavn.Exe", "Wardhavn.$$$"}});
 }
 
 TEST_P(Unpacking, ExistingLibAndDtpAreKeptOthersOverwritten) {
@@ -75,6 +100,7 @@ TEST_P(Unpacking, HelpFileWithoutHelpDirectoryGetsASubstitute) {
     // page (the edit control makes it upper case).
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + TypedInstallDir() + "\\Guide.HLP=" + ShortPath(InstalledFile("Guide.$$$")) + "\r\n");
+    ExpectSystemRenames({{"Guide.HLP", "Guide.$$$"}});
 }
 
 TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
@@ -91,6 +117,59 @@ TEST_P(Unpacking, FileInUseGetsASubstituteAndARenameLine) {
     ExpectInstalled(installDir_, product_, {"Tools.Dll"});
     EXPECT_EQ(ReadFileText(WinInitPath()),
               "[Rename]\r\n" + RenameLine(InstalledFile("Tools.Dll"), InstalledFile("Tools.$$$")));
+    ExpectSystemRenames({{"Tools.Dll", "Tools.$$$"}});
+}
+
+TEST_P(Unpacking, SubstitutesOfOneInstallationGetDistinctNames) {
+    // An update (the main executable is staged), no help directory and the
+    // task manager in use: each of two pairs would share a ".$$$" name.
+    product_ = {{"Wardhavn.Exe", NoiseBytes(9000, 1)}, {"TaskMan.Exe", NoiseBytes(3000, 2)},
+                {"TaskMan.HLP", NoiseBytes(2000, 3)}, {"Wardhavn.HLP", NoiseBytes(1000, 4)}};
+    struct Substitute {
+        std::string blocked, substitute;
+        size_t file;
+    };
+    const Substitute want[] = {
+        {"Wardhavn.Exe", "Wardhavn.$$$", 0},
+        {"TaskMan.Exe", "TaskMan.$$$", 1},
+        {"TaskMan.HLP", "TaskMan.$$1", 2},
+        {"Wardhavn.HLP", "Wardhavn.$$1", 3},
+    };
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Wardhavn.Exe"), "the earlier version"));
+    ASSERT_TRUE(WriteFileText(InstalledFile("TaskMan.Exe"), "running task manager"));
+    ASSERT_TRUE(MoveFileA(WindowsHelpDir().c_str(), (WindowsHelpDir() + ".away").c_str()));
+    {
+        HeldFile inUse(InstalledFile("TaskMan.Exe"), GENERIC_READ, 0);
+        ASSERT_TRUE(inUse.Ok());
+        StageDiskSet(product_, "6000,6000");
+        InstallAll();
+    }
+    std::string lines = "[Rename]\r\n";
+    std::vector<std::pair<std::string, std::string>> renames;
+    for (const Substitute& s : want) {
+        EXPECT_TRUE(ReadFileText(InstalledFile(s.substitute)) == product_[s.file].content) << s.substitute;
+        lines += RenameLineOfNames(s.blocked, s.substitute);
+        renames.push_back({s.blocked, s.substitute});
+    }
+    EXPECT_EQ(ReadFileText(WinInitPath()), lines);
+    ExpectSystemRenames(renames);
+}
+
+TEST_P(Unpacking, SubstituteThatCannotBeCreatedIsReported) {
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Tools.Dll"), "running tools"));
+    ASSERT_TRUE(WriteFileText(InstalledFile("Tools.$$$"), "held as well"));
+    HeldFile inUse(InstalledFile("Tools.Dll"), GENERIC_READ, 0);
+    HeldFile substituteInUse(InstalledFile("Tools.$$$"), GENERIC_READ, 0);
+    ASSERT_TRUE(inUse.Ok() && substituteInUse.Ok());
+    StageDiskSet(product_, "9000,9000");
+    PassQuestionPages();
+    ExpectErrorReport("File in use by another program: " + TypedInstallDir() + "\\Tools.$$$.");
+    // No line names a substitute that does not hold the file.
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+    ExpectSystemRenames({});
+    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe"))) << "the unpacked stream is left as the main executable";
 }
 
 TEST_P(Unpacking, CancelWhileDecodingPlacesNothing) {
