@@ -49,9 +49,10 @@ struct TablesLease {
 //   fetched      bytes the read procedure delivered.
 //   missing      the last `missing` of the held bits are zeros standing for
 //                bytes the reader did not deliver. Its first refusal ends the
-//                input (it is not asked again), so such bits only ever trail
-//                the real ones: a code that leaves count < missing has used
-//                one, and the stream is cut short. One compare per code.
+//                input (NothingMore answers from then on, so the hot path
+//                tests nothing), and such bits only ever trail the real
+//                ones: a code that leaves count < missing has used one, and
+//                the stream is cut short. One compare per code.
 //   path         the nodes the current symbol's code passed, root's child
 //                first (only the last `pathSize` are kept; deeper codes take
 //                the plain update).
@@ -122,16 +123,20 @@ private:
         while (count <= 24) {
             uint8_t byte = 0;
             uint16_t actual = 0;
-            if (missing_ == 0) readProc_(&byte, 1, actual);
+            readProc_(&byte, 1, actual);
             if (actual == 1) {
-                bits |= static_cast<uint32_t>(byte) << (24 - count);
                 ++fetched_;
             } else {
+                byte = 0;
                 missing_ += 8;
+                readProc_ = NothingMore;
             }
+            bits |= static_cast<uint32_t>(byte) << (24 - count);
             count += 8;
         }
     }
+
+    static void NothingMore(void*, uint16_t, uint16_t& actual) { actual = 0; }
 
     void Update(unsigned s, unsigned depth, unsigned firstMove) {
         if (tree_.weight[root] == rebuildWeight || depth > pathSize) {
