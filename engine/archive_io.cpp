@@ -37,7 +37,6 @@ void ArchiveReader(void* destination, uint16_t count, uint16_t& got) {
         ctx.readCount = unread + FillArchiveBuffer(ctx.bufferA + unread, blockSize - unread);
         if (ctx.readCount == 0) {
             got = 0;
-            ctx.readMisses += count;
             return;
         }
         ctx.readPos = 1;
@@ -45,11 +44,7 @@ void ArchiveReader(void* destination, uint16_t count, uint16_t& got) {
     std::memcpy(destination, ctx.bufferA + ctx.readPos - 1, count);
     ctx.readPos = static_cast<uint16_t>(ctx.readPos + count);
     got = count;
-    if (ctx.readPos - 1 > ctx.readCount) {
-        int32_t beyond = ctx.readPos - 1 - ctx.readCount;
-        got = static_cast<uint16_t>(count - beyond);
-        ctx.readMisses += beyond;
-    }
+    if (ctx.readPos - 1 > ctx.readCount) got = static_cast<uint16_t>(count - (ctx.readPos - 1 - ctx.readCount));
     PumpMessages(ctx.readerMsg);
 }
 

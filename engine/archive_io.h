@@ -4,8 +4,8 @@
 // byte delivered, and the unpacking bar moves once per full output buffer.
 //
 // The unpacking page opens archiveHandle and outputHandle, sets readPos 1,
-// readCount 0, writePos 1 and readMisses 0, runs the decoder, then calls
-// OutputWriter once with count 0 to write what is left in the buffer.
+// readCount 0 and writePos 1, runs the decoder, then calls OutputWriter once
+// with count 0 to write what is left in the buffer.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,8 @@
 constexpr uint16_t blockSize = 2048;
 
 // A failed read raises EInOutError naming the archive. At the archive's end
-// the answer is 0 bytes, without draining, and readMisses counts it.
+// the answer is 0 bytes, without draining; the decoder then knows whether its
+// codes needed more (LzhLastInputUse).
 void ArchiveReader(void* destination, uint16_t count, uint16_t& got);
 
 // A failed or short write raises EInOutError (a full disk). Count 0 flushes.

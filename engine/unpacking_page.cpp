@@ -46,13 +46,14 @@ void DecodeArchive() {
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!IsOpen(ctx.archiveHandle)) RaiseIoError(static_cast<int>(GetLastError()), ArchivePath());
     decode(ctx.unpackedSize, ctx.archiveReader, ctx.outputWriter);
+    // The decoder stops at the first code the archive cannot complete; a
+    // cancel also leaves the reader answering nothing, and is no damage.
+    bool cutShort = keepRunning != 0 && LzhLastInputUse().cutShort;
     uint16_t put = 0;
-    if (keepRunning != 0) ctx.outputWriter(ctx.bufferB, 0, put);
+    if (keepRunning != 0 && !cutShort) ctx.outputWriter(ctx.bufferB, 0, put);
     CloseIfOpen(ctx.archiveHandle);
     DeleteFileA(ArchivePath().c_str());
-    // The decoder reads missing bytes as zeros and cannot tell; what it was
-    // refused beyond its read-ahead was part of the stream.
-    if (keepRunning != 0 && ctx.readMisses > lzhReadAhead)
+    if (cutShort)
         RaiseError(ErrorClass::inOut, ioReadPastEnd,
                    IoErrorText(ioReadPastEnd) + ": " + ArchivePath() +
                        " (the archive is incomplete: a volume was cut short)");
@@ -78,7 +79,6 @@ void UnpackArchive(HWND) {
     ctx.readPos = 1;
     ctx.readCount = 0;
     ctx.writePos = 1;
-    ctx.readMisses = 0;
     {
         FailureCleanup discard(DiscardUnpacked);
         DecodeArchive();

@@ -45,9 +45,14 @@ struct TablesLease {
 //                each symbol and each distance the buffer is topped up to 25
 //                or more bits, so the bit loops almost never stop to read:
 //                the read procedure runs up to 3 bytes ahead of the bits in
-//                use (lzhReadAhead; the format's own 16-bit buffer runs 1
-//                to 2 ahead), and past the end of the input it is asked that
-//                many times more.
+//                use (the format's own 16-bit buffer runs 1 to 2 ahead).
+//   fetched      bytes the read procedure delivered.
+//   missing      the last `missing` of the held bits are zeros standing for
+//                bytes the reader did not deliver. Its first refusal ends the
+//                input (NothingMore answers from then on, so the hot path
+//                tests nothing), and such bits only ever trail the real
+//                ones: a code that leaves count < missing has used one, and
+//                the stream is cut short. One compare per code.
 //   path         the nodes the current symbol's code passed, root's child
 //                first (only the last `pathSize` are kept; deeper codes take
 //                the plain update).
@@ -105,17 +110,33 @@ public:
         return (high << 6) | (b & 0x3F);
     }
 
+    // The last code took a bit the reader never delivered.
+    bool RanOut() const { return count_ < missing_; }
+
+    LzhInputUse InputUse() const {
+        if (RanOut()) return {true, fetched_};
+        return {false, fetched_ - (count_ - missing_) / 8};  // whole delivered bytes still unused
+    }
+
 private:
     void TopUp(uint32_t& bits, unsigned& count) {
         while (count <= 24) {
             uint8_t byte = 0;
             uint16_t actual = 0;
             readProc_(&byte, 1, actual);
-            if (actual != 1) byte = 0;
+            if (actual == 1) {
+                ++fetched_;
+            } else {
+                byte = 0;
+                missing_ += 8;
+                readProc_ = NothingMore;
+            }
             bits |= static_cast<uint32_t>(byte) << (24 - count);
             count += 8;
         }
     }
+
+    static void NothingMore(void*, uint16_t, uint16_t& actual) { actual = 0; }
 
     void Update(unsigned s, unsigned depth, unsigned firstMove) {
         if (tree_.weight[root] == rebuildWeight || depth > pathSize) {
@@ -137,8 +158,12 @@ private:
     LzhReadProc readProc_;
     uint32_t bits_ = 0;
     unsigned count_ = 0;
+    unsigned missing_ = 0;
+    uint64_t fetched_ = 0;
     uint16_t path_[pathSize];
 };
+
+LzhInputUse lastInputUse;
 
 void DecodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
     ResetTree(t.tree);
@@ -153,6 +178,7 @@ void DecodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
     uint16_t actual = 0;
     while (produced < textSize && keepRunning != 0) {
         unsigned s = in.Symbol();
+        if (in.RanOut()) break;
         if (s < literalCount) {
             uint8_t byte = static_cast<uint8_t>(s);
             writeProc(&byte, 1, actual);
@@ -161,7 +187,9 @@ void DecodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
             ++produced;
         } else {
             // The symbol (and the tree's update) come before the distance bits.
-            unsigned from = (r - in.Distance() - 1) & windowMask;
+            unsigned distance = in.Distance();
+            if (in.RanOut()) break;
+            unsigned from = (r - distance - 1) & windowMask;
             unsigned length = MatchLength(s);
             if (from + length <= windowSize && r + length <= windowSize) {
                 // Fast path: neither range wraps around the ring.
@@ -183,6 +211,7 @@ void DecodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc
             produced += length;
         }
     }
+    lastInputUse = in.InputUse();
 }
 
 }  // namespace
@@ -192,7 +221,10 @@ void SetLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release) {
     releaseProc = release ? release : FreeTables;
 }
 
+LzhInputUse LzhLastInputUse() { return lastInputUse; }
+
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
+    lastInputUse = LzhInputUse{false, 0};
     TablesLease lease{static_cast<Tables*>(acquireProc(sizeof(Tables)))};
     if (!lease.tables) RaiseError(ErrorClass::lzh, 0, lzhNoMemoryMessage);
     DecodeCodes(*lease.tables, textSize, readProc, writeProc);

@@ -30,26 +30,39 @@
 #include "state/keep_running.h"
 
 // Fetch up to `count` bytes into `buffer`; `actual` says how many came. The
-// decoder always asks for 1; an `actual` other than 1 gives a 0 byte.
+// decoder always asks for 1; an `actual` other than 1 ends the input there.
 using LzhReadProc = void (*)(void* buffer, uint16_t count, uint16_t& actual);
 // Store `count` bytes from `buffer`. The decoder always passes 1 and ignores `actual`.
 using LzhWriteProc = void (*)(const void* buffer, uint16_t count, uint16_t& actual);
-
-// The decoder keeps at least 25 input bits in hand before each code, so after
-// the last code it may have fetched up to this many bytes it never uses: a
-// reader is asked for them past the end of a complete stream.
-constexpr int32_t lzhReadAhead = 3;
 
 // The messages of the decoder's own errors (ElzhException).
 extern const char* const lzhNoMemoryMessage;     // "LZH : Cannot get memory for dictionary tables"
 extern const char* const lzhFreeFailedMessage;   // "LZH : Error freeing memory for dictionary tables"
 
 // Decodes until at least textSize bytes have been written (the final match is
-// written whole, so up to 59 more may follow) or keepRunning is 0 between two
-// codes. textSize <= 0 reads and writes nothing. Input that runs out counts as
-// 0 bytes. Not reentrant: the state is process-wide. An error raised by a
-// procedure passes through; the tables are released on the way.
+// written whole, so up to 59 more may follow), keepRunning is 0 between two
+// codes, or the input has ended under a code: a code that needs a bit of a
+// byte the reader did not deliver is not written, and decoding stops there.
+// textSize <= 0 reads and writes nothing. Not reentrant: the state is
+// process-wide. An error raised by a procedure passes through; the tables are
+// released on the way.
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc);
+
+// What the last decode() made of its input, for its caller to judge (zlib's
+// Z_BUF_ERROR, not a guess from the reader's side). The reader is asked up to
+// 3 bytes beyond the bits in use; those are not counted as used.
+//   cutShort   it stopped because a code needed a bit the reader did not
+//              deliver: the stream is incomplete. A reader that answers no
+//              byte for its own reason (a cancel) looks the same to it.
+//   bytesUsed  the bytes holding the bits its codes used, the final partly
+//              used one included (its padding bits are no part of a code);
+//              when cut short, every byte delivered.
+// A decode that ended by a raised error leaves both cleared.
+struct LzhInputUse {
+    bool cutShort;
+    uint64_t bytesUsed;
+};
+LzhInputUse LzhLastInputUse();
 
 // The decoder's whole state, 8,488 bytes, acquired per call through the
 // procedures below (null: no memory; false: the release failed). Defaults are

@@ -82,9 +82,6 @@ struct SetupContext {
     // Set once the user has confirmed an installation directory: the abandon
     // clean-up deletes nothing anywhere else.
     bool installDirConfirmed;
-    // Requests the archive reader answered with no byte at the archive's end:
-    // more than the decoder's read-ahead means the archive was cut short.
-    int32_t readMisses;
     // Set once the unpacking page has opened the main executable's file for
     // the decoded stream. Before that, a file of that name is an earlier
     // installation's, which the abandon clean-up leaves alone.

@@ -324,10 +324,11 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     }
     Progress progress("decoding", options.quiet);
     DecodeReport report = DecodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
-    if (report.readsPastEnd > std::size_t(lzhReadAhead))
-        u.problems.push_back("the volumes end early: the decoder wanted " +
-                             std::to_string(report.readsPastEnd) + " bytes more than the " +
-                             std::to_string(archive.size()) + " they hold");
+    if (report.cutShort)
+        u.problems.push_back("the volumes end early: the stream needs more than the " +
+                             std::to_string(archive.size()) + " bytes they hold (decoding stopped after " +
+                             std::to_string(report.written) + " of " + std::to_string(u.table.decodedLength) +
+                             " bytes)");
     if (report.bytesUsed < archive.size())
         u.problems.push_back("the volumes hold " + std::to_string(archive.size() - report.bytesUsed) +
                              " bytes after the end of the stream");

@@ -10,7 +10,6 @@ namespace {
 struct DecodeContext {
     const std::vector<uint8_t>* input;
     std::size_t pos;
-    std::size_t pastEnd;
     std::vector<uint8_t>* out;
     std::FILE* sink;
     uint8_t buffer[1 << 16];
@@ -33,7 +32,6 @@ void ReadProc(void* buffer, uint16_t count, uint16_t& actual) {
     actual = 0;
     uint8_t* dst = static_cast<uint8_t*>(buffer);
     while (actual < count && ctx.pos < ctx.input->size()) dst[actual++] = (*ctx.input)[ctx.pos++];
-    if (actual < count) ++ctx.pastEnd;
 }
 
 void WriteProc(const void* buffer, uint16_t count, uint16_t& actual) {
@@ -65,7 +63,6 @@ DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::
                           std::FILE* sink, Progress& progress) {
     ctx.input = &input;
     ctx.pos = 0;
-    ctx.pastEnd = 0;
     ctx.out = out;
     ctx.sink = sink;
     ctx.buffered = 0;
@@ -76,9 +73,10 @@ DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::
     if (out) out->reserve(ctx.wanted);
     keepRunning = 1;
     decode(size, ReadProc, WriteProc);
+    LzhInputUse use = LzhLastInputUse();
     FlushSink();
-    progress.Update(ctx.wanted, ctx.wanted);
+    progress.Update(ctx.written, ctx.wanted);
     progress.Finish();
     if (ctx.writeFailed) throw ToolError("write error while decoding (disk full?)");
-    return DecodeReport{ctx.pos, ctx.pastEnd};
+    return DecodeReport{use.bytesUsed, use.cutShort, ctx.written};
 }

@@ -1,5 +1,5 @@
 // The tool's use of the codec: encode a buffer with progress, and decode one
-// through the decoder's byte procedures, noting how the input was used.
+// through the decoder's byte procedures, with the decoder's word on its input.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +14,13 @@ class Progress;
 std::vector<uint8_t> EncodeWithProgress(const std::vector<uint8_t>& data, LzhParse parse, Progress& progress);
 
 struct DecodeReport {
-    std::size_t bytesUsed = 0;    // input bytes the decoder took
-    std::size_t readsPastEnd = 0; // reads that found no byte left
+    uint64_t bytesUsed = 0;  // input bytes holding the bits of the codes decoded
+    bool cutShort = false;   // the input ended under a code: fewer bytes came out
+    uint64_t written = 0;    // bytes decoded, at most `size`
 };
 
 // Decodes `input` to exactly `size` bytes (the decoder's overshoot is cut),
-// into `out` when given, else into the file `sink`.
+// or to the last code the input holds whole when it is cut short, into `out`
+// when given, else into the file `sink`.
 DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
                           std::FILE* sink, Progress& progress);

@@ -224,10 +224,11 @@ int RunDecode(const DecodeCommand& c, bool quiet) {
         throw;
     }
     if (std::fclose(sink) != 0) throw ToolError(c.out + ": write error (disk full?)");
-    if (report.readsPastEnd > std::size_t(lzhReadAhead))
-        std::cerr << "wardpack: warning: " << c.in << " ended " << report.readsPastEnd - std::size_t(lzhReadAhead)
-                  << " or more bytes early; the missing bytes were decoded as zeros\n";
-    std::cout << c.in << ": " << stream.size() << " -> " << c.size << " bytes\n";
+    if (report.cutShort)
+        std::cerr << "wardpack: warning: " << c.in << " ends early: the stream needs more than its "
+                  << stream.size() << " bytes; decoding stopped after " << report.written << " of " << c.size
+                  << " bytes\n";
+    std::cout << c.in << ": " << stream.size() << " -> " << report.written << " bytes\n";
     return 0;
 }
 

@@ -117,12 +117,39 @@ TEST_F(DecoderTest, InitialTreeGivesEightAndNineBitCodes) {
     EXPECT_EQ(DecodeBytes({0xC6, 0x00}, 1), std::vector<uint8_t>{0});
 }
 
-TEST_F(DecoderTest, NoInputAtAllGivesOneLiteralThenAWholeMatch) {
+TEST_F(DecoderTest, ZeroBitsGiveOneLiteralThenAWholeMatch) {
     // 0 bits: 't' (116), then after the update symbol 313, a 60-byte match
     // at distance 0, written whole although only one more byte was asked for.
-    EXPECT_EQ(DecodeBytes({}, 2), std::vector<uint8_t>(61, 0x74));
-    EXPECT_EQ(DecodeBytes({}, 1), std::vector<uint8_t>(1, 0x74));
+    // 8 + 8 + 9 bits: four bytes.
+    EXPECT_EQ(DecodeBytes({0, 0, 0, 0}, 2), std::vector<uint8_t>(61, 0x74));
+    EXPECT_EQ(DecodeBytes({0}, 1), std::vector<uint8_t>(1, 0x74));
     EXPECT_EQ(io.oddCounts, 0);
+}
+
+TEST_F(DecoderTest, InputEndingUnderACodeStopsBeforeWritingIt) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> input;
+        int32_t size;
+        size_t written;
+        bool cutShort;
+        uint64_t bytesUsed;
+    };
+    const Case cases[] = {
+        {"no input at all", {}, 2, 0, true, 0},
+        {"a 9-bit symbol in 8 bits", {0xFF}, 1, 0, true, 1},
+        {"a literal, then a match short of its last distance bit", {0, 0, 0}, 2, 1, true, 3},
+        {"the whole match", {0, 0, 0, 0}, 2, 61, false, 4},
+        {"the literal alone; the rest unread", {0, 0, 0, 0}, 1, 1, false, 1},
+        {"a literal ending inside its byte", {0xC6, 0x00}, 1, 1, false, 2},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecodeBytes(c.input, c.size).size(), c.written) << c.what;
+        LzhInputUse use = LzhLastInputUse();
+        EXPECT_EQ(use.cutShort, c.cutShort) << c.what;
+        EXPECT_EQ(use.bytesUsed, c.bytesUsed) << c.what;
+        EXPECT_LE(io.reads - long(io.readPos), 1) << c.what << ": asked again after the input ended";
+    }
 }
 
 TEST_F(DecoderTest, MatchesRepeatAndOverlap) {
@@ -201,15 +228,19 @@ TEST(TreeTest, RebuildWaitsForTheUpdateAfterTheRootReachesTheLimit) {
 }
 
 TEST_F(DecoderTest, AgreesWithThePlainDecoderOnArbitraryStreams) {
-    // Any bytes are a valid stream; random ones exercise every symbol,
-    // distance and, over long outputs, many rebuilds.
+    // Any bytes are a valid stream until they run out; random ones exercise
+    // every symbol, distance and, over long inputs, rebuilds (some 62,000
+    // codes of random input before the output reaches its largest size).
     std::mt19937 rng(2024);
     for (int round = 0; round < 40; ++round) {
-        std::vector<uint8_t> in(1 + rng() % 20000);
+        std::vector<uint8_t> in(1 + rng() % 80000);
         for (auto& b : in) b = uint8_t(rng());
         int32_t size = int32_t(rng() % 400000);
-        std::vector<uint8_t> want = reference::Decode(in, size);
-        ASSERT_EQ(DecodeBytes(in, size), want) << "round " << round;
+        reference::Decoded want = reference::DecodeWithEnd(in, size);
+        ASSERT_EQ(DecodeBytes(in, size), want.out) << "round " << round;
+        LzhInputUse use = LzhLastInputUse();
+        EXPECT_EQ(use.cutShort, want.cutShort) << "round " << round;
+        EXPECT_EQ(use.bytesUsed, want.cutShort ? in.size() : (want.bitsUsed + 7) / 8) << "round " << round;
     }
 }
 

@@ -116,15 +116,26 @@ inline int PositionHighOf(int b) {
     return 48 + (b - 0xF0);
 }
 
-// The format's decoder, with its 16-bit bit buffer, over a byte vector
-// (bytes past its end read as 0). Writes whole matches, like the real one.
-inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize) {
-    Model m;
+// What the plain decoder produced, and how much of its input the codes took.
+struct Decoded {
     std::vector<uint8_t> out;
+    uint64_t bitsUsed = 0;  // bits of the codes written
+    bool cutShort = false;  // a code needed a bit beyond the input: it was not written
+};
+
+// The format's decoder, with its 16-bit bit buffer, over a byte vector. Bits
+// past its end read as 0, but a code that took one is dropped and decoding
+// ends there. Writes whole matches, like the real one.
+inline Decoded DecodeWithEnd(const std::vector<uint8_t>& in, long textSize) {
+    Model m;
+    Decoded result;
+    std::vector<uint8_t>& out = result.out;
     unsigned window[4096];
     for (int i = 0; i < 4096; i++) window[i] = i < 4036 ? 0x20 : 0;
     size_t pos = 0;
     unsigned bitBuffer = 0, bitCount = 0;
+    uint64_t taken = 0;
+    const uint64_t available = uint64_t(in.size()) * 8;
     auto fill = [&] {
         while (bitCount <= 8) {
             unsigned byte = pos < in.size() ? in[pos] : 0;
@@ -139,6 +150,7 @@ inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize
         unsigned b = bitBuffer >> 15;
         bitBuffer = (bitBuffer << 1) & 0xFFFF;
         bitCount--;
+        taken++;
         return b;
     };
     auto readByte = [&] {
@@ -146,6 +158,7 @@ inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize
         unsigned b = bitBuffer >> 8;
         bitBuffer = (bitBuffer << 8) & 0xFFFF;
         bitCount -= 8;
+        taken += 8;
         return b;
     };
     unsigned r = 4036;
@@ -155,6 +168,7 @@ inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize
         while (n < 627) n = m.son[n + readBit()];
         int s = n - 627;
         m.Update(s);
+        if (taken > available) break;
         if (s < 256) {
             out.push_back(uint8_t(s));
             window[r] = s;
@@ -165,6 +179,7 @@ inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize
             int high = PositionHighOf(b);
             int extra = PositionBitsOf(b) - 2;
             for (int k = 0; k < extra; k++) b = ((b << 1) + readBit()) & 0xFFFF;
+            if (taken > available) break;
             unsigned d = high * 64 + (b & 0x3F);
             unsigned start = (r - d - 1) & 0xFFF;
             for (int k = 0; k <= s - 254; k++) {
@@ -175,8 +190,14 @@ inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize
                 produced++;
             }
         }
+        result.bitsUsed = taken;
     }
-    return out;
+    result.cutShort = taken > available;
+    return result;
+}
+
+inline std::vector<uint8_t> Decode(const std::vector<uint8_t>& in, long textSize) {
+    return DecodeWithEnd(in, textSize).out;
 }
 
 // A straightforward encoder: literals, and matches found by brute force

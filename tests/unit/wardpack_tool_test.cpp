@@ -270,19 +270,26 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     fs::path volume3 = dir / "out/disk3/Wardhavn.003";
     std::vector<uint8_t> original = BytesOf(volume3);
 
-    std::vector<uint8_t> shorter(original.begin(), original.end() - 100);
-    Write(volume3, shorter);
-    ToolRun run = Wardpack("verify " + (dir / "out").string());
-    EXPECT_EQ(run.status, 2) << run.output;
-    EXPECT_NE(run.output.find("end early"), std::string::npos) << run.output;
-    EXPECT_NE(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0);
+    ToolRun run;
+    for (std::size_t lost : {1, 100}) {
+        std::vector<uint8_t> shorter(original.begin(), original.end() - lost);
+        Write(volume3, shorter);
+        run = Wardpack("verify " + (dir / "out").string());
+        EXPECT_EQ(run.status, 2) << run.output;
+        EXPECT_NE(run.output.find("end early"), std::string::npos) << lost << " lost: " << run.output;
+        EXPECT_NE(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0);
+    }
 
-    std::vector<uint8_t> longer = original;
-    longer.insert(longer.end(), 50, 0xAB);
-    Write(volume3, longer);
-    run = Wardpack("verify " + (dir / "out").string());
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("after the end of the stream"), std::string::npos) << run.output;
+    for (std::size_t extra : {1, 50}) {
+        std::vector<uint8_t> longer = original;
+        longer.insert(longer.end(), extra, 0xAB);
+        Write(volume3, longer);
+        run = Wardpack("verify " + (dir / "out").string());
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.output.find("hold " + std::to_string(extra) + " bytes after the end of the stream"),
+                  std::string::npos)
+            << run.output;
+    }
 
     std::vector<uint8_t> flipped = original;
     flipped[flipped.size() / 2] ^= 0x10;
@@ -340,6 +347,31 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     ToolRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
+}
+
+TEST_F(WardpackTest, DecodingACutStreamWarnsAndKeepsOnlyWholeCodes) {
+    std::vector<uint8_t> data(5000);
+    std::mt19937 rng(5);
+    for (auto& b : data) b = uint8_t(rng() % 3 ? 'x' : rng());
+    Write(dir / "in", data);
+    ASSERT_EQ(Wardpack("encode " + (dir / "in").string() + " " + (dir / "s").string()).status, 0);
+    std::vector<uint8_t> stream = BytesOf(dir / "s");
+    std::string decode = "decode --size 5000 " + (dir / "s").string() + " " + (dir / "out").string();
+
+    stream.push_back(0xAB);  // a byte after the end is no part of the stream
+    Write(dir / "s", stream);
+    ToolRun run = Wardpack(decode);
+    EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+    EXPECT_EQ(BytesOf(dir / "out"), data);
+
+    stream.resize(stream.size() - 2);  // the stream's own last byte gone
+    Write(dir / "s", stream);
+    run = Wardpack(decode);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("ends early"), std::string::npos) << run.output;
+    std::vector<uint8_t> out = BytesOf(dir / "out");
+    EXPECT_LT(out.size(), data.size());
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin())) << "the codes before the cut are exact";
 }
 
 }  // namespace

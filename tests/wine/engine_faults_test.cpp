@@ -1,7 +1,8 @@
 // Damage the installer must refuse rather than install: a package table that
 // points outside the installation directory or out of the stream, a cut-short
-// archive, an archive held by another program, a missing first volume. Each
-// ends with the error report, and nothing is placed.
+// archive or one far shorter than its table says, an archive held by another
+// program, a missing first volume. Each ends with the error report, and
+// nothing is placed.
 #include <cstring>
 
 #include "tests/wine/engine_scenario.h"
@@ -125,6 +126,34 @@ TEST_P(EngineFaults, CutShortArchiveIsReportedAndNothingIsPlaced) {
     EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
     for (size_t i = 1; i < product_.size(); ++i)
         EXPECT_FALSE(FileExists(PlacedPath(installDir_, product_[i].name))) << product_[i].name;
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
+// A table that is sound in itself but names a stream of almost 2 GB, over
+// volumes of a few kilobytes: the decoder must stop where the archive ends,
+// not fill the disk, and the report must come at once.
+TEST_P(EngineFaults, HugeDecodedLengthOverTinyVolumesIsReportedPromptly) {
+    StageSmallDiskSet(true);
+    TableImage table(setupPath_);
+    int last = table.Count();
+    table.SetSize(last, INT32_MAX - table.Offset(last));
+    table.SetDecodedLength(INT32_MAX);
+    ASSERT_TRUE(table.Save());
+    PassQuestionPages();
+    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+    DWORD start = GetTickCount();
+    ExpectErrorReport("Read beyond end of file: " + TypedInstallDir() + "\\Wardhaven._ZX",
+                      " (the archive is incomplete: a volume was cut short).");
+    EXPECT_LT(GetTickCount() - start, 5000u) << "ms from the unpacking page to the report";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((installDir_ + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::string left;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) left += std::string(found.cFileName) + " ";
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(left, "") << "nothing stays in the installation directory";
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }
 

@@ -133,7 +133,6 @@ protected:
         ctx.readPos = 1;
         ctx.readCount = 0;
         ctx.writePos = 1;
-        ctx.readMisses = 0;
         ctx.bytesWritten = 0;
         ctx.unpackedSize = 100000;
         keepRunning = 1;
@@ -149,7 +148,7 @@ protected:
     std::string dir_;
 };
 
-TEST_F(ReaderWriter, ReaderDeliversEveryByteAcrossRefillsThenCountsMisses) {
+TEST_F(ReaderWriter, ReaderDeliversEveryByteAcrossRefillsThenNothing) {
     std::string content = std::string(3000, 'a') + "xyz";
     ASSERT_TRUE(WriteFileText(dir_ + "\\Wardhaven._ZX", content));
     ctx.archiveHandle = Open("Wardhaven._ZX", GENERIC_READ, OPEN_EXISTING);
@@ -162,14 +161,12 @@ TEST_F(ReaderWriter, ReaderDeliversEveryByteAcrossRefillsThenCountsMisses) {
         got += c;
     }
     EXPECT_EQ(got, content);
-    EXPECT_EQ(ctx.readMisses, 0);
     for (int i = 0; i < 3; ++i) {
         char c = 0;
         uint16_t n = 9;
         ArchiveReader(&c, 1, n);
         EXPECT_EQ(n, 0);
     }
-    EXPECT_EQ(ctx.readMisses, 3);
 }
 
 TEST_F(ReaderWriter, ReaderStopsWhenCancelled) {
@@ -180,7 +177,6 @@ TEST_F(ReaderWriter, ReaderStopsWhenCancelled) {
     uint16_t n = 9;
     ArchiveReader(&c, 1, n);
     EXPECT_EQ(n, 0);
-    EXPECT_EQ(ctx.readMisses, 0) << "a cancel is no missing byte";
 }
 
 TEST_F(ReaderWriter, FailedArchiveReadIsReported) {
