@@ -1,4 +1,10 @@
-// The backdrop's pixels, read back from the screen while the first page is open.
+// The backdrop's pixels, read back from the screen while the first page is
+// open and moved off the screen. The same scenarios run on screens of three
+// sizes (see CMakeLists.txt), one of them fewer rows high than the gradient
+// has steps.
+#include <algorithm>
+#include <cstring>
+
 #include "tests/wine/installer_fixture.h"
 
 namespace {
@@ -33,20 +39,51 @@ std::vector<uint32_t> LogoPixels(const std::string& exe) {
     return px;
 }
 
+const uint32_t yellow = 0xFFFF00;
+
+// The product's colours as the installer stores them: gradient top (blue),
+// bottom (black), title (yellow), followed by the disk count.
+const uint32_t productColours[] = {0x00FF0000, 0x00000000, 0x0000FFFF, 3};
+
+// A copy of the installer painting its gradient from `top` to `bottom`.
+bool SetGradientColours(const std::string& exe, COLORREF top, COLORREF bottom) {
+    std::string image = ReadFileText(exe), key(reinterpret_cast<const char*>(productColours), sizeof productColours);
+    size_t at = image.find(key);
+    if (at == std::string::npos || image.find(key, at + 1) != std::string::npos) return false;
+    memcpy(&image[at], &top, 4);
+    memcpy(&image[at + 4], &bottom, 4);
+    return WriteFileText(exe, image);
+}
+
 }  // namespace
 
-class Backdrop : public InstallerTest {};
+class Backdrop : public InstallerTest {
+protected:
+    // The backdrop as painted behind the first page, with that page moved off
+    // the screen (on a small screen it covers it all).
+    ScreenImage ShowBackdrop() {
+        HWND page = Start().WaitWindow("License Agreement");
+        if (!page) return {};
+        page_ = page;
+        SetWindowPos(page, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Settle(300);
+        Screenshot(CurrentTestName());
+        return CaptureScreen();
+    }
+    void Leave() {
+        EscapeAndConfirm(page_);
+        ExpectTerminated();
+    }
+    HWND page_ = nullptr;
+};
 
-TEST_P(Backdrop, GradientTitleAndLogo) {
-    SetupRun& run = Start();
-    HWND page = run.WaitWindow("License Agreement");
-    ASSERT_NE(page, nullptr);
-    Settle(300);
-    ScreenImage screen = CaptureScreen();
-    Screenshot(CurrentTestName());
+TEST_P(Backdrop, GradientTitleLogoAndNotice) {
+    ScreenImage screen = ShowBackdrop();
+    ASSERT_NE(page_, nullptr);
     const int w = screen.width, h = screen.height;
 
-    // Column 5 is left of the title, the page and the logo on every row.
+    // Column 5 is left of the title and the logo on every row.
     int wrongRows = 0;
     for (int y = 0; y < h; ++y) {
         uint32_t want = static_cast<uint32_t>(ExpectedBlue(y, h));
@@ -57,26 +94,62 @@ TEST_P(Backdrop, GradientTitleAndLogo) {
     EXPECT_EQ(wrongRows, 0);
 
     // The yellow title with a black shadow (a dark title would get a white one).
-    int yellow = 0, black = 0;
+    int title = 0, black = 0;
     for (int y = 25; y < 80; ++y)
         for (int x = 22; x < 300; ++x) {
-            yellow += screen.At(x, y) == 0xFFFF00;
+            title += screen.At(x, y) == yellow;
             black += screen.At(x, y) == 0x000000;
         }
-    EXPECT_GT(yellow, 500) << "title pixels";
+    EXPECT_GT(title, 500) << "title pixels";
     EXPECT_GT(black, 200) << "shadow pixels";
 
-    // The logo, pixel for pixel, centred with its lower edge 6 pixels above the bottom.
+    // The logo, pixel for pixel, centred with its lower edge 6 pixels above the
+    // bottom; on a narrow screen the notice is drawn over its lower rows.
     std::vector<uint32_t> logo = LogoPixels(setupPath_);
     int left = w / 2 - 102, top = h - 72, wrongLogo = 0;
-    for (int y = 0; y < 66; ++y)
+    bool noticeClearOfLogo = w - 200 >= left + 204;
+    for (int y = 0; y < (noticeClearOfLogo ? 66 : 52); ++y)
         for (int x = 0; x < 204; ++x)
             wrongLogo += screen.At(left + x, top + y) != logo[y * 204 + x];
     EXPECT_EQ(wrongLogo, 0) << "logo pixels differ at (" << left << ", " << top << ")";
     EXPECT_EQ(screen.At(left - 1, top + 10), static_cast<uint32_t>(ExpectedBlue(top + 10, h)));
 
-    EscapeAndConfirm(page);
-    ExpectTerminated();
+    // The notice in the title's colour, 12 pixels high from 200 left of the right
+    // edge and 20 above the bottom.
+    if (noticeClearOfLogo) {
+        int notice = 0, minX = w, minY = h, maxY = 0;
+        for (int y = top; y < h; ++y)
+            for (int x = left + 204; x < w; ++x)
+                if (screen.At(x, y) == yellow) {
+                    ++notice;
+                    minX = std::min(minX, x);
+                    minY = std::min(minY, y);
+                    maxY = std::max(maxY, y);
+                }
+        EXPECT_GT(notice, 100) << "notice pixels";
+        EXPECT_GE(minX, w - 200);
+        EXPECT_LE(minX, w - 197) << "the notice starts at its x";
+        EXPECT_GE(minY, h - 20);
+        EXPECT_LT(maxY, h - 8);
+    }
+    Leave();
+}
+
+TEST_P(Backdrop, EqualTopAndBottomColoursFillTheScreenWithOne) {
+    const COLORREF colour = RGB(0x20, 0x80, 0x40);
+    ASSERT_TRUE(SetGradientColours(setupPath_, colour, colour));
+    ScreenImage screen = ShowBackdrop();
+    ASSERT_NE(page_, nullptr);
+    // The left column, a row above the title and one below the logo and the notice.
+    std::vector<std::pair<int, int>> points;
+    for (int y = 0; y < screen.height; ++y) points.emplace_back(5, y);
+    for (int x = 0; x < screen.width; ++x) points.emplace_back(x, 5), points.emplace_back(x, screen.height - 3);
+    int wrong = 0;
+    for (auto [x, y] : points)
+        if (screen.At(x, y) != 0x208040 && wrong++ < 5)
+            ADD_FAILURE() << "(" << x << ", " << y << "): colour " << std::hex << screen.At(x, y) << ", want 208040";
+    EXPECT_EQ(wrong, 0);
+    Leave();
 }
 
 INSTANTIATE_TEST_SUITE_P(Nt, Backdrop, testing::Values(Family::nt), FamilyParamName);

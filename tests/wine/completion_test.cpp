@@ -81,6 +81,16 @@ std::string WaitFileText(const std::string& path, int timeoutMs = 15000) {
     return ReadFileText(path);
 }
 
+// The product installed into the root of C:, taken away before and after.
+struct ProductInRootOfC {
+    ProductInRootOfC() { Remove(); }
+    ~ProductInRootOfC() { Remove(); }
+    static void Remove() {
+        for (const char* name : {"Wardhaven._ZX", "Wardhavn.Exe", "Wardhavn.$$$", "TaskMan.Exe", "UnInstal.Exe"})
+            DeleteFileA((std::string("C:\\") + name).c_str());
+    }
+};
+
 }  // namespace
 
 class Completion : public InstallerTest {
@@ -331,6 +341,25 @@ TEST_P(GroupShortcut, CancelledPageMakesNoShortcutAndTheInstallationGoesOn) {
     AnswerPrompt(runPrompt, false);
     EXPECT_EQ(run_->WaitExit(), 0u);
     EXPECT_FALSE(FileExists(programs_ + "\\Wardhaven!.LNK"));
+    ExpectUninstallEntry();
+}
+
+TEST_P(GroupShortcut, DriveAloneIsKeptAsTypedForTheWorkingDirectory) {
+    ProductInRootOfC product;
+    installDir_ = "C:";
+    HWND page = AdvanceToPage("Program Group");
+    ASSERT_NE(page, nullptr);
+    PressEnter(page);
+    run_->WaitGone(page);
+    HWND options = run_->WaitWindow("Windows Interface");
+    ASSERT_NE(options, nullptr);
+    PressEscape(options);
+    AnswerPrompt(runPrompt, false);
+    EXPECT_EQ(run_->WaitExit(), 0u);
+    LinkFile link = ReadLinkFile(programs_ + "\\Wardhaven!.LNK");
+    ASSERT_TRUE(link.loaded);
+    EXPECT_EQ(link.workingDir, "C:");
+    EXPECT_EQ(Lower(link.target), "c:\\wardhavn.exe");
     ExpectUninstallEntry();
 }
 

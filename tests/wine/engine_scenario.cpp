@@ -61,6 +61,22 @@ std::string ReadShared(const std::string& path) {
     return s;
 }
 
+uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+bool WriteZeros(const std::string& path, uint64_t size) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LONG high = static_cast<LONG>(size >> 32);
+    SetFilePointer(h, static_cast<LONG>(size), &high, FILE_BEGIN);
+    bool ok = SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
 HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share)
     : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
 

@@ -29,6 +29,10 @@ protected:
 
 // A file's bytes while the installer may still hold it open for writing.
 std::string ReadShared(const std::string& path);
+// Its size, read from the directory without opening it.
+uint64_t FileSize(const std::string& path);
+// A file of `size` zero bytes, made at once: the file system leaves a hole.
+bool WriteZeros(const std::string& path, uint64_t size);
 // A file held open by this process, as another program would; closed on destruction.
 class HeldFile {
 public:

@@ -2,6 +2,7 @@
 // table loader, and the decoder's reader and writer at their edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/archive_io.h"
@@ -213,6 +214,59 @@ TEST_F(ReaderWriter, WriterWritesFullBlocksThenTheRestOnFlush) {
     CloseHandle(ctx.outputHandle);
     ctx.outputHandle = nullptr;
     EXPECT_TRUE(ReadFileText(dir_ + "\\Out.bin") == data);
+}
+
+TEST_F(ReaderWriter, FirstBlockUnderHalfAPercentPaintsNothingUntilOnePercent) {
+    // A grey surface stands in for the page; the bar is 1001 pixels wide.
+    const int width = 1010, height = 12;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP surface = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, surface);
+    uint32_t* px = static_cast<uint32_t*>(bits);
+    std::fill(px, px + width * height, 0x808080u);
+    ctx.unpackDC = dc;
+    ctx.barLeft = ctx.barTop = 0;
+    ctx.barRight = 1000;
+    ctx.barBottom = 10;
+    ctx.barSpan = 1001;
+    ctx.textX = 2000;  // the percentage falls outside the surface
+    ctx.textY = 0;
+    ctx.redPen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+    ctx.whitePen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+    ctx.redBrush = CreateSolidBrush(RGB(255, 0, 0));
+    ctx.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    ctx.shownPercent = 0;       // as a joining page of under 0.5 % leaves it
+    ctx.unpackedSize = 500000;  // one block is 0.41 %, two are 0.82 %
+    ctx.outputHandle = Open("Out.bin", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    auto decoded = [](int n) {
+        for (char c = 'x'; n > 0; --n) {
+            uint16_t put = 0;
+            OutputWriter(&c, 1, put);
+        }
+    };
+    decoded(2049);
+    EXPECT_EQ(ctx.bytesWritten, 2048);
+    EXPECT_EQ(ctx.percent, 0);
+    EXPECT_EQ(ctx.shownPercent, 0);
+    EXPECT_EQ(std::count(px, px + width * height, 0x808080u), width * height) << "nothing painted";
+    decoded(2048);
+    EXPECT_EQ(ctx.shownPercent, 1);
+    EXPECT_EQ(px[5 * width + 7], 0xFF0000u) << "red up to 8 of 1001 pixels";
+    EXPECT_EQ(px[5 * width + 8], 0xFFFFFFu);
+    EXPECT_EQ(px[5 * width + 999], 0xFFFFFFu);
+    SelectObject(dc, old);
+    for (HGDIOBJ o : {HGDIOBJ(surface), HGDIOBJ(ctx.redPen), HGDIOBJ(ctx.whitePen), HGDIOBJ(ctx.redBrush),
+                      HGDIOBJ(ctx.whiteBrush)})
+        DeleteObject(o);
+    DeleteDC(dc);
+    ctx.unpackDC = nullptr;
 }
 
 TEST_F(ReaderWriter, FailedOutputWriteIsReported) {

@@ -1,5 +1,5 @@
-// Joining the volumes: where they are found, the disk prompts, cancelling,
-// empty and read-only volumes.
+// Joining the volumes: where they are found, the disk prompts, cancelling, a
+// quit message, empty and read-only volumes.
 #include "tests/wine/engine_scenario.h"
 
 namespace {
@@ -116,6 +116,30 @@ TEST_P(Joining, CancelWhileCopyingStopsAfterTheBlock) {
     // No disk is asked for after a cancel.
     ExpectTerminated();
     EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+}
+
+TEST_P(Joining, QuitMessageWhileCopyingIsDropped) {
+    StageDiskSet(product_, "9000,9000", false);
+    const uint64_t big = 16 << 20;  // copied for about a second; never decoded
+    ASSERT_TRUE(WriteZeros(VolumeBeside(1), big));
+    PassQuestionPages();
+    HWND page = WaitProgress(joiningLabel);
+    ASSERT_NE(page, nullptr);
+    DWORD thread = GetWindowThreadProcessId(page, nullptr);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(PostThreadMessageA(thread, WM_QUIT, 0, 0));
+        Sleep(20);
+    }
+    EXPECT_LT(FileSize(InstalledFile("Wardhaven._ZX")), big) << "the copy ended before the quit messages";
+    // A quit left in the queue would end the disk prompt's loop at once.
+    HWND prompt = WaitDiskPrompt(2);
+    ASSERT_NE(prompt, nullptr);
+    Settle(300);
+    EXPECT_TRUE(IsWindowVisible(prompt));
+    EXPECT_EQ(FileSize(InstalledFile("Wardhaven._ZX")), big) << "the first volume is copied whole";
+    Answer(prompt, IDCANCEL);
+    ExpectTerminated();
+    DeleteFileA(VolumeBeside(1).c_str());
 }
 
 TEST_P(Joining, EmptyVolumeCopiesNothingAndTheNextDiskIsAskedFor) {

@@ -2,6 +2,7 @@
 // Cancel lead to, and that cancelling them asks nothing.
 #include "resources/resource.h"
 #include "tests/wine/installer_fixture.h"
+#include "tests/wine/link_probe.h"
 
 class ProgramGroup : public InstallerTest {};
 
@@ -17,6 +18,9 @@ TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
     ASSERT_NE(options, nullptr);
     PressEnter(options);
     FinishInstallation();
+    LinkFile link = ReadLinkFile(ProgramsDir() + "\\Wardhaven!.LNK");
+    ASSERT_TRUE(link.loaded) << "the shortcut carries the product name";
+    EXPECT_STRCASEEQ(link.target.c_str(), InstalledFile("Wardhavn.Exe").c_str());
 }
 
 TEST_P(ProgramGroup, ClearedNameIsAccepted) {
@@ -32,17 +36,26 @@ TEST_P(ProgramGroup, ClearedNameIsAccepted) {
     FinishInstallation();
 }
 
-TEST_P(ProgramGroup, EscapeSkipsWithoutAQuestionAndTheInstallationGoesOn) {
+TEST_P(ProgramGroup, EscapeOrCloseBoxSkipsWithoutAQuestionAndTheInstallationGoesOn) {
+    const struct {
+        const char* how;
+        void (*cancel)(HWND);
+    } ways[] = {{"Escape", PressEscape}, {"the close box", CloseBox}};
     StageSmallDiskSet(true);
-    HWND page = AdvanceToPage("Program Group");
-    ASSERT_NE(page, nullptr);
-    PressEscape(page);
-    ASSERT_TRUE(run_->WaitGone(page));
-    HWND options = run_->WaitWindow("Windows Interface");
-    ASSERT_NE(options, nullptr);
-    EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Windows Interface"}) << "no question was asked";
-    PressEnter(options);
-    FinishInstallation();
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        run_.reset();
+        HWND page = AdvanceToPage("Program Group");
+        ASSERT_NE(page, nullptr);
+        way.cancel(page);
+        ASSERT_TRUE(run_->WaitGone(page));
+        HWND options = run_->WaitWindow("Windows Interface");
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Windows Interface"}) << "no question was asked";
+        PressEnter(options);
+        FinishInstallation();
+        EXPECT_FALSE(FileExists(ProgramsDir() + "\\Wardhaven!.LNK"));
+    }
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(ProgramGroup);

@@ -103,6 +103,34 @@ TEST_P(Destination, BadlyFormedEntriesBeepAndKeepThePage) {
     ExpectTerminated();
 }
 
+TEST_P(Destination, EscapeOrCloseBoxThenNoLeavesThePageAsItWas) {
+    const struct {
+        const char* how;
+        void (*cancel)(HWND);
+    } ways[] = {{"Escape", PressEscape}, {"the close box", CloseBox}};
+    const std::string typed = "D:\\ELSEWHERE";
+    HWND page = AdvanceToPage("Destination Directory");
+    ASSERT_NE(page, nullptr);
+    SetItemText(page, IDC_DESTINATION_EDIT, typed);
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        way.cancel(page);
+        HWND box = run_->WaitWindow("Exit Wardhaven!");
+        ASSERT_NE(box, nullptr);
+        // The question has no owner: the page behind it is not disabled by it.
+        EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+        EXPECT_TRUE(IsWindowEnabled(page));
+        Click(box, IDNO);
+        ASSERT_TRUE(run_->WaitGone(box));
+        Settle();
+        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Destination Directory"});
+        EXPECT_EQ(run_->FindWindowNow("Destination Directory"), page);
+        EXPECT_EQ(ItemText(page, IDC_DESTINATION_EDIT), typed);
+    }
+    EscapeAndConfirm(page);
+    ExpectTerminated();
+}
+
 TEST_P(Destination, DriveLetterAndColonAloneAreAccepted) {
     HWND page = Open();
     ASSERT_NE(page, nullptr);

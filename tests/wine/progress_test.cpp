@@ -1,5 +1,6 @@
 // The progress bar on the screen: red up to the fill position, white after
-// it, the percentage in black over it.
+// it, the percentage in black over it; and what reaches a progress page while
+// it works.
 #include <algorithm>
 
 #include "resources/resource.h"
@@ -86,3 +87,125 @@ TEST_P(ProgressBar, SevenPercentAfterTheFirstVolume) {
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(ProgressBar);
+
+namespace {
+
+// The bar row above the text as the screen shows it while a disk prompt is
+// open, the prompt moved aside first. `fraction` < 0: nothing painted yet.
+void ExpectJoiningBar(HWND page, HWND prompt, double fraction) {
+    SetWindowPos(prompt, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(300);
+    ScreenImage screen = CaptureScreen();
+    POINT origin{0, 0};
+    ClientToScreen(page, &origin);
+    Bar bar = MeasureBar(page);
+    int y = origin.y + bar.top + 2, fill = bar.left + static_cast<int>(fraction * bar.span + 0.5);
+    RECT client;
+    GetClientRect(page, &client);
+    EXPECT_LT(fill, client.right) << "the end of the bar as painted is out of sight";
+    std::string wrong;
+    auto expect = [&](int x, bool ok) {
+        if (!ok) wrong += " " + std::to_string(x);
+    };
+    for (int x = bar.left; x < std::max(fill, bar.right) + 1; ++x) {
+        uint32_t px = screen.At(origin.x + x, y);
+        if (fraction < 0) expect(x, x >= bar.right || (px != red && px != white));
+        else if (x < std::min(fill, bar.right)) expect(x, px == red);
+        else if (x < bar.right) expect(x, px == white);
+        // Past 100 % the white part, drawn from the fill position back to the
+        // bar's right end, lies beyond that end (at 100 % it is empty).
+        else if (fill > bar.right + 1) expect(x, (px == white) == (x < fill));
+    }
+    if (!wrong.empty()) {
+        Screenshot(CurrentTestName() + "-bar");
+        ADD_FAILURE() << "bar from " << bar.left << " to " << bar.right << ", fill at " << fill
+                      << (fraction < 0 ? " (none)" : "") << "; wrong at x" << wrong;
+    }
+}
+
+}  // namespace
+
+TEST_P(ProgressBar, JoiningBarAtTheDiskPrompts) {
+    // Volumes 1 and 2 (never decoded) and the bar at the prompts for disks 2
+    // and 3, counted against 3,281,000 bytes.
+    const struct {
+        const char* what;
+        size_t volume1, volume2;
+        double atDisk2, atDisk3;
+    } cases[] = {
+        {"an empty first volume paints nothing", 0, 50000, -1, 50000 / 3281000.0},
+        {"exactly the expected size paints 100 %", 3200000, 81000, 3200000 / 3281000.0, 1.0},
+        // 102 % after the first volume; 104 % after the second is not painted.
+        {"beyond 100 % on the first volume only", 3346620, 65620, 1.02, 1.02},
+    };
+    StageSmallDiskSet(false);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        run_.reset();
+        DeleteFileA(VolumeBeside(2).c_str());
+        ASSERT_TRUE(WriteFileText(VolumeBeside(1), NoiseBytes(c.volume1, 31)));
+        PassQuestionPages();
+        HWND prompt = run_->WaitWindow("Wardhaven!");
+        ASSERT_NE(prompt, nullptr);
+        HWND page = run_->FindWindowNow("Please Stand By...");
+        ASSERT_NE(page, nullptr);
+        ExpectJoiningBar(page, prompt, c.atDisk2);
+        ASSERT_TRUE(WriteFileText(VolumeBeside(2), NoiseBytes(c.volume2, 32)));
+        Click(prompt, IDOK);
+        run_->WaitGone(prompt);
+        prompt = run_->WaitWindow("Wardhaven!");
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_EQ(MessageText(prompt), "Please Insert Disk number 3");
+        ExpectJoiningBar(page, prompt, c.atDisk3);
+        Click(prompt, IDCANCEL);
+        run_->WaitGone(prompt);
+        ExpectTerminated();
+    }
+}
+
+class ProgressFrame : public EngineTest {};
+
+TEST_P(ProgressFrame, OnlyTheSpaceBarOnCancelAndTheCloseBoxAskWhileJoining) {
+    // Keys reach the focused Cancel button directly, not through the dialog
+    // manager: Enter and Escape do nothing, the space bar presses the button.
+    const struct {
+        const char* what;
+        void (*act)(HWND);
+        bool asks;
+    } actions[] = {
+        {"Enter", PressEnter, false},
+        {"Escape", PressEscape, false},
+        {"the space bar", [](HWND page) { PressKey(page, VK_SPACE); }, true},
+        {"the close box", CloseBox, true},
+    };
+    StageSmallDiskSet(false);
+    // Enough to copy for the whole scenario; never decoded.
+    ASSERT_TRUE(WriteZeros(VolumeBeside(1), 256 << 20));
+    PassQuestionPages();
+    HWND page = WaitProgress(joiningLabel);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(FocusedControl(page), GetDlgItem(page, IDCANCEL));
+    for (const auto& a : actions) {
+        SCOPED_TRACE(a.what);
+        a.act(page);
+        if (a.asks) {
+            HWND question = run_->WaitWindow("Exit Wardhaven!", 5000);
+            ASSERT_NE(question, nullptr);
+            Click(question, IDNO);
+            ASSERT_TRUE(run_->WaitGone(question));
+        } else {
+            Settle(300);
+            EXPECT_EQ(run_->FindWindowNow("Exit Wardhaven!"), nullptr);
+        }
+        // The copy goes on.
+        uint64_t copied = FileSize(InstalledFile("Wardhaven._ZX"));
+        Settle(100);
+        EXPECT_GT(FileSize(InstalledFile("Wardhaven._ZX")), copied);
+        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Please Stand By..."});
+    }
+    CancelProgressPage(page);
+    ExpectTerminated();
+    DeleteFileA(VolumeBeside(1).c_str());
+}
+
+INSTANTIATE_FOR_BOTH_FAMILIES(ProgressFrame);

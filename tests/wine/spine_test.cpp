@@ -4,6 +4,8 @@
 
 namespace {
 
+const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uninstall\\Wardhaven!";
+
 // Hides one dialog template of a copy of the installer by renaming it in the
 // resource directory (last letter to 'Z', which keeps the names sorted).
 bool RemoveTemplate(const std::string& exe, const std::string& name) {
@@ -96,6 +98,32 @@ TEST_P(PageSequence, MissingDestinationTemplateAbandons) {
     ASSERT_NE(page, nullptr);
     PressEnter(page);
     ExpectTerminated();
+}
+
+TEST_P(PageSequence, MissingLaterTemplateAbandonsWhereItsPageWouldCome) {
+    // The pages before it are answered as a person taking the defaults would;
+    // then the installation is abandoned, whatever those pages left behind.
+    const char* const templates[] = {"IPROGRESS", "PROGRESS", "GROUP", "REPLACE"};
+    StageSmallDiskSet(true);
+    const std::string staged = ReadFileText(setupPath_);
+    for (const std::string name : templates) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(WriteFileText(setupPath_, staged));
+        ASSERT_TRUE(RemoveTemplate(setupPath_, name));
+        RemoveTree(installDir_);
+        run_.reset();
+        PassQuestionPages();
+        if (name == "REPLACE") {
+            HWND group = run_->WaitWindow("Program Group");
+            ASSERT_NE(group, nullptr);
+            PressEnter(group);
+        }
+        ExpectTerminated();
+        EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+        EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
+        EXPECT_EQ(FileExists(InstalledFile("Tools.Dll")), name == "GROUP" || name == "REPLACE") << "placed files stay";
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry)) << "no completion";
+    }
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(PageSequence);
