@@ -5,7 +5,8 @@
 set -eo pipefail
 while [ $# -gt 0 ]; do
     case "$1" in
-        --wine-dir) export WH_WINE_DIR=$2; shift 2 ;;
+        # Wine wants an absolute prefix; a relative one would also move with each cd.
+        --wine-dir) mkdir -p "$2"; export WH_WINE_DIR=$(cd "$2" && pwd); shift 2 ;;
         --screen) export WH_SCREEN=$2; shift 2 ;;
         *) break ;;
     esac
