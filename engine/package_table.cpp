@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/table_layout.h"
+#include "runtime/paths.h"
 #include "state/context.h"
 
 namespace {
@@ -52,6 +53,20 @@ void NoteProblem(void* context, const String& problem) {
     if (++r.count <= shownProblems) r.lines += "\n" + problem;
 }
 
+// An entry under the main executable's name, or its staged name, would be
+// placed through a substitute whose rename line puts the entry's bytes over
+// the product's executable at the next start.
+void CheckAgainstMainExecutable(table::ProblemProc report, void* context) {
+    const String main = UnstagedExecutable(product.mainExecutable);
+    const String staged = ReplaceExtension(main, ".$$$");
+    unsigned index = 0;
+    for (PackageEntry* e = ctx.packageHead; e; e = e->next) {
+        ++index;
+        if (SameTextIgnoringCase(e->name, main) || SameTextIgnoringCase(e->name, staged))
+            report(context, "entry " + DecimalText(index) + " (" + e->name + "): name is the main executable's");
+    }
+}
+
 // Refused before anything is copied: a name with a directory part, a device
 // name, negative, overlapping or out-of-stream ranges could write outside the
 // installation directory or make the placement loop run wild.
@@ -62,6 +77,7 @@ void CheckLoadedTable(const String& path) {
         views[count++] = {e->name.c_str(), e->name.size(), e->offset, e->size};
     Refusal refusal;
     table::CheckTable(views, count, ctx.unpackedSize, NoteProblem, &refusal);
+    CheckAgainstMainExecutable(NoteProblem, &refusal);
     if (refusal.count == 0) return;
     if (refusal.count > shownProblems) refusal.lines += "\n(" + DecimalText(refusal.count - shownProblems) + " more)";
     RefuseTable(path, refusal.lines);
