@@ -29,6 +29,8 @@ String ProgramsFolderFromShell() {
     return found ? String(path) : String();
 }
 
+}  // namespace
+
 String ProgramsFolder() {
     String folder;
     {
@@ -39,6 +41,8 @@ String ProgramsFolder() {
     // shell knows the folder even when that registry copy of it is missing.
     return folder.empty() ? ProgramsFolderFromShell() : folder;
 }
+
+namespace {
 
 // False when the path does not fit: a cut path would name another file.
 bool ToWidePath(const String& path, WCHAR (&wide)[widePathSize]) {

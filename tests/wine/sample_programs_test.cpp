@@ -1,5 +1,6 @@
 // The sample product's programs, built without a C runtime like the installer:
-// each starts, shows its window under its own caption and ends when closed.
+// each starts, shows its window (the uninstaller its question) under its own
+// caption and ends when closed.
 #include "tests/wine/installer_fixture.h"
 
 namespace {
@@ -7,12 +8,14 @@ namespace {
 struct SampleProgram {
     const char* file;
     const char* caption;
+    int closeButton;
 };
 
+// The uninstaller asks first; No leaves everything as it was.
 const SampleProgram samplePrograms[] = {
-    {"Wardhavn.Exe", "Wardhaven!"},
-    {"TaskMan.Exe", "Wardhaven! Task Manager"},
-    {"UnInstal.Exe", "Wardhaven! Uninstall"},
+    {"Wardhavn.Exe", "Wardhaven!", IDOK},
+    {"TaskMan.Exe", "Wardhaven! Task Manager", IDOK},
+    {"UnInstal.Exe", "Wardhaven!", IDNO},
 };
 
 // build/<tree>/tests/wine/<exe>  ->  build/<tree>/sample/<file>
@@ -31,7 +34,7 @@ TEST_P(SamplePrograms, EachStartsShowsItselfAndEndsWhenClosed) {
         SetupRun run(BuiltSamplePath(program.file), GetParam());
         HWND window = run.WaitWindow(program.caption);
         ASSERT_NE(window, nullptr) << program.file;
-        Click(window, IDOK);
+        Click(window, program.closeButton);
         EXPECT_EQ(run.WaitExit(), 0u) << program.file;
     }
 }

@@ -1,0 +1,46 @@
+#include "sample/uninstall/installation.h"
+
+#include <windows.h>
+
+#include "runtime/paths.h"
+
+Installation FindInstallation() {
+    Installation at;
+    char path[MAX_PATH + 1];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    at.ownPath = String(path, n < sizeof path ? n : 0);
+    at.dir = DirectoryPart(at.ownPath);
+    // "C:\" keeps its backslash: "C:" alone names the drive's current folder.
+    if (at.dir.size() > 3 && at.dir.back() == '\\') at.dir = at.dir.substr(0, at.dir.size() - 1);
+    char windows[MAX_PATH + 1];
+    n = GetWindowsDirectoryA(windows, sizeof windows);
+    at.windowsDir = String(windows, n < sizeof windows ? n : 0);
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    at.ntFamily = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return at;
+}
+
+void NoteLeftover(Installation& at, const String& what) { at.leftovers += what + "\r\n"; }
+
+String ShortPathOf(const String& path) {
+    char shortPath[MAX_PATH + 1];
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return n == 0 || n >= sizeof shortPath ? path : String(shortPath, n);
+}
+
+bool SamePath(const String& a, const String& b) {
+    return SameTextIgnoringCase(a, b) || SameTextIgnoringCase(ShortPathOf(a), ShortPathOf(b));
+}
+
+String CommandProgram(const String& value) {
+    size_t start = 0, end = value.size();
+    while (start < end && (value[start] == ' ' || value[start] == '\t')) ++start;
+    while (end > start && (value[end - 1] == ' ' || value[end - 1] == '\t')) --end;
+    if (start < end && value[start] == '"') {
+        size_t close = value.find('"', start + 1);
+        return value.substr(start + 1, (close == String::npos || close > end ? end : close) - start - 1);
+    }
+    return value.substr(start, end - start);
+}

@@ -1,0 +1,77 @@
+#include "sample/uninstall/system_settings.h"
+
+#include <windows.h>
+
+#include "runtime/paths.h"
+#include "sample/uninstall/placed_files.h"
+#include "sample/uninstall/win_init.h"
+#include "state/context.h"
+#include "system/registry.h"
+
+namespace {
+
+const char uninstallKey[] = "Software\\microsoft\\windows\\currentversion\\uninstall";
+const char windowsNtKey[] = "Software\\microsoft\\windows nt\\currentversion";
+// The installer keeps no copy of the shell it replaced: this is the one Windows comes with.
+const char systemShell[] = "Explorer.exe";
+
+bool IsOurShell(const Installation& at, const String& value) {
+    return SamePath(CommandProgram(value), PathJoin(at.dir, product.shellExecutable));
+}
+
+void RestoreShellIn95Family(Installation& at) {
+    String systemIni = PathJoin(at.windowsDir, "SYSTEM.INI");
+    char value[MAX_PATH + 1] = "";
+    GetPrivateProfileStringA("Boot", "Shell", "", value, sizeof value, systemIni.c_str());
+    if (IsOurShell(at, value) && !WritePrivateProfileStringA("Boot", "Shell", systemShell, systemIni.c_str()))
+        NoteLeftover(at, "the shell setting in " + systemIni);
+}
+
+void RestoreShellInNtFamily(Installation& at) {
+    TRegIniFile reg(windowsNtKey);
+    reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenPath(windowsNtKey, false) || !IsOurShell(at, reg.ReadEntry("Winlogon", "Shell", ""))) return;
+    HKEY winlogon = reg.OpenSubkey("Winlogon");
+    bool restored = winlogon && RegSetValueExA(winlogon, "Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(systemShell),
+                                               sizeof systemShell) == ERROR_SUCCESS;
+    if (winlogon) RegCloseKey(winlogon);
+    if (!restored) NoteLeftover(at, "the shell setting in the registry (Winlogon)");
+}
+
+// As the installer spelled the paths of its rename lines: 8.3 on the 95 family.
+String RenamePath(const Installation& at, const String& directory, const String& name) {
+    return PathJoin(at.ntFamily ? directory : ShortPathOf(directory), name);
+}
+
+}  // namespace
+
+void RemoveUninstallEntry(Installation& at) {
+    TRegIniFile reg(uninstallKey);
+    reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenPath(uninstallKey, false)) return;
+    String command = reg.ReadEntry(product.productName, "UnInstallString", "");
+    // An entry naming another copy of the product is that copy's.
+    if (command.empty() || !SamePath(CommandProgram(command), at.ownPath)) return;
+    if (RegDeleteKeyA(reg.CurrentKey(), product.productName.c_str()) != ERROR_SUCCESS)
+        NoteLeftover(at, "the uninstall entry " + product.productName);
+}
+
+void RestoreShell(Installation& at) {
+    if (at.ntFamily) RestoreShellInNtFamily(at);
+    else RestoreShellIn95Family(at);
+}
+
+void RestoreTaskManager(Installation& at) {
+    const String& w = at.windowsDir;
+    String first = RenamePath(at, w, product.savedTaskManager) + "=" + RenamePath(at, w, product.taskManager);
+    String second = RenamePath(at, w, product.taskManager) + "=" + RenamePath(at, at.dir, product.taskManager);
+    if (RemovePendingPair(at, first, second)) return;
+    // Carried out: Windows' own Task Manager was moved aside and the product's
+    // left this folder for the Windows directory.
+    String saved = PathJoin(w, product.savedTaskManager);
+    String replaced = PathJoin(w, product.taskManager);
+    if (GetFileAttributesA(saved.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        GetFileAttributesA(PathJoin(at.dir, product.taskManager).c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
+    if (RemoveAtNextStart(at, replaced)) RenameAtNextStart(at, saved, replaced);
+}

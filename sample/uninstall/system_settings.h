@@ -1,0 +1,12 @@
+// What the installation changed in Windows itself, each undone only while it
+// still points at this installation: the uninstall entry, the shell setting
+// and the replaced Task Manager.
+#pragma once
+
+#include "sample/uninstall/installation.h"
+
+void RemoveUninstallEntry(Installation& at);
+// SYSTEM.INI's [Boot] "Shell" (95 family) or the Winlogon "Shell" (NT family) back to the Explorer.
+void RestoreShell(Installation& at);
+// Drops the installer's rename lines while they wait; once carried out, queues the reverse.
+void RestoreTaskManager(Installation& at);

@@ -1,0 +1,53 @@
+// The sample product's uninstaller: run from the installation folder (the
+// uninstall entry's command), it asks first, then takes away what the
+// installation placed and changed, and says what it could not.
+#include <windows.h>
+
+#include "sample/uninstall/installation.h"
+#include "sample/uninstall/placed_files.h"
+#include "sample/uninstall/program_shortcut.h"
+#include "sample/uninstall/system_settings.h"
+#include "state/context.h"
+
+namespace {
+
+bool Confirmed() {
+    String text = "Do you want to remove " + product.productName + " and all of its components?";
+    return MessageBoxA(nullptr, text.c_str(), product.productName.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void Report(const Installation& at) {
+    const String& name = product.productName;
+    // Each leftover line ends in CR LF; the last one's is not shown.
+    String text = at.leftovers.empty() ? name + " has been removed from your computer."
+                                       : name + " has been removed, except for these items:\r\n\r\n" +
+                                             at.leftovers.substr(0, at.leftovers.size() - 2);
+    if (at.folderKept)
+        text += "\r\n\r\nThe folder " + at.dir + " holds files that were not installed with " + name +
+                "; it has been kept.";
+    MessageBoxA(nullptr, text.c_str(), name.c_str(),
+                MB_OK | (at.leftovers.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (!Confirmed()) return 0;
+    Installation at = FindInstallation();
+    // Without its own folder every relative name would land in the current one.
+    if (at.dir.empty() || at.windowsDir.empty()) {
+        MessageBoxA(nullptr, "The installation folder cannot be found; nothing has been removed.",
+                    product.productName.c_str(), MB_OK | MB_ICONSTOP);
+        return 1;
+    }
+    // A current folder cannot be removed, not even at the next start.
+    SetCurrentDirectoryA(at.windowsDir.c_str());
+    // The settings first: the 8.3 spellings they are compared in need the files still there.
+    RestoreShell(at);
+    RestoreTaskManager(at);
+    RemoveProgramShortcut(at);
+    RemoveUninstallEntry(at);
+    RemovePlacedFiles(at);
+    Report(at);
+    return 0;
+}

@@ -1,0 +1,88 @@
+#include "sample/uninstall/win_init.h"
+
+#include "runtime/file_io.h"
+#include "runtime/paths.h"
+
+namespace {
+
+String WinInitPath(const Installation& at) { return PathJoin(at.windowsDir, "WinInit.Ini"); }
+
+// A missing file reads as empty; false when one is there but cannot be read.
+bool ReadText(const String& path, String& text) {
+    text.clear();
+    FileVar f;
+    int result = FileOpen(f, path, FileMode::readOnly);
+    if (result == ERROR_FILE_NOT_FOUND) return true;
+    uint32_t size = 0, got = 0;
+    if (result != 0 || FileSize(f, size) != 0) return false;
+    text = String(size, '\0');
+    return FileRead(f, text.data(), size, got) == 0 && got == size && FileClose(f) == 0;
+}
+
+bool WriteText(const String& path, const String& text) {
+    FileVar f;
+    uint32_t put = 0;
+    if (FileOpen(f, path, FileMode::create) != 0) return false;
+    bool written = FileWrite(f, text.c_str(), static_cast<uint32_t>(text.size()), put) == 0 && put == text.size();
+    return FileClose(f) == 0 && written;
+}
+
+String Trimmed(const String& line) {
+    size_t start = 0, end = line.size();
+    while (start < end && (line[start] == ' ' || line[start] == '\t')) ++start;
+    while (end > start && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\r')) --end;
+    return line.substr(start, end - start);
+}
+
+// Calls `visit` with each line's bounds: [at, end) without its line feed.
+template <class Visit>
+void ForEachLine(const String& text, Visit visit) {
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        if (end == String::npos) end = text.size();
+        visit(at, end);
+    }
+}
+
+// The last section header of the text ("[Name]" opening a line), or empty.
+String LastSection(const String& text) {
+    String section;
+    ForEachLine(text, [&](size_t at, size_t end) {
+        String line = Trimmed(text.substr(at, end - at));
+        if (!line.empty() && line[0] == '[') section = line;
+    });
+    return section;
+}
+
+}  // namespace
+
+bool RemovePendingPair(Installation& at, const String& first, const String& second) {
+    String text;
+    if (!ReadText(WinInitPath(at), text)) return false;
+    bool found = false;
+    ForEachLine(text, [&](size_t from, size_t end) {
+        found = found || SameTextIgnoringCase(Trimmed(text.substr(from, end - from)), second);
+    });
+    if (!found) return false;
+    String kept;
+    ForEachLine(text, [&](size_t from, size_t end) {
+        String line = Trimmed(text.substr(from, end - from));
+        if (!SameTextIgnoringCase(line, first) && !SameTextIgnoringCase(line, second))
+            kept += text.substr(from, end < text.size() ? end + 1 - from : end - from);
+    });
+    if (!WriteText(WinInitPath(at), kept)) NoteLeftover(at, "the pending lines in " + WinInitPath(at) + ": " + second);
+    return true;
+}
+
+bool QueueWinInitLines(Installation& at, const String& lines) {
+    String text;
+    bool read = ReadText(WinInitPath(at), text);
+    if (read) {
+        if (!text.empty() && text.back() != '\n') text += "\r\n";
+        if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) text += "[Rename]\r\n";
+        text += lines;
+    }
+    if (read && WriteText(WinInitPath(at), text)) return true;
+    NoteLeftover(at, "the lines for the next start in " + WinInitPath(at));
+    return false;
+}

@@ -1,0 +1,13 @@
+// WinInit.Ini in the Windows directory: the "[Rename]" lines ("destination=
+// source", "NUL=file" to delete) that the 95 family carries out at its next start.
+#pragma once
+
+#include "sample/uninstall/installation.h"
+
+// When a line of WinInit.Ini reads `second` (ignoring case and blanks), that
+// line and every line reading `first` go. False when `second` is not there.
+bool RemovePendingPair(Installation& at, const String& first, const String& second);
+
+// Adds `lines` (each ending in CR LF) to the file's "[Rename]" section,
+// opening one when the file does not end in it. False, noted, on failure.
+bool QueueWinInitLines(Installation& at, const String& lines);
