@@ -1,7 +1,7 @@
 # Fails unless the executable would load on Windows 95 (first release) and on
 # NT 4.0: it may import only from the six system DLLs below, only by name, and
 # only functions that LIST (win32-imports.tsv) marks loadable on both.
-#   cmake -DOBJDUMP=i686-w64-mingw32-objdump -DEXE=Setup.exe -DLIST=win32-imports.tsv -P check-imports.cmake
+#   cmake -DOBJDUMP=i686-w64-mingw32-objdump -DEXE=Setup.exe -DLIST=win32-imports.tsv [-DEXTRA_LIST=more.tsv] -P check-imports.cmake
 # A "stub" function loads on Windows 95 but fails when called there; the
 # success line names those so that the code calling them can be checked.
 cmake_minimum_required(VERSION 3.25)
@@ -12,7 +12,7 @@ foreach(arg OBJDUMP EXE LIST)
     message(FATAL_ERROR "usage: cmake -DOBJDUMP=... -DEXE=... -DLIST=... -P check-imports.cmake (${arg} is missing)")
   endif()
 endforeach()
-foreach(file "${EXE}" "${LIST}")
+foreach(file "${EXE}" "${LIST}" ${EXTRA_LIST})
   if(NOT EXISTS "${file}" OR IS_DIRECTORY "${file}")
     message(FATAL_ERROR "check-imports: no such file: ${file}")
   endif()
@@ -28,7 +28,12 @@ endfunction()
 
 # The list: dll, function, win95, nt4, evidence. The evidence column may hold
 # any text (";" too), so only the first four columns are taken, line by line.
-file(READ "${LIST}" list_text)
+# EXTRA_LIST, when given, adds its rows to LIST's.
+set(list_text "")
+foreach(file "${LIST}" ${EXTRA_LIST})
+  file(READ "${file}" file_text)
+  string(APPEND list_text "${file_text}\n")
+endforeach()
 string(REPLACE "\r" "" list_text "${list_text}")
 string(REGEX REPLACE "[][;]" "_" list_text "${list_text}") # list separators to cmake
 string(REGEX MATCHALL "\n[^#\n][^\n]*" rows "\n${list_text}")
