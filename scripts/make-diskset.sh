@@ -3,7 +3,8 @@
 #   scripts/make-diskset.sh NATIVE_BUILD WIN32_BUILD OUTDIR
 # Takes the sample programs from WIN32_BUILD/sample, generates the data files,
 # and runs NATIVE_BUILD's wardpack with WIN32_BUILD/setup/Setup.exe as the
-# installer. Writes OUTDIR/product (the product folder) and OUTDIR/disk1..3.
+# installer. Writes OUTDIR/product (the product folder), OUTDIR/disk1..3 and
+# their 1.44 MB floppy images OUTDIR/disk1.img..disk3.img (wardpack --images).
 # INSTALLER=path overrides the installer (any Win32 executable will do for a trial).
 set -euo pipefail
 
@@ -27,12 +28,12 @@ if ! "$python" -c 'import PIL' 2>/dev/null; then
     "$python" -c 'import PIL' 2>/dev/null || { echo "make-diskset: Pillow is missing (python3-pil)" >&2; exit 1; }
 fi
 
-rm -rf "$out/product" "$out/disk1" "$out/disk2" "$out/disk3"
+rm -rf "$out/product" "$out/disk1" "$out/disk2" "$out/disk3" "$out"/disk[123].img
 mkdir -p "$out/product"
 "$python" "$here/sample/make_product_data.py" "$out/product"
 cp "$win32/sample/Wardhavn.Exe" "$win32/sample/TaskMan.Exe" "$win32/sample/UnInstal.Exe" "$out/product/"
 
 "$wardpack" build --product "$out/product" --list "$here/sample/files.lst" \
-    --installer "$installer" --installer-name Setup.exe --out "$out"
+    --installer "$installer" --installer-name Setup.exe --out "$out" --images
 "$wardpack" -q verify "$out" --product "$out/product" --list "$here/sample/files.lst" > /dev/null
-echo "make-diskset: disk set in $out/disk1 $out/disk2 $out/disk3, verified"
+echo "make-diskset: disk set in $out/disk1 $out/disk2 $out/disk3, verified; floppy images $out/disk1.img .. disk3.img"

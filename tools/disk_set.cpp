@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 
+#include "tools/fat12_image.h"
+#include "tools/file_io.h"
 #include "tools/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -11,6 +14,15 @@ namespace diskset {
 
 std::string VolumeName(unsigned disk) { return "Wardhavn.00" + std::to_string(disk); }
 std::string DiskFolder(unsigned disk) { return "disk" + std::to_string(disk); }
+std::string ImageName(unsigned disk) { return DiskFolder(disk) + ".img"; }
+std::string VolumeLabel(unsigned disk) { return "WARDHAVEN " + std::to_string(disk); }
+
+// The fit check and the image writer count the same clusters.
+static_assert(floppyCapacity == fat12::dataCapacity && floppyCluster == fat12::sectorSize);
+
+bool FitsFloppyImages(const DiskSpace& space) {
+    return space.capacity <= floppyCapacity && space.cluster % floppyCluster == 0;
+}
 
 namespace {
 
@@ -100,6 +112,61 @@ Located Locate(const fs::path& root, const std::string& installerName) {
         throw ToolError((split ? root / DiskFolder(1) : root).string() + ": installer " + installerName +
                         " is missing (name it with --installer-name)");
     return found;
+}
+
+namespace {
+
+// A disk folder's files, in name order so that the same folder gives the same image.
+std::vector<fat12::File> DiskFiles(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw ToolError(folder.string() + ": no such folder (images are made from a disk set's disk1 to disk3)");
+    std::vector<fs::path> paths;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (!entry.is_regular_file())
+            throw ToolError(entry.path().string() + ": not a file; a disk's image holds its files alone");
+        paths.push_back(entry.path());
+    }
+    if (ec) throw ToolError(folder.string() + ": cannot list: " + ec.message());
+    std::sort(paths.begin(), paths.end());
+    std::vector<fat12::File> files;
+    for (const fs::path& p : paths) files.push_back({p.filename().string(), ReadWholeFile(p)});
+    return files;
+}
+
+}  // namespace
+
+void RemoveImages(const fs::path& root) {
+    std::error_code ec;
+    for (unsigned d = 1; d <= diskCount; ++d) fs::remove(root / ImageName(d), ec);
+}
+
+void WriteImages(const fs::path& root, std::ostream& out) {
+    std::vector<std::vector<uint8_t>> images;
+    for (unsigned d = 1; d <= diskCount; ++d) {
+        fs::path folder = root / DiskFolder(d);
+        try {
+            images.push_back(fat12::MakeImage(VolumeLabel(d), DiskFiles(folder)));
+        } catch (const ToolError& e) {
+            RemoveImages(root);  // an earlier set's images would no longer match the folders
+            throw ToolError(folder.string() + ": no image made: " + e.what());
+        }
+    }
+    // An image cut short by a full disk must not pass for a whole one.
+    for (unsigned d = 1; d <= diskCount; ++d) {
+        fs::path image = root / ImageName(d), part = image;
+        part += ".part";
+        std::error_code ec;
+        try {
+            WriteWholeFile(part, images[d - 1]);
+        } catch (...) {
+            fs::remove(part, ec);
+            throw;
+        }
+        fs::rename(part, image, ec);
+        if (ec) throw ToolError(image.string() + ": cannot write: " + ec.message());
+        out << ImageName(d) << ": " << images[d - 1].size() << " bytes, label " << VolumeLabel(d) << "\n";
+    }
 }
 
 }  // namespace diskset

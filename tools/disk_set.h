@@ -6,10 +6,12 @@
 //   OUT/disk1/Wardhavn.001  stream bytes [0, v1)
 //   OUT/disk2/Wardhavn.002  stream bytes [v1, v1 + v2)
 //   OUT/disk3/Wardhavn.003  the rest
+//   OUT/disk1.img ...       with --images: each folder as a 1.44 MB floppy image
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,8 @@ constexpr uint64_t floppyCluster = 512;
 
 std::string VolumeName(unsigned disk);                 // "Wardhavn.001" ...
 std::string DiskFolder(unsigned disk);                 // "disk1" ...
+std::string ImageName(unsigned disk);                  // "disk1.img" ...
+std::string VolumeLabel(unsigned disk);                // "WARDHAVEN 1" ...
 
 struct DiskSpace {
     uint64_t capacity = floppyCapacity;
@@ -42,5 +46,14 @@ struct Located {
     std::vector<std::filesystem::path> volumes;
 };
 Located Locate(const std::filesystem::path& root, const std::string& installerName);
+
+// Writes `root`/disk1.img .. disk3.img from the disk1 .. disk3 folders, each
+// file under its 8.3 name. All three are made before any is written; throws
+// ToolError, leaving no image behind, when a folder's files do not make one.
+void WriteImages(const std::filesystem::path& root, std::ostream& out);
+void RemoveImages(const std::filesystem::path& root);
+
+// Whether a plan for `space` always fits a 1.44 MB floppy image.
+bool FitsFloppyImages(const DiskSpace& space);
 
 }  // namespace diskset

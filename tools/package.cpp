@@ -252,6 +252,10 @@ void ReportBuild(const Product& product, const table::PackageTable& t, const Dis
 }  // namespace
 
 void Build(const BuildOptions& options, std::ostream& out) {
+    if (options.images && !diskset::FitsFloppyImages(options.space))
+        throw ToolError("--images makes 1.44 MB floppies: --disk-size must be at most " +
+                        std::to_string(diskset::floppyCapacity) + " and --cluster-size a multiple of " +
+                        std::to_string(diskset::floppyCluster));
     Product product = ReadProduct(options);
     table::PackageTable t = PlanTable(product, options.mainName);
     WarnOfSharedSubstitutes(product.names, options.mainName, std::cerr);
@@ -264,6 +268,8 @@ void Build(const BuildOptions& options, std::ostream& out) {
     CheckDecodesBack(set.archive, product.stream, t, options.quiet);
     WriteDiskSet(options.outDir, set);
     ReportBuild(product, t, set, options.space, out);
+    if (options.images) diskset::WriteImages(options.outDir, out);
+    else diskset::RemoveImages(options.outDir);  // they would show the disks of an earlier build
 }
 
 bool List(const fs::path& installer, std::ostream& out) {

@@ -4,6 +4,7 @@
 //   wardpack list    INSTALLER
 //   wardpack verify  DISKSET [--product DIR --list FILES]
 //   wardpack extract DISKSET OUTDIR
+//   wardpack images  DISKSET
 //   wardpack encode  IN OUT
 //   wardpack decode  --size N IN OUT
 //
@@ -51,6 +52,11 @@ struct ExtractCommand {
     std::string outDir;
 };
 
+struct ImagesCommand {
+    CLI::App* cmd = nullptr;
+    std::string diskSet;
+};
+
 struct EncodeCommand {
     CLI::App* cmd = nullptr;
     std::string in, out, parse = "optimal";
@@ -74,6 +80,7 @@ struct Commands {
     ListCommand list;
     VerifyCommand verify;
     ExtractCommand extract;
+    ImagesCommand images;
     EncodeCommand encode;
     DecodeCommand decode;
 };
@@ -98,6 +105,7 @@ void DeclareBuild(CLI::App& app, BuildCommand& c) {
         ->capture_default_str();
     c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")->capture_default_str();
     c.cmd->add_option("--volume-sizes", c.volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
+    c.cmd->add_flag("--images", c.options.images, "also write disk1.img .. disk3.img, 1.44 MB floppy images");
 }
 
 void DeclareList(CLI::App& app, ListCommand& c) {
@@ -129,6 +137,11 @@ void DeclareExtract(CLI::App& app, ExtractCommand& c) {
     AddDiskSetNames(c.cmd, c.options);
 }
 
+void DeclareImages(CLI::App& app, ImagesCommand& c) {
+    c.cmd = app.add_subcommand("images", "write disk1.img .. disk3.img, 1.44 MB floppy images of a disk set's folders");
+    c.cmd->add_option("DISKSET", c.diskSet, "folder with disk1/ disk2/ disk3/")->required();
+}
+
 void DeclareEncode(CLI::App& app, EncodeCommand& c) {
     c.cmd = app.add_subcommand("encode", "compress a file into a bare stream (no header)");
     c.cmd->add_option("IN", c.in, "input file")->required();
@@ -152,6 +165,7 @@ void DeclareCommands(CLI::App& app, Commands& c) {
     DeclareList(app, c.list);
     DeclareVerify(app, c.verify);
     DeclareExtract(app, c.extract);
+    DeclareImages(app, c.images);
     DeclareEncode(app, c.encode);
     DeclareDecode(app, c.decode);
 }
@@ -197,6 +211,11 @@ int RunExtract(ExtractCommand& c, bool quiet) {
     return 0;
 }
 
+int RunImages(const ImagesCommand& c) {
+    diskset::WriteImages(c.diskSet, std::cout);
+    return 0;
+}
+
 int RunEncode(const EncodeCommand& c, bool quiet) {
     std::vector<uint8_t> data = ReadWholeFile(c.in);
     if (data.size() > size_t(INT32_MAX))
@@ -238,6 +257,7 @@ int RunChosen(Commands& c) {
     if (c.list.cmd->parsed()) return RunList(c.list);
     if (c.verify.cmd->parsed()) return RunVerify(c.verify, c.quiet);
     if (c.extract.cmd->parsed()) return RunExtract(c.extract, c.quiet);
+    if (c.images.cmd->parsed()) return RunImages(c.images);
     if (c.encode.cmd->parsed()) return RunEncode(c.encode, c.quiet);
     if (c.decode.cmd->parsed()) return RunDecode(c.decode, c.quiet);
     return 1;

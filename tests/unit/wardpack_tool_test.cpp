@@ -324,6 +324,41 @@ TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
     EXPECT_EQ(BytesOf(dir / "x/Main.Exe"), BytesOf(dir / "product/Main.Exe"));
 }
 
+TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
+    MakeProduct({{"A.Txt", 3000}});
+    ToolRun built = Wardpack(BuildArgs("--images"));
+    ASSERT_EQ(built.status, 0) << built.output;
+    std::vector<std::vector<uint8_t>> images;
+    for (const char* name : {"disk1.img", "disk2.img", "disk3.img"}) {
+        images.push_back(BytesOf(dir / "out" / name));
+        EXPECT_EQ(images.back().size(), 1474560u) << name;
+    }
+    ASSERT_EQ(Wardpack("images " + (dir / "out").string()).status, 0);
+    EXPECT_EQ(BytesOf(dir / "out/disk1.img"), images[0]) << "the images command makes what build made";
+
+    struct Bad {
+        const char* what;
+        std::string args, message;
+    };
+    WriteText(dir / "out/disk2/Long name.txt", "x");
+    const Bad cases[] = {
+        {"a name a floppy cannot hold", "images " + (dir / "out").string(), "Long name.txt\": not an 8.3 name"},
+        {"no disk folders", "images " + (dir / "product").string(), "no such folder"},
+        {"a disk bigger than a floppy", BuildArgs("--images --disk-size 2000000"), "--images makes 1.44 MB floppies"},
+    };
+    for (const Bad& c : cases) {
+        ToolRun run = Wardpack(c.args);
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.what << ": " << run.output;
+        EXPECT_FALSE(fs::exists(dir / "out/disk1.img")) << c.what;
+    }
+
+    fs::remove(dir / "out/disk2/Long name.txt");
+    ASSERT_EQ(Wardpack(BuildArgs("--images")).status, 0);
+    ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
+    EXPECT_FALSE(fs::exists(dir / "out/disk1.img")) << "an image of an earlier build stays beside new folders";
+}
+
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     std::mt19937 rng(4);
     for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u}) {

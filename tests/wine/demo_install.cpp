@@ -4,7 +4,8 @@
 //
 //   demo_install.exe SETUP DISKSET SHOTS
 //     SETUP    the installer on the first disk, normally A:\Setup.exe
-//     DISKSET  the folder holding the disk1, disk2 and disk3 folders
+//     DISKSET  the folder holding the disk1, disk2 and disk3 folders (the
+//              run command reads them from the floppy images)
 //     SHOTS    host folder for the screenshots (.bmp; the run script makes PNGs)
 // WH_FAMILY=win98 makes Wine report the 95 family to the installer.
 // The disk in drive A: is changed when the installer asks for the next one.
@@ -32,25 +33,10 @@ void Shoot(const std::string& what) {
 }
 
 // Takes the disk out of drive A: and puts disk n in.
-void ChangeDisk(int n) {
+void InsertDisk(int n) {
     std::string drive = setupPath.substr(0, setupPath.find_last_of('\\'));
-    std::string from = diskSet + "\\disk" + std::to_string(n);
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((drive + "\\*").c_str(), &data);
-    if (h != INVALID_HANDLE_VALUE) {
-        do
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((drive + "\\" + data.cFileName).c_str());
-        while (FindNextFileA(h, &data));
-        FindClose(h);
-    }
-    h = FindFirstFileA((from + "\\*").c_str(), &data);
-    if (h != INVALID_HANDLE_VALUE) {
-        do
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                CopyFileTo(from + "\\" + data.cFileName, drive + "\\" + data.cFileName);
-        while (FindNextFileA(h, &data));
-        FindClose(h);
-    }
+    if (!ChangeDisk(drive, diskSet + "\\disk" + std::to_string(n)))
+        std::printf("  disk %d could not be put in whole\n", n);
     std::printf("  disk %d is in the drive\n", n);
 }
 
@@ -63,7 +49,7 @@ void Answer(SetupRun& run, HWND w, const std::string& caption) {
     } else if (caption == "Wardhaven!") {
         std::string text = MessageText(w);
         if (text.rfind("Please Insert Disk number ", 0) == 0) {
-            ChangeDisk(std::atoi(text.c_str() + std::strlen("Please Insert Disk number ")));
+            InsertDisk(std::atoi(text.c_str() + std::strlen("Please Insert Disk number ")));
             Click(w, IDOK);
         } else {
             // The restart or run question at the end: a demo changes nothing more.

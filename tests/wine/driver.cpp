@@ -72,6 +72,26 @@ bool CopyFileTo(const std::string& from, const std::string& to) {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
+bool ChangeDisk(const std::string& drive, const std::string& diskFolder) {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((drive + "\\*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((drive + "\\" + data.cFileName).c_str());
+        while (FindNextFileA(h, &data));
+        FindClose(h);
+    }
+    bool copied = true;
+    h = FindFirstFileA((diskFolder + "\\*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    do
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            copied = CopyFileTo(diskFolder + "\\" + data.cFileName, drive + "\\" + data.cFileName) && copied;
+    while (FindNextFileA(h, &data));
+    FindClose(h);
+    return copied;
+}
+
 std::string DriverDir() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);

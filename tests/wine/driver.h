@@ -25,6 +25,9 @@ bool DirExists(const std::string& path);
 void RemoveTree(const std::string& path);        // files and folders, quietly
 void MakeDirs(const std::string& path);
 bool CopyFileTo(const std::string& from, const std::string& to);
+// A disk change in a folder that stands for a drive: its files taken out,
+// those of `diskFolder` put in. False when a file of the new disk is not copied.
+bool ChangeDisk(const std::string& drive, const std::string& diskFolder);
 std::string DriverDir();                         // the folder of the test executable
 std::string BuiltSetupPath();                    // the Setup.exe of this build
 // A fresh scratch folder C:\whtest\<name>, emptied first.

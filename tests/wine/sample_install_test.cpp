@@ -1,7 +1,9 @@
 // The full-size sample product, installed from its three floppies as a person
-// would: disk 1 in the drive, disks 2 and 3 inserted when asked for. The disk
-// set comes from scripts/make-diskset.sh (WH_SAMPLE_DISKSET names its folder);
-// without it the scenario is skipped.
+// would: disk 1 in the drive, disks 2 and 3 put in its place when asked for.
+// scripts/make-diskset.sh makes the disk set and its floppy images
+// (WH_SAMPLE_DISKSET names its folder); the disks are the images' files as
+// mtools reads them back, in its images\disk1..3. Without it the scenario is
+// skipped.
 #include "tests/wine/engine_scenario.h"
 
 class FullSample : public EngineTest {
@@ -25,21 +27,22 @@ protected:
         for (size_t i = 0; i < product_.size(); ++i)
             if (product_[i].name == "Wardhavn.Exe") std::swap(product_[0], product_[i]);
     }
+    std::string FromImage(int k) const { return set_ + "\\images\\disk" + std::to_string(k); }
     std::string set_;
 };
 
 TEST_P(FullSample, InstallsFromThreeFloppies) {
     ASSERT_GE(product_.size(), 31u);
     ASSERT_EQ(product_[0].name, "Wardhavn.Exe");
-    ASSERT_TRUE(CopyFileTo(set_ + "\\disk1\\Setup.exe", setupPath_));
-    ASSERT_TRUE(CopyFileTo(set_ + "\\disk1\\Wardhavn.001", disk_ + "\\Wardhavn.001"));
+    ASSERT_TRUE(ChangeDisk(disk_, FromImage(1)));
+    ASSERT_TRUE(FileExists(setupPath_)) << "no Setup.exe on the first image";
     PassQuestionPages();
     for (int k = 2; k <= 3; ++k) {
         HWND prompt = run_->WaitWindow("Wardhaven!", 60000);
         ASSERT_NE(prompt, nullptr);
         EXPECT_EQ(MessageText(prompt), "Please Insert Disk number " + std::to_string(k));
-        std::string name = "Wardhavn.00" + std::to_string(k);
-        ASSERT_TRUE(CopyFileTo(set_ + "\\disk" + std::to_string(k) + "\\" + name, disk_ + "\\" + name));
+        ASSERT_TRUE(ChangeDisk(disk_, FromImage(k)));
+        ASSERT_FALSE(FileExists(VolumeBeside(k - 1))) << "the disk before is still in the drive";
         Click(prompt, IDOK);
         ASSERT_TRUE(run_->WaitGone(prompt));
     }
@@ -51,4 +54,4 @@ TEST_P(FullSample, InstallsFromThreeFloppies) {
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Nt, FullSample, testing::Values(Family::nt), FamilyParamName);
+INSTANTIATE_FOR_BOTH_FAMILIES(FullSample);

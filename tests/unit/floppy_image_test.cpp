@@ -1,0 +1,192 @@
+// The floppy images wardpack writes, read back by the tools a Linux user has:
+// fsck.fat checks the file system, mdir and mcopy read the label and files.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tools/disk_set.h"
+#include "tools/fat12_image.h"
+#include "tools/tool_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ShellRun {
+    int status;
+    std::string output;
+};
+
+ShellRun Shell(const std::string& command) {
+    ShellRun run{-1, ""};
+    FILE* pipe = popen(("MTOOLS_SKIP_CHECK=1 " + command + " 2>&1").c_str(), "r");
+    if (!pipe) return run;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// fsck.fat lives in /usr/sbin, which a user's PATH may lack.
+std::string FindTool(const std::string& name) {
+    ShellRun found = Shell("command -v " + name);
+    if (found.status == 0) return found.output.substr(0, found.output.find('\n'));
+    for (const char* dir : {"/usr/sbin/", "/sbin/"})
+        if (access((dir + name).c_str(), X_OK) == 0) return dir + name;
+    return "";
+}
+
+std::vector<uint8_t> Pattern(std::size_t size, unsigned seed) {
+    std::vector<uint8_t> data(size);
+    for (std::size_t i = 0; i < size; ++i) data[i] = uint8_t((i * 131 + seed) ^ (i >> 9));
+    return data;
+}
+
+std::vector<uint8_t> BytesOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Trimmed(const std::string& s) { return s.substr(0, s.find_last_not_of(' ') + 1); }
+
+unsigned Read16(const std::vector<uint8_t>& image, std::size_t at) { return image[at] | image[at + 1] << 8; }
+
+std::string Text(const std::vector<uint8_t>& image, std::size_t at, std::size_t size) {
+    return std::string(image.begin() + at, image.begin() + at + size);
+}
+
+// The disks of a planned volume set: disk 1 the installer and volume 1, then
+// one volume a disk, as wardpack build lays them out.
+std::vector<std::vector<fat12::File>> PlannedDisks(uint64_t installerSize, uint64_t streamSize) {
+    std::vector<uint64_t> volumes = diskset::PlanVolumes(streamSize, installerSize, diskset::DiskSpace(), {});
+    std::vector<std::vector<fat12::File>> disks(3);
+    disks[0].push_back({"Setup.exe", Pattern(installerSize, 7)});
+    for (unsigned d = 0; d < 3; ++d) disks[d].push_back({diskset::VolumeName(d + 1), Pattern(volumes[d], d)});
+    return disks;
+}
+
+TEST(FloppyImage, BootSectorDescribesAStandardHighDensityDisk) {
+    std::vector<uint8_t> image = fat12::MakeImage("Wardhaven 2", {{"A.TXT", {1, 2, 3}}});
+    ASSERT_EQ(image.size(), 1474560u);
+    struct Field {
+        const char* what;
+        std::size_t at, width;
+        unsigned want;
+    };
+    const Field fields[] = {
+        {"jump", 0, 2, 0x3CEB},          {"bytes a sector", 11, 2, 512}, {"sectors a cluster", 13, 1, 1},
+        {"reserved sectors", 14, 2, 1},  {"FATs", 16, 1, 2},             {"root entries", 17, 2, 224},
+        {"total sectors", 19, 2, 2880},  {"media", 21, 1, 0xF0},         {"sectors a FAT", 22, 2, 9},
+        {"sectors a track", 24, 2, 18},  {"heads", 26, 2, 2},            {"hidden sectors", 28, 2, 0},
+        {"large total", 32, 2, 0},       {"drive A:", 36, 1, 0},         {"extended BPB", 38, 1, 0x29},
+        {"boot mark", 510, 2, 0xAA55},   {"FAT 1 media", 512, 2, 0xFFF0}, {"FAT 2 media", 512 * 10, 2, 0xFFF0},
+    };
+    for (const Field& f : fields)
+        EXPECT_EQ(f.width == 1 ? image[f.at] : Read16(image, f.at), f.want) << f.what;
+    EXPECT_EQ(Text(image, 43, 11), "WARDHAVEN 2");
+    EXPECT_EQ(Text(image, 54, 8), "FAT12   ");
+    EXPECT_EQ(Text(image, 512 * 19, 11), "WARDHAVEN 2") << "the root's volume-label entry";
+    EXPECT_EQ(image[512 * 19 + 11], 0x08);
+    EXPECT_EQ(Text(image, 512 * 19 + 32, 11), "A       TXT");
+    // The boot code's message: loaded at 7C00h, read through mov si.
+    ASSERT_EQ(image[0x4A], 0xBE);
+    std::size_t message = Read16(image, 0x4B) - 0x7C00;
+    ASSERT_LT(message, 510u);
+    EXPECT_NE(std::string(reinterpret_cast<const char*>(&image[message])).find("Not a system disk"),
+              std::string::npos);
+    EXPECT_EQ(fat12::MakeImage("Wardhaven 2", {{"A.TXT", {1, 2, 3}}}), image) << "the same files, the same image";
+}
+
+TEST(FloppyImage, ToolsReadBackEveryFileByteForByte) {
+    std::string fsck = FindTool("fsck.fat"), mdir = FindTool("mdir"), mcopy = FindTool("mcopy");
+    if (fsck.empty() || mdir.empty() || mcopy.empty()) GTEST_SKIP() << "needs dosfstools and mtools (scripts/deps.sh)";
+    struct Disk {
+        const char* what;
+        std::vector<fat12::File> files;
+    };
+    std::vector<std::vector<fat12::File>> full = PlannedDisks(56320 + 701, 3 * diskset::floppyCapacity - 57344);
+    std::vector<Disk> disks = {
+        {"mixed sizes and cases", {{"Setup.exe", Pattern(56320, 1)}, {"readme", Pattern(511, 2)},
+                                  {"E", {}}, {"x.1", Pattern(513, 3)}, {"DATA.BIN", Pattern(200000, 4)}}},
+        {"one file filling the disk", {{"WARDHAVN.002", Pattern(diskset::floppyCapacity, 5)}}},
+        {"empty", {}},
+        {"planned disk 1 filled to the last cluster", full[0]},
+        {"planned disk 2 filled to the last cluster", full[1]},
+        {"planned disk 3 filled to the last cluster", full[2]},
+    };
+    fs::path dir = fs::temp_directory_path() / ("floppy-test-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    for (const Disk& disk : disks) {
+        fs::path img = dir / "disk.img";
+        std::vector<uint8_t> image = fat12::MakeImage("WARDHAVEN 3", disk.files);
+        std::ofstream(img, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+
+        ShellRun checked = Shell(fsck + " -n " + img.string());
+        EXPECT_EQ(checked.status, 0) << disk.what << ":\n" << checked.output;
+        EXPECT_EQ(checked.output.find("\n", checked.output.find("\n") + 1) + 1, checked.output.size())
+            << disk.what << ": fsck.fat says more than its two lines:\n" << checked.output;
+
+        ShellRun listed = Shell(mdir + " -i " + img.string() + " ::");
+        EXPECT_EQ(listed.status, 0) << listed.output;
+        EXPECT_NE(listed.output.find("Volume in drive : is WARDHAVEN 3"), std::string::npos) << listed.output;
+        for (const fat12::File& f : disk.files) {
+            std::string name = fat12::ShortName(f.name);
+            std::string base = Trimmed(name.substr(0, 8)), ext = Trimmed(name.substr(8));
+            std::string dotted = ext.empty() ? base : base + "." + ext;
+            EXPECT_NE(listed.output.find(name.substr(0, 8) + " " + name.substr(8)), std::string::npos)
+                << disk.what << ": " << f.name << " not listed\n" << listed.output;
+            fs::remove(dir / "out");
+            ShellRun copied = Shell(mcopy + " -n -i " + img.string() + " '::" + dotted + "' " + (dir / "out").string());
+            ASSERT_EQ(copied.status, 0) << disk.what << ": " << f.name << ": " << copied.output;
+            EXPECT_TRUE(BytesOf(dir / "out") == f.data) << disk.what << ": " << f.name << " differs";
+        }
+    }
+    fs::remove_all(dir);
+}
+
+TEST(FloppyImage, WhatAFloppyCannotHoldIsRefusedWithItsReason) {
+    std::vector<fat12::File> many;
+    for (int i = 0; i < 224; ++i) many.push_back({"F" + std::to_string(i), {}});
+    std::vector<fat12::File> beyond = PlannedDisks(56320, 3 * diskset::floppyCapacity - 56320)[1];
+    beyond[0].data.push_back(0);
+    struct Bad {
+        const char* what;
+        std::string label;
+        std::vector<fat12::File> files;
+        std::string message;
+    };
+    const Bad cases[] = {
+        {"long base name", "W", {{"Nineteen_Chars_.DTP", {1}}}, "not an 8.3 name"},
+        {"long extension", "W", {{"A.Data", {1}}}, "not an 8.3 name"},
+        {"two dots", "W", {{"A.B.C", {1}}}, "not an 8.3 name"},
+        {"a space", "W", {{"A B.TXT", {1}}}, "not an 8.3 name"},
+        {"no base", "W", {{".TXT", {1}}}, "not an 8.3 name"},
+        {"a folder part", "W", {{"sub/A.TXT", {1}}}, "not an 8.3 name"},
+        {"device name", "W", {{"com1.txt", {1}}}, "device's name"},
+        {"same name in another case", "W", {{"a.txt", {1}}, {"A.TXT", {2}}}, "same name"},
+        {"one entry more than the root holds", "W", many, "at most 223"},
+        {"one byte past the last cluster", "W", beyond, "holds 1457664"},
+        {"label too long", "WARDHAVEN 10", {}, "volume label"},
+        {"label with a dot", "WARD.1", {}, "volume label"},
+    };
+    for (const Bad& c : cases) {
+        try {
+            fat12::MakeImage(c.label, c.files);
+            ADD_FAILURE() << c.what << ": made an image";
+        } catch (const ToolError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.what << ": " << e.what();
+        }
+    }
+    // The fit check agrees: the byte that no image can hold is no plan's either.
+    EXPECT_THROW(PlannedDisks(56320, 3 * diskset::floppyCapacity - 56320 + 1), ToolError);
+}
+
+}  // namespace
