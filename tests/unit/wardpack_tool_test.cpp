@@ -326,7 +326,7 @@ TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
 
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     std::mt19937 rng(4);
-    for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u}) {
+    for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u, 600011u}) {  // the last: several output blocks
         std::vector<uint8_t> data(size);
         for (auto& b : data) b = uint8_t(rng() % 5 ? 'x' : rng());
         Write(dir / "in", data);
