@@ -349,6 +349,14 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     EXPECT_NE(help.output.find("verify"), std::string::npos);
 }
 
+TEST_F(WardpackTest, DecodeWritesExactlySizeBytesWhenTheLastMatchRunsPast) {
+    // Zero bits: a literal 't', then a 60-byte match of it; 2 bytes were asked for.
+    Write(dir / "s", std::vector<uint8_t>(4, 0));
+    ToolRun run = Wardpack("decode --size 2 " + (dir / "s").string() + " " + (dir / "out").string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(BytesOf(dir / "out"), std::vector<uint8_t>(2, 't'));
+}
+
 TEST_F(WardpackTest, DecodingACutStreamWarnsAndKeepsOnlyWholeCodes) {
     std::vector<uint8_t> data(5000);
     std::mt19937 rng(5);
