@@ -9,6 +9,7 @@
 
 const char* const lzhNoMemoryMessage = "LZH : Cannot get memory for dictionary tables";
 const char* const lzhFreeFailedMessage = "LZH : Error freeing memory for dictionary tables";
+const char* const lzhSmallBufferMessage = "LZH : Output buffer too small";
 
 namespace {
 
@@ -65,9 +66,42 @@ struct TablesLease {
 constexpr unsigned pathSize = 64;  // a Huffman tree of weights below 0x8000 is at most ~22 deep
 constexpr unsigned noMove = ~0u;
 
+// Where the compressed bytes come from: Fetch() gives the next one, or false
+// once the input has ended (and from then on).
+class ProcSource {
+public:
+    explicit ProcSource(LzhReadProc readProc) : readProc_(readProc) {}
+    bool Fetch(uint8_t& byte) {
+        uint16_t actual = 0;
+        readProc_(&byte, 1, actual);
+        if (actual == 1) return true;
+        readProc_ = NothingMore;  // the first refusal ends the input
+        return false;
+    }
+
+private:
+    static void NothingMore(void*, uint16_t, uint16_t& actual) { actual = 0; }
+    LzhReadProc readProc_;
+};
+
+class MemorySource {
+public:
+    MemorySource(const uint8_t* input, std::size_t size) : pos_(input), end_(input + size) {}
+    bool Fetch(uint8_t& byte) {
+        if (pos_ == end_) return false;
+        byte = *pos_++;
+        return true;
+    }
+
+private:
+    const uint8_t* pos_;
+    const uint8_t* end_;
+};
+
+template <class Source>
 class CodeReader {
 public:
-    CodeReader(Tables& t, LzhReadProc readProc) : tree_(t.tree), readProc_(readProc) {}
+    CodeReader(Tree& tree, Source source) : tree_(tree), source_(source) {}
 
     unsigned Symbol() {
         const uint16_t* child = tree_.child;
@@ -122,21 +156,16 @@ private:
     void TopUp(uint32_t& bits, unsigned& count) {
         while (count <= 24) {
             uint8_t byte = 0;
-            uint16_t actual = 0;
-            readProc_(&byte, 1, actual);
-            if (actual == 1) {
+            if (source_.Fetch(byte)) {
                 ++fetched_;
             } else {
                 byte = 0;
                 missing_ += 8;
-                readProc_ = NothingMore;
             }
             bits |= static_cast<uint32_t>(byte) << (24 - count);
             count += 8;
         }
     }
-
-    static void NothingMore(void*, uint16_t, uint16_t& actual) { actual = 0; }
 
     void Update(unsigned s, unsigned depth, unsigned firstMove) {
         if (tree_.weight[root] == rebuildWeight || depth > pathSize) {
@@ -155,7 +184,7 @@ private:
     }
 
     Tree& tree_;
-    LzhReadProc readProc_;
+    Source source_;
     uint32_t bits_ = 0;
     unsigned count_ = 0;
     unsigned missing_ = 0;
@@ -165,53 +194,136 @@ private:
 
 LzhInputUse lastInputUse;
 
-void DecodeCodes(Tables& t, int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
-    ResetTree(t.tree);
-    std::memset(t.window, initialFill, firstWrite);
-    std::memset(t.window + firstWrite, 0, windowSize - firstWrite);
+// Output through the caller's byte procedure, the window a 4096-byte ring.
+class ProcSink {
+public:
+    ProcSink(uint8_t* window, LzhWriteProc writeProc) : window_(window), writeProc_(writeProc) {
+        std::memset(window, initialFill, firstWrite);
+        std::memset(window + firstWrite, 0, windowSize - firstWrite);
+    }
+    void Literal(uint8_t byte) {
+        writeProc_(&byte, 1, actual_);
+        window_[r_] = byte;
+        r_ = (r_ + 1) & windowMask;
+    }
+    void Match(unsigned distance, unsigned length) {
+        uint8_t* window = window_;
+        unsigned r = r_;
+        unsigned from = (r - distance - 1) & windowMask;
+        if (from + length <= windowSize && r + length <= windowSize) {
+            // Fast path: neither range wraps around the ring.
+            const uint8_t* src = window + from;
+            uint8_t* dst = window + r;
+            for (unsigned k = 0; k < length; ++k) {
+                dst[k] = src[k];  // byte by byte: the ranges may overlap
+                writeProc_(dst + k, 1, actual_);
+            }
+            r = (r + length) & windowMask;
+        } else {
+            for (unsigned k = 0; k < length; ++k) {
+                uint8_t byte = window[(from + k) & windowMask];
+                writeProc_(&byte, 1, actual_);
+                window[r] = byte;
+                r = (r + 1) & windowMask;
+            }
+        }
+        r_ = r;
+    }
 
-    CodeReader in(t, readProc);
-    uint8_t* window = t.window;
-    unsigned r = firstWrite;
+private:
+    uint8_t* window_;
+    LzhWriteProc writeProc_;
+    unsigned r_ = firstWrite;
+    uint16_t actual_ = 0;
+};
+
+// Output into the caller's buffer, which is also the window: its first 4096
+// bytes hold the history (the ring's initial content laid out flat: the 60
+// cleared bytes at 4036..4095, then the 4036 spaces), decoded bytes follow,
+// and whole blocks go to `flush` when the next code might not fit.
+class BlockSink {
+public:
+    BlockSink(uint8_t* buffer, std::size_t size, LzhFlushProc flush, void* context)
+        : buffer_(buffer),
+          end_(buffer + windowSize),
+          limit_(buffer + size - maxMatch - copySlack),
+          flush_(flush),
+          context_(context) {
+        std::memset(buffer, 0, windowSize - firstWrite);
+        std::memset(buffer + windowSize - firstWrite, initialFill, firstWrite);
+    }
+    void Literal(uint8_t byte) {
+        if (end_ > limit_) Flush();
+        *end_++ = byte;
+    }
+    void Match(unsigned distance, unsigned length) {
+        if (end_ > limit_) Flush();
+        uint8_t* dst = end_;
+        const uint8_t* src = dst - distance - 1;
+        end_ = dst + length;
+        if (distance + 1 >= copySlack) {
+            // Eight at a time; a source eight or more back only reads bytes
+            // already written, and up to 7 past the match land in the slack.
+            for (unsigned k = 0; k < length; k += copySlack) std::memcpy(dst + k, src + k, copySlack);
+        } else {
+            for (unsigned k = 0; k < length; ++k) dst[k] = src[k];  // a short repeating pattern
+        }
+    }
+    void Finish() {
+        if (end_ > buffer_ + windowSize) Flush();
+    }
+
+    static constexpr unsigned copySlack = 8;
+
+private:
+    void Flush() {
+        flush_(context_, buffer_ + windowSize, static_cast<std::size_t>(end_ - buffer_ - windowSize));
+        std::memmove(buffer_, end_ - windowSize, windowSize);
+        end_ = buffer_ + windowSize;
+    }
+
+    uint8_t* buffer_;
+    uint8_t* end_;  // one past the last decoded byte
+    uint8_t* limit_;
+    LzhFlushProc flush_;
+    void* context_;
+};
+
+template <class Source, class Sink>
+void DecodeCodes(Tree& tree, int32_t textSize, Source source, Sink& out) {
+    ResetTree(tree);
+    CodeReader<Source> in(tree, source);
     // 64 bits: a final match may carry the count up to 59 past textSize.
     int64_t produced = 0;
-    uint16_t actual = 0;
     while (produced < textSize && keepRunning != 0) {
         unsigned s = in.Symbol();
         if (in.RanOut()) break;
         if (s < literalCount) {
-            uint8_t byte = static_cast<uint8_t>(s);
-            writeProc(&byte, 1, actual);
-            window[r] = byte;
-            r = (r + 1) & windowMask;
+            out.Literal(static_cast<uint8_t>(s));
             ++produced;
         } else {
             // The symbol (and the tree's update) come before the distance bits.
             unsigned distance = in.Distance();
             if (in.RanOut()) break;
-            unsigned from = (r - distance - 1) & windowMask;
             unsigned length = MatchLength(s);
-            if (from + length <= windowSize && r + length <= windowSize) {
-                // Fast path: neither range wraps around the ring.
-                const uint8_t* src = window + from;
-                uint8_t* dst = window + r;
-                for (unsigned k = 0; k < length; ++k) {
-                    dst[k] = src[k];  // byte by byte: the ranges may overlap
-                    writeProc(dst + k, 1, actual);
-                }
-                r = (r + length) & windowMask;
-            } else {
-                for (unsigned k = 0; k < length; ++k) {
-                    uint8_t byte = window[(from + k) & windowMask];
-                    writeProc(&byte, 1, actual);
-                    window[r] = byte;
-                    r = (r + 1) & windowMask;
-                }
-            }
+            out.Match(distance, length);
             produced += length;
         }
     }
     lastInputUse = in.InputUse();
+}
+
+Tables* AcquireTables() {
+    lastInputUse = LzhInputUse{false, 0};
+    Tables* tables = static_cast<Tables*>(acquireProc(sizeof(Tables)));
+    if (!tables) RaiseError(ErrorClass::lzh, 0, lzhNoMemoryMessage);
+    return tables;
+}
+
+void ReleaseTables(TablesLease& lease) {
+    Tables* tables = lease.tables;
+    lease.tables = nullptr;
+    if (!releaseProc(tables)) RaiseError(ErrorClass::lzh, 0, lzhFreeFailedMessage);
 }
 
 }  // namespace
@@ -224,11 +336,18 @@ void SetLzhTableAllocator(LzhAcquireProc acquire, LzhReleaseProc release) {
 LzhInputUse LzhLastInputUse() { return lastInputUse; }
 
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc) {
-    lastInputUse = LzhInputUse{false, 0};
-    TablesLease lease{static_cast<Tables*>(acquireProc(sizeof(Tables)))};
-    if (!lease.tables) RaiseError(ErrorClass::lzh, 0, lzhNoMemoryMessage);
-    DecodeCodes(*lease.tables, textSize, readProc, writeProc);
-    Tables* tables = lease.tables;
-    lease.tables = nullptr;
-    if (!releaseProc(tables)) RaiseError(ErrorClass::lzh, 0, lzhFreeFailedMessage);
+    TablesLease lease{AcquireTables()};
+    ProcSink out(lease.tables->window, writeProc);
+    DecodeCodes(lease.tables->tree, textSize, ProcSource(readProc), out);
+    ReleaseTables(lease);
+}
+
+void LzhDecodeBlocks(const uint8_t* input, std::size_t inputSize, int32_t textSize, uint8_t* buffer,
+                     std::size_t bufferSize, LzhFlushProc flush, void* context) {
+    TablesLease lease{AcquireTables()};
+    if (bufferSize < lzhBlockBufferMin) RaiseError(ErrorClass::lzh, 0, lzhSmallBufferMessage);
+    BlockSink out(buffer, bufferSize, flush, context);
+    DecodeCodes(lease.tables->tree, textSize, MemorySource(input, inputSize), out);
+    out.Finish();
+    ReleaseTables(lease);
 }

@@ -48,7 +48,21 @@ extern const char* const lzhFreeFailedMessage;   // "LZH : Error freeing memory 
 // released on the way.
 void decode(int32_t textSize, LzhReadProc readProc, LzhWriteProc writeProc);
 
-// What the last decode() made of its input, for its caller to judge (zlib's
+// The same decoding for a caller that holds the whole stream in memory,
+// without a call per byte: the decoded bytes are gathered in the caller's
+// `buffer` (its first 4096 bytes keep the window) and handed to `flush` a
+// block at a time, in order; `context` is passed through. The bytes, the
+// stopping rules, LzhLastInputUse(), the tables and the errors are those of
+// decode() with a reader of `input` and a writer that appends. A buffer
+// smaller than lzhBlockBufferMin raises ElzhException (lzhSmallBufferMessage);
+// some 64 KiB and more keeps the flushes rare.
+using LzhFlushProc = void (*)(void* context, const uint8_t* data, std::size_t size);
+constexpr std::size_t lzhBlockBufferMin = 8192;
+extern const char* const lzhSmallBufferMessage;  // "LZH : Output buffer too small"
+void LzhDecodeBlocks(const uint8_t* input, std::size_t inputSize, int32_t textSize, uint8_t* buffer,
+                     std::size_t bufferSize, LzhFlushProc flush, void* context);
+
+// What the last decode() (or LzhDecodeBlocks()) made of its input, for its caller to judge (zlib's
 // Z_BUF_ERROR, not a guess from the reader's side). The reader is asked up to
 // 3 bytes beyond the bits in use; those are not counted as used.
 //   cutShort   it stopped because a code needed a bit the reader did not

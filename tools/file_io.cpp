@@ -13,7 +13,11 @@ std::vector<uint8_t> ReadWholeFile(const fs::path& path) {
     if (fs::is_directory(path, ec)) throw ToolError(path.string() + ": is a directory, not a file");
     std::FILE* f = std::fopen(path.string().c_str(), "rb");
     if (!f) throw ToolError(path.string() + ": cannot open: " + std::strerror(errno));
-    std::vector<uint8_t> data;
+    // One read into a buffer of the file's size; whatever a pipe or a
+    // growing file brings beyond that follows in blocks.
+    std::vector<uint8_t> data(fs::is_regular_file(path, ec) ? std::size_t(fs::file_size(path, ec)) : 0);
+    if (ec) data.clear();
+    data.resize(std::fread(data.data(), 1, data.size(), f));
     uint8_t buf[1 << 16];
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);

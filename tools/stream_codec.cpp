@@ -6,47 +6,32 @@
 
 namespace {
 
-// The decoder's procedures take no context argument: one decode at a time.
-struct DecodeContext {
-    const std::vector<uint8_t>* input;
-    std::size_t pos;
+// Where LzhDecodeBlocks hands its blocks: the vector or the file, cut to the
+// size asked for (the final match may run past it).
+struct DecodeTarget {
     std::vector<uint8_t>* out;
     std::FILE* sink;
-    uint8_t buffer[1 << 16];
-    std::size_t buffered;
     uint64_t written;
     uint64_t wanted;
     bool writeFailed;
     Progress* progress;
 };
 
-DecodeContext ctx;
-
-void FlushSink() {
-    if (ctx.sink && ctx.buffered && std::fwrite(ctx.buffer, 1, ctx.buffered, ctx.sink) != ctx.buffered)
-        ctx.writeFailed = true;
-    ctx.buffered = 0;
-}
-
-void ReadProc(void* buffer, uint16_t count, uint16_t& actual) {
-    actual = 0;
-    uint8_t* dst = static_cast<uint8_t*>(buffer);
-    while (actual < count && ctx.pos < ctx.input->size()) dst[actual++] = (*ctx.input)[ctx.pos++];
-}
-
-void WriteProc(const void* buffer, uint16_t count, uint16_t& actual) {
-    actual = count;
-    const uint8_t* src = static_cast<const uint8_t*>(buffer);
-    for (uint16_t i = 0; i < count && ctx.written < ctx.wanted; ++i, ++ctx.written) {
-        if (ctx.out) {
-            ctx.out->push_back(src[i]);
-        } else {
-            ctx.buffer[ctx.buffered++] = src[i];
-            if (ctx.buffered == sizeof ctx.buffer) FlushSink();
-        }
-        if ((ctx.written & 0xFFFFF) == 0) ctx.progress->Update(ctx.written, ctx.wanted);
+void FlushBlock(void* context, const uint8_t* data, std::size_t size) {
+    DecodeTarget& t = *static_cast<DecodeTarget*>(context);
+    if (size > t.wanted - t.written) size = std::size_t(t.wanted - t.written);
+    if (t.out) {
+        t.out->insert(t.out->end(), data, data + size);
+    } else if (size && std::fwrite(data, 1, size, t.sink) != size) {
+        t.writeFailed = true;
     }
+    t.written += size;
+    t.progress->Update(t.written, t.wanted);
 }
+
+// Blocks this large keep the calls to the file system few; the buffer still
+// fits the second-level cache.
+constexpr std::size_t blockBufferSize = 4096 + (256 << 10);
 
 }  // namespace
 
@@ -61,22 +46,14 @@ std::vector<uint8_t> EncodeWithProgress(const std::vector<uint8_t>& data, LzhPar
 
 DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
                           std::FILE* sink, Progress& progress) {
-    ctx.input = &input;
-    ctx.pos = 0;
-    ctx.out = out;
-    ctx.sink = sink;
-    ctx.buffered = 0;
-    ctx.written = 0;
-    ctx.wanted = size > 0 ? uint64_t(size) : 0;
-    ctx.writeFailed = false;
-    ctx.progress = &progress;
-    if (out) out->reserve(ctx.wanted);
+    DecodeTarget target{out, sink, 0, size > 0 ? uint64_t(size) : 0, false, &progress};
+    if (out) out->reserve(target.wanted);
+    std::vector<uint8_t> buffer(blockBufferSize);
     keepRunning = 1;
-    decode(size, ReadProc, WriteProc);
+    LzhDecodeBlocks(input.data(), input.size(), size, buffer.data(), buffer.size(), FlushBlock, &target);
     LzhInputUse use = LzhLastInputUse();
-    FlushSink();
-    progress.Update(ctx.written, ctx.wanted);
+    progress.Update(target.written, target.wanted);
     progress.Finish();
-    if (ctx.writeFailed) throw ToolError("write error while decoding (disk full?)");
-    return DecodeReport{use.bytesUsed, use.cutShort, ctx.written};
+    if (target.writeFailed) throw ToolError("write error while decoding (disk full?)");
+    return DecodeReport{use.bytesUsed, use.cutShort, target.written};
 }

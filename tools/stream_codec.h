@@ -1,5 +1,5 @@
 // The tool's use of the codec: encode a buffer with progress, and decode one
-// through the decoder's byte procedures, with the decoder's word on its input.
+// through the decoder's block output, with the decoder's word on its input.
 #pragma once
 
 #include <cstdint>

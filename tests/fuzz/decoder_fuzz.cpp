@@ -1,7 +1,8 @@
 // libFuzzer target for the decoder: any input is a stream. The first two
 // bytes give the length to decode; the decoder must end, stay in bounds, stop
 // exactly where the input can no longer complete a code, say how much input
-// its codes used, and agree with the plain reference decoder byte for byte.
+// its codes used, and agree with the plain reference decoder byte for byte;
+// the block output must agree with the byte procedures.
 // Outputs stay small because decoding ends with the input: a run is cheap.
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +32,11 @@ void WriteProc(const void* buffer, uint16_t count, uint16_t& actual) {
     const uint8_t* b = static_cast<const uint8_t*>(buffer);
     output.insert(output.end(), b, b + count);
     actual = count;
+}
+
+void JoinBlock(void* context, const uint8_t* data, std::size_t size) {
+    auto& joined = *static_cast<std::vector<uint8_t>*>(context);
+    joined.insert(joined.end(), data, data + size);
 }
 
 void Check(bool holds) {
@@ -64,5 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(output == plain.out);
     Check(use.cutShort == plain.cutShort);
     Check(use.bytesUsed == (use.cutShort ? stream.size() : (plain.bitsUsed + 7) / 8));
+
+    // The block output, with the smallest buffer: many flushes, same bytes and end.
+    std::vector<uint8_t> blocks, buffer(lzhBlockBufferMin);
+    keepRunning = 1;
+    LzhDecodeBlocks(stream.data(), stream.size(), textSize, buffer.data(), buffer.size(), JoinBlock, &blocks);
+    LzhInputUse blockUse = LzhLastInputUse();
+    Check(blocks == output);
+    Check(blockUse.cutShort == use.cutShort && blockUse.bytesUsed == use.bytesUsed);
     return 0;
 }

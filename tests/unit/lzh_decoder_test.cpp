@@ -244,6 +244,57 @@ TEST_F(DecoderTest, AgreesWithThePlainDecoderOnArbitraryStreams) {
     }
 }
 
+// LzhDecodeBlocks into a buffer of `bufferSize`, its blocks joined.
+std::vector<uint8_t> DecodeInBlocks(const std::vector<uint8_t>& input, int32_t textSize, std::size_t bufferSize) {
+    std::vector<uint8_t> buffer(bufferSize), out;
+    keepRunning = 1;
+    LzhDecodeBlocks(
+        input.data(), input.size(), textSize, buffer.data(), buffer.size(),
+        [](void* context, const uint8_t* data, std::size_t size) {
+            auto& joined = *static_cast<std::vector<uint8_t>*>(context);
+            joined.insert(joined.end(), data, data + size);
+        },
+        &out);
+    return out;
+}
+
+TEST_F(DecoderTest, BlockOutputEqualsTheByteProceduresAcrossFlushesAndCuts) {
+    // Random streams: every distance, matches reaching back across a flush,
+    // and inputs that end under a code.
+    std::mt19937 rng(77);
+    for (std::size_t bufferSize : {lzhBlockBufferMin, lzhBlockBufferMin + 13, std::size_t(1) << 16}) {
+        for (int round = 0; round < 8; ++round) {
+            std::vector<uint8_t> in(1 + rng() % 20000);
+            for (auto& b : in) b = uint8_t(rng());
+            int32_t size = int32_t(rng() % 100000);
+            std::vector<uint8_t> want = DecodeBytes(in, size);
+            LzhInputUse wantUse = LzhLastInputUse();
+            ASSERT_EQ(DecodeInBlocks(in, size, bufferSize), want) << "buffer " << bufferSize << ", round " << round;
+            LzhInputUse use = LzhLastInputUse();
+            EXPECT_EQ(use.cutShort, wantUse.cutShort) << "buffer " << bufferSize << ", round " << round;
+            EXPECT_EQ(use.bytesUsed, wantUse.bytesUsed) << "buffer " << bufferSize << ", round " << round;
+        }
+    }
+    EXPECT_EQ(acquired, released);
+}
+
+TEST_F(DecoderTest, BlockDecodingRefusesASmallBufferAndPassesFlushErrors) {
+    try {
+        DecodeInBlocks({0, 0, 0, 0}, 2, lzhBlockBufferMin - 1);
+        FAIL() << "no exception";
+    } catch (const ElzhException& e) {
+        EXPECT_EQ(e.Message(), "LZH : Output buffer too small");
+    }
+    std::vector<uint8_t> buffer(lzhBlockBufferMin);
+    std::vector<uint8_t> zeros(100);
+    EXPECT_THROW(LzhDecodeBlocks(zeros.data(), zeros.size(), 100, buffer.data(), buffer.size(),
+                                 [](void*, const uint8_t*, std::size_t) { throw std::runtime_error("disk full"); },
+                                 nullptr),
+                 std::runtime_error);
+    EXPECT_EQ(acquired, 2);
+    EXPECT_EQ(released, 2) << "the tables are given back on both ways out";
+}
+
 TEST_F(DecoderTest, DecodesTheIndependentEncodersStreams) {
     std::string text;
     for (int i = 0; i < 300; ++i) text += "Wardhaven installs from three disks; line " + std::to_string(i % 17) + "\n";

@@ -361,7 +361,7 @@ TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
 
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     std::mt19937 rng(4);
-    for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u}) {
+    for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u, 600011u}) {  // the last: several output blocks
         std::vector<uint8_t> data(size);
         for (auto& b : data) b = uint8_t(rng() % 5 ? 'x' : rng());
         Write(dir / "in", data);
@@ -382,6 +382,14 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     ToolRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
+}
+
+TEST_F(WardpackTest, DecodeWritesExactlySizeBytesWhenTheLastMatchRunsPast) {
+    // Zero bits: a literal 't', then a 60-byte match of it; 2 bytes were asked for.
+    Write(dir / "s", std::vector<uint8_t>(4, 0));
+    ToolRun run = Wardpack("decode --size 2 " + (dir / "s").string() + " " + (dir / "out").string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(BytesOf(dir / "out"), std::vector<uint8_t>(2, 't'));
 }
 
 TEST_F(WardpackTest, DecodingACutStreamWarnsAndKeepsOnlyWholeCodes) {
