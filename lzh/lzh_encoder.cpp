@@ -79,68 +79,92 @@ struct Match {
     unsigned distance;
 };
 
-// Hash chains over the history (4036 spaces, then the input). Each position
-// is searched before it is inserted, so every chain slot it reads is intact.
+// Binary search trees over the history (4036 spaces, then the input), one per
+// hash of the first three bytes, ordered by their first 60 bytes, newest position
+// at the root. The newest position sharing any prefix with the searched one is
+// therefore on the search path, so one walk yields the nearest distance for
+// every length, as a whole-window scan would, at a fraction of the compares.
 class MatchFinder {
 public:
     explicit MatchFinder(const uint8_t* data, std::size_t size)
-        : history_(firstWrite + size), head_(hashSize, -1), prev_(windowSize, -1) {
+        : history_(firstWrite + size + maxMatch, 0), head_(hashSize, -1), tree_(2 * ringSize, -1) {
         std::memset(history_.data(), initialFill, firstWrite);
         if (size) std::memcpy(history_.data() + firstWrite, data, size);
-        for (std::size_t p = 0; p < firstWrite; ++p) Insert(p);
+        for (std::size_t p = 0; p < firstWrite; ++p) Walk(p, 0, nullptr);
     }
 
     // Candidates at history position p with strictly growing lengths (3..maxLen),
     // each at the nearest distance that reaches it. Then inserts p.
-    unsigned Search(std::size_t p, unsigned maxLen, Match* out) {
-        unsigned found = 0;
-        if (maxLen >= minMatch) {
-            const uint8_t* cur = history_.data() + p;
-            unsigned best = minMatch - 1;
-            long c = head_[Hash(p)];
-            for (unsigned chain = chainLimit; c >= 0 && chain > 0; --chain) {
-                std::size_t back = p - static_cast<std::size_t>(c);
-                if (back > windowSize) break;
-                const uint8_t* cand = history_.data() + c;
-                if (cand[best] == cur[best]) {
-                    unsigned len = 0;
-                    while (len < maxLen && cand[len] == cur[len]) ++len;
-                    if (len > best) {
-                        best = len;
-                        out[found++] = Match{len, static_cast<unsigned>(back - 1)};
-                        if (len == maxLen) break;
-                    }
-                }
-                long next = prev_[static_cast<std::size_t>(c) & windowMask];
-                if (next >= c) break;
-                c = next;
-            }
-        }
-        Insert(p);
-        return found;
-    }
-    void Skip(std::size_t p) { Insert(p); }
+    unsigned Search(std::size_t p, unsigned maxLen, Match* out) { return Walk(p, maxLen, out); }
+    void Skip(std::size_t p) { Walk(p, 0, nullptr); }
 
 private:
     static constexpr unsigned hashBits = 15;
     static constexpr std::size_t hashSize = std::size_t(1) << hashBits;
-    static constexpr unsigned chainLimit = windowSize;  // the whole window: truly the longest match
+    // Twice the window: the slot a new position takes never belongs to a node still in reach.
+    static constexpr std::size_t ringSize = 2 * windowSize;
+    static constexpr std::size_t ringMask = ringSize - 1;
 
-    unsigned Hash(std::size_t p) const {
-        const uint8_t* b = history_.data() + p;
+    static unsigned Hash(const uint8_t* b) {
         uint32_t v = b[0] | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16);
         return (v * 2654435761u) >> (32 - hashBits);
     }
-    void Insert(std::size_t p) {
-        if (p + minMatch > history_.size()) return;
-        unsigned h = Hash(p);
-        prev_[p & windowMask] = head_[h];
+
+    // Inserts p as the root of its tree, splitting the old tree around it, and
+    // reports the matches met on the way. The trees always compare 60 bytes
+    // (the history is padded for it), so their order never depends on how
+    // much input is left; `clip` only shortens what is reported.
+    unsigned Walk(std::size_t p, unsigned clip, Match* out) {
+        const uint8_t* cur = history_.data() + p;
+        unsigned h = Hash(cur);
+        long c = head_[h];
         head_[h] = static_cast<long>(p);
+        long* left = &tree_[2 * (p & ringMask)];
+        long* right = left + 1;
+        unsigned leftLen = 0, rightLen = 0, best = minMatch - 1, found = 0;
+        for (;;) {
+            if (c < 0 || p - static_cast<std::size_t>(c) > windowSize) {
+                *left = *right = -1;
+                break;
+            }
+            long* pair = &tree_[2 * (static_cast<std::size_t>(c) & ringMask)];
+            const uint8_t* cand = history_.data() + c;
+            unsigned len = std::min(leftLen, rightLen);
+            if (cand[len] == cur[len]) {
+                while (++len < maxMatch && cand[len] == cur[len]) {
+                }
+                if (len > best) {
+                    best = len;
+                    unsigned reach = std::min(len, clip);
+                    if (out && reach >= minMatch && (found == 0 || out[found - 1].length < reach)) {
+                        out[found++] = Match{reach, static_cast<unsigned>(p - static_cast<std::size_t>(c) - 1)};
+                    }
+                    if (len == maxMatch) {
+                        // Equal on every compared byte: p replaces c in the tree.
+                        *left = pair[0];
+                        *right = pair[1];
+                        break;
+                    }
+                }
+            }
+            if (cand[len] < cur[len]) {
+                *left = c;
+                left = pair + 1;
+                c = *left;
+                leftLen = len;
+            } else {
+                *right = c;
+                right = pair;
+                c = *right;
+                rightLen = len;
+            }
+        }
+        return found;
     }
 
     std::vector<uint8_t> history_;
     std::vector<long> head_;
-    std::vector<long> prev_;
+    std::vector<long> tree_;
 };
 
 void EncodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {

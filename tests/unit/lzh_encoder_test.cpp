@@ -104,9 +104,18 @@ TEST(EncoderTest, LongZeroRunsRebuildTheTreeManyTimes) {
     }
 }
 
+// Noise repeated once: its only matches lie exactly a window's length back.
+std::vector<uint8_t> RepeatedAWindowBack() {
+    std::mt19937 rng(11);
+    std::vector<uint8_t> v(4096);
+    for (auto& b : v) b = uint8_t(rng());
+    v.insert(v.end(), v.begin(), v.end());
+    return v;
+}
+
 TEST(EncoderTest, GreedyParseIsTheFormatsClassicStream) {
     // Longest match, nearest on ties, literal below 3: the plain encoder's choices, bit for bit.
-    for (const auto& data : {SampleText(6000), ExecutableLike(6000), BytesOf("A"), BytesOf("")}) {
+    for (const auto& data : {SampleText(6000), ExecutableLike(6000), RepeatedAWindowBack(), BytesOf("A"), BytesOf("")}) {
         std::vector<uint8_t> ours = Encode(data, LzhParse::greedy), plain = reference::Encode(data);
         size_t at = 0;
         while (at < ours.size() && at < plain.size() && ours[at] == plain[at]) ++at;
