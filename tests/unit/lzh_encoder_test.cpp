@@ -107,9 +107,8 @@ TEST(EncoderTest, LongZeroRunsRebuildTheTreeManyTimes) {
 // Noise repeated once: its only matches lie exactly a window's length back.
 std::vector<uint8_t> RepeatedAWindowBack() {
     std::mt19937 rng(11);
-    std::vector<uint8_t> v(4096);
-    for (auto& b : v) b = uint8_t(rng());
-    v.insert(v.end(), v.begin(), v.end());
+    std::vector<uint8_t> v(2 * 4096);
+    for (size_t i = 0; i < 4096; ++i) v[i] = v[i + 4096] = uint8_t(rng());
     return v;
 }
 
