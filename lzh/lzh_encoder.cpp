@@ -190,56 +190,98 @@ void EncodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const 
     }
 }
 
-// The cheapest parse of one block, priced by the tree's current code lengths.
+// The cheapest parse of one block, priced by the code lengths the tree has
+// at the block's start. The path is chosen through a margin past the block's
+// end and kept up to the first code that reaches that end, so a block end
+// never cuts a match short; the next block starts where that code stops.
 class BlockParser {
 public:
     static constexpr std::size_t blockSize = 4096;
+    static constexpr std::size_t margin = 256;
 
-    BlockParser() : cost_(blockSize + 1), length_(blockSize + 1), distance_(blockSize + 1) {}
+    BlockParser(const uint8_t* data, std::size_t size) : data_(data), size_(size), finder_(data, size), first_(1, 0) {}
 
-    void Parse(const uint8_t* data, std::size_t begin, std::size_t end, MatchFinder& finder, CodeWriter& out) {
+    // Codes the input from `begin` to at least the block's end; returns where the last code ends.
+    std::size_t Parse(std::size_t begin, CodeWriter& out) {
+        std::size_t target = std::min(size_, begin + blockSize);
+        std::size_t horizon = std::min(size_, target + margin);
+        Scan(begin, horizon);
         uint8_t lengths[symbolCount];
         SymbolCodeLengths(out.CodeTree(), lengths);
-        std::size_t n = end - begin;
-        std::fill(cost_.begin(), cost_.begin() + n + 1, std::numeric_limits<uint32_t>::max());
+        std::size_t n = horizon - begin;
+        cost_.assign(n + 1, std::numeric_limits<uint32_t>::max());
+        length_.resize(n + 1);
+        distance_.resize(n + 1);
         cost_[0] = 0;
-        Match matches[maxMatch];
+        const uint8_t* block = data_ + begin;
         for (std::size_t i = 0; i < n; ++i) {
             uint32_t here = cost_[i];
-            uint32_t lit = here + lengths[data[begin + i]];
+            uint32_t lit = here + lengths[block[i]];
             if (lit < cost_[i + 1]) {
                 cost_[i + 1] = lit;
                 length_[i + 1] = 1;
             }
-            unsigned maxLen = static_cast<unsigned>(std::min<std::size_t>(maxMatch, n - i));
-            unsigned found = finder.Search(firstWrite + begin + i, maxLen, matches);
+            unsigned reach = static_cast<unsigned>(std::min<std::size_t>(maxMatch, n - i));
             unsigned len = minMatch;
-            for (unsigned m = 0; m < found; ++m) {
-                uint32_t base = here + DistanceCodeBits(matches[m].distance);
-                for (; len <= matches[m].length; ++len) {
+            for (uint32_t m = first_[i]; m < first_[i + 1] && len <= reach; ++m) {
+                const Match& match = matches_[m];
+                uint32_t base = here + DistanceCodeBits(match.distance);
+                for (unsigned last = std::min(match.length, reach); len <= last; ++len) {
                     uint32_t c = base + lengths[MatchSymbol(len)];
-                    if (c < cost_[i + len]) {
+                    // On a tie the later start wins: the odd short match of a run then
+                    // falls at the far end, in the margin, not at the block's start.
+                    if (c <= cost_[i + len]) {
                         cost_[i + len] = c;
                         length_[i + len] = static_cast<uint8_t>(len);
-                        distance_[i + len] = static_cast<uint16_t>(matches[m].distance);
+                        distance_[i + len] = static_cast<uint16_t>(match.distance);
                     }
                 }
             }
         }
-        // Walk back from the end, then code the steps forwards.
+        // Walk back from the horizon, then code forwards the steps that start inside the block.
         steps_.clear();
         for (std::size_t i = n; i > 0; i -= length_[i]) steps_.push_back(i);
-        for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+        std::size_t done = 0;
+        for (auto it = steps_.rbegin(); it != steps_.rend() && done < target - begin; ++it) {
             std::size_t i = *it;
             if (length_[i] == 1) {
-                out.PutLiteral(data[begin + i - 1]);
+                out.PutLiteral(block[i - 1]);
             } else {
                 out.PutMatch(length_[i], distance_[i]);
             }
+            done = i;
         }
+        return begin + done;
     }
 
 private:
+    // Searches every position up to `horizon` once, keeping the candidates
+    // of those from `begin` on (the margin is parsed again by the next block).
+    void Scan(std::size_t begin, std::size_t horizon) {
+        std::size_t drop = begin - base_;
+        if (drop > 0) {
+            uint32_t gone = first_[drop];
+            matches_.erase(matches_.begin(), matches_.begin() + gone);
+            first_.erase(first_.begin(), first_.begin() + static_cast<std::ptrdiff_t>(drop));
+            for (uint32_t& f : first_) f -= gone;
+            base_ = begin;
+        }
+        Match found[maxMatch];
+        for (; scanned_ < horizon; ++scanned_) {
+            unsigned maxLen = static_cast<unsigned>(std::min<std::size_t>(maxMatch, size_ - scanned_));
+            unsigned count = finder_.Search(firstWrite + scanned_, maxLen, found);
+            matches_.insert(matches_.end(), found, found + count);
+            first_.push_back(static_cast<uint32_t>(matches_.size()));
+        }
+    }
+
+    const uint8_t* data_;
+    std::size_t size_;
+    MatchFinder finder_;
+    std::size_t base_ = 0;     // the input position of first_[0]
+    std::size_t scanned_ = 0;  // positions searched so far
+    std::vector<uint32_t> first_;  // candidates of position base_ + k: matches_[first_[k] .. first_[k + 1])
+    std::vector<Match> matches_;
     std::vector<uint32_t> cost_;
     std::vector<uint8_t> length_;
     std::vector<uint16_t> distance_;
@@ -247,12 +289,10 @@ private:
 };
 
 void EncodeOptimal(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
-    MatchFinder finder(data, size);
-    BlockParser parser;
-    for (std::size_t begin = 0; begin < size; begin += BlockParser::blockSize) {
-        std::size_t end = std::min(size, begin + BlockParser::blockSize);
-        parser.Parse(data, begin, end, finder, out);
-        if (options.progress) options.progress(end, size);
+    BlockParser parser(data, size);
+    for (std::size_t begin = 0; begin < size;) {
+        begin = parser.Parse(begin, out);
+        if (options.progress) options.progress(begin, size);
     }
 }
 
