@@ -1,6 +1,7 @@
 #include "lzh/lzh_encoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -190,10 +191,10 @@ void EncodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const 
     }
 }
 
-// The cheapest parse of one block, priced by the code lengths the tree has
-// at the block's start. The path is chosen through a margin past the block's
-// end and kept up to the first code that reaches that end, so a block end
-// never cuts a match short; the next block starts where that code stops.
+// The cheapest parse of one block, priced by the tree as the block starts.
+// The path is chosen through a margin past the block's end and kept up to the
+// first code that reaches that end, so a block end never cuts a match short;
+// the next block starts where that code stops.
 class BlockParser {
 public:
     static constexpr std::size_t blockSize = 4096;
@@ -206,8 +207,8 @@ public:
         std::size_t target = std::min(size_, begin + blockSize);
         std::size_t horizon = std::min(size_, target + margin);
         Scan(begin, horizon);
-        uint8_t lengths[symbolCount];
-        SymbolCodeLengths(out.CodeTree(), lengths);
+        uint32_t lengths[symbolCount];
+        SymbolPrices(out.CodeTree(), lengths);
         std::size_t n = horizon - begin;
         cost_.assign(n + 1, std::numeric_limits<uint32_t>::max());
         length_.resize(n + 1);
@@ -225,7 +226,7 @@ public:
             unsigned len = minMatch;
             for (uint32_t m = first_[i]; m < first_[i + 1] && len <= reach; ++m) {
                 const Match& match = matches_[m];
-                uint32_t base = here + DistanceCodeBits(match.distance);
+                uint32_t base = here + bitPrice * DistanceCodeBits(match.distance);
                 for (unsigned last = std::min(match.length, reach); len <= last; ++len) {
                     uint32_t c = base + lengths[MatchSymbol(len)];
                     // On a tie the later start wins: the odd short match of a run then
@@ -255,6 +256,19 @@ public:
     }
 
 private:
+    static constexpr uint32_t bitPrice = 256;
+
+    // Each symbol's share of the tree's weight, in 1/256 bits. Whole code
+    // lengths tie often; the shares break those ties towards the symbols
+    // the tree is about to make cheaper.
+    static void SymbolPrices(const Tree& tree, uint32_t prices[symbolCount]) {
+        double total = tree.weight[root];
+        for (unsigned s = 0; s < symbolCount; ++s) {
+            double share = tree.weight[tree.parent[s + leafMark]] / total;
+            prices[s] = static_cast<uint32_t>(-std::log2(share) * bitPrice + 0.5);
+        }
+    }
+
     // Searches every position up to `horizon` once, keeping the candidates
     // of those from `begin` on (the margin is parsed again by the next block).
     void Scan(std::size_t begin, std::size_t horizon) {
