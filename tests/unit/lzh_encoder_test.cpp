@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "bench/corpus.h"
 #include "lzh/lzh_encoder.h"
 #include "tests/unit/lzh_reference.h"
 #include "tests/unit/lzh_test_io.h"
@@ -90,6 +91,15 @@ TEST(EncoderTest, RoundTripsThroughBothDecodersInBothParses) {
             EXPECT_EQ(lzhio::DecodeBytes(stream, size), c.data) << c.name << ", " << mode;
             EXPECT_EQ(reference::Decode(stream, size), c.data) << c.name << ", " << mode << ", plain decoder";
         }
+    }
+}
+
+TEST(EncoderTest, RoundTripsTheBenchCorpusInBothParses) {
+    // Real executables, bitmaps and text, 4 MB: what the match finder meets in a product.
+    std::vector<uint8_t> corpus = ProductCorpus();
+    for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
+        std::vector<uint8_t> stream = Encode(corpus, parse);
+        EXPECT_TRUE(lzhio::DecodeBytes(stream, int32_t(corpus.size())) == corpus) << (parse == LzhParse::greedy ? "greedy" : "optimal");
     }
 }
 
