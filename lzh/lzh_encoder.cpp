@@ -1,6 +1,7 @@
 #include "lzh/lzh_encoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -79,68 +80,92 @@ struct Match {
     unsigned distance;
 };
 
-// Hash chains over the history (4036 spaces, then the input). Each position
-// is searched before it is inserted, so every chain slot it reads is intact.
+// Binary search trees over the history (4036 spaces, then the input), one per
+// hash of the first three bytes, ordered by their first 60 bytes, newest position
+// at the root. The newest position sharing any prefix with the searched one is
+// therefore on the search path, so one walk yields the nearest distance for
+// every length, as a whole-window scan would, at a fraction of the compares.
 class MatchFinder {
 public:
     explicit MatchFinder(const uint8_t* data, std::size_t size)
-        : history_(firstWrite + size), head_(hashSize, -1), prev_(windowSize, -1) {
+        : history_(firstWrite + size + maxMatch, 0), head_(hashSize, -1), tree_(2 * ringSize, -1) {
         std::memset(history_.data(), initialFill, firstWrite);
         if (size) std::memcpy(history_.data() + firstWrite, data, size);
-        for (std::size_t p = 0; p < firstWrite; ++p) Insert(p);
+        for (std::size_t p = 0; p < firstWrite; ++p) Walk(p, 0, nullptr);
     }
 
     // Candidates at history position p with strictly growing lengths (3..maxLen),
     // each at the nearest distance that reaches it. Then inserts p.
-    unsigned Search(std::size_t p, unsigned maxLen, Match* out) {
-        unsigned found = 0;
-        if (maxLen >= minMatch) {
-            const uint8_t* cur = history_.data() + p;
-            unsigned best = minMatch - 1;
-            long c = head_[Hash(p)];
-            for (unsigned chain = chainLimit; c >= 0 && chain > 0; --chain) {
-                std::size_t back = p - static_cast<std::size_t>(c);
-                if (back > windowSize) break;
-                const uint8_t* cand = history_.data() + c;
-                if (cand[best] == cur[best]) {
-                    unsigned len = 0;
-                    while (len < maxLen && cand[len] == cur[len]) ++len;
-                    if (len > best) {
-                        best = len;
-                        out[found++] = Match{len, static_cast<unsigned>(back - 1)};
-                        if (len == maxLen) break;
-                    }
-                }
-                long next = prev_[static_cast<std::size_t>(c) & windowMask];
-                if (next >= c) break;
-                c = next;
-            }
-        }
-        Insert(p);
-        return found;
-    }
-    void Skip(std::size_t p) { Insert(p); }
+    unsigned Search(std::size_t p, unsigned maxLen, Match* out) { return Walk(p, maxLen, out); }
+    void Skip(std::size_t p) { Walk(p, 0, nullptr); }
 
 private:
     static constexpr unsigned hashBits = 15;
     static constexpr std::size_t hashSize = std::size_t(1) << hashBits;
-    static constexpr unsigned chainLimit = windowSize;  // the whole window: truly the longest match
+    // Twice the window: the slot a new position takes never belongs to a node still in reach.
+    static constexpr std::size_t ringSize = 2 * windowSize;
+    static constexpr std::size_t ringMask = ringSize - 1;
 
-    unsigned Hash(std::size_t p) const {
-        const uint8_t* b = history_.data() + p;
+    static unsigned Hash(const uint8_t* b) {
         uint32_t v = b[0] | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16);
         return (v * 2654435761u) >> (32 - hashBits);
     }
-    void Insert(std::size_t p) {
-        if (p + minMatch > history_.size()) return;
-        unsigned h = Hash(p);
-        prev_[p & windowMask] = head_[h];
+
+    // Inserts p as the root of its tree, splitting the old tree around it, and
+    // reports the matches met on the way. The trees always compare 60 bytes
+    // (the history is padded for it), so their order never depends on how
+    // much input is left; `clip` only shortens what is reported.
+    unsigned Walk(std::size_t p, unsigned clip, Match* out) {
+        const uint8_t* cur = history_.data() + p;
+        unsigned h = Hash(cur);
+        long c = head_[h];
         head_[h] = static_cast<long>(p);
+        long* left = &tree_[2 * (p & ringMask)];
+        long* right = left + 1;
+        unsigned leftLen = 0, rightLen = 0, best = minMatch - 1, found = 0;
+        for (;;) {
+            if (c < 0 || p - static_cast<std::size_t>(c) > windowSize) {
+                *left = *right = -1;
+                break;
+            }
+            long* pair = &tree_[2 * (static_cast<std::size_t>(c) & ringMask)];
+            const uint8_t* cand = history_.data() + c;
+            unsigned len = std::min(leftLen, rightLen);
+            if (cand[len] == cur[len]) {
+                while (++len < maxMatch && cand[len] == cur[len]) {
+                }
+                if (len > best) {
+                    best = len;
+                    unsigned reach = std::min(len, clip);
+                    if (out && reach >= minMatch && (found == 0 || out[found - 1].length < reach)) {
+                        out[found++] = Match{reach, static_cast<unsigned>(p - static_cast<std::size_t>(c) - 1)};
+                    }
+                    if (len == maxMatch) {
+                        // Equal on every compared byte: p replaces c in the tree.
+                        *left = pair[0];
+                        *right = pair[1];
+                        break;
+                    }
+                }
+            }
+            if (cand[len] < cur[len]) {
+                *left = c;
+                left = pair + 1;
+                c = *left;
+                leftLen = len;
+            } else {
+                *right = c;
+                right = pair;
+                c = *right;
+                rightLen = len;
+            }
+        }
+        return found;
     }
 
     std::vector<uint8_t> history_;
     std::vector<long> head_;
-    std::vector<long> prev_;
+    std::vector<long> tree_;
 };
 
 void EncodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
@@ -166,56 +191,111 @@ void EncodeGreedy(const uint8_t* data, std::size_t size, CodeWriter& out, const 
     }
 }
 
-// The cheapest parse of one block, priced by the tree's current code lengths.
+// The cheapest parse of one block, priced by the tree as the block starts.
+// The path is chosen through a margin past the block's end and kept up to the
+// first code that reaches that end, so a block end never cuts a match short;
+// the next block starts where that code stops.
 class BlockParser {
 public:
     static constexpr std::size_t blockSize = 4096;
+    static constexpr std::size_t margin = 256;
 
-    BlockParser() : cost_(blockSize + 1), length_(blockSize + 1), distance_(blockSize + 1) {}
+    BlockParser(const uint8_t* data, std::size_t size) : data_(data), size_(size), finder_(data, size), first_(1, 0) {}
 
-    void Parse(const uint8_t* data, std::size_t begin, std::size_t end, MatchFinder& finder, CodeWriter& out) {
-        uint8_t lengths[symbolCount];
-        SymbolCodeLengths(out.CodeTree(), lengths);
-        std::size_t n = end - begin;
-        std::fill(cost_.begin(), cost_.begin() + n + 1, std::numeric_limits<uint32_t>::max());
+    // Codes the input from `begin` to at least the block's end; returns where the last code ends.
+    std::size_t Parse(std::size_t begin, CodeWriter& out) {
+        std::size_t target = std::min(size_, begin + blockSize);
+        std::size_t horizon = std::min(size_, target + margin);
+        Scan(begin, horizon);
+        uint32_t lengths[symbolCount];
+        SymbolPrices(out.CodeTree(), lengths);
+        std::size_t n = horizon - begin;
+        cost_.assign(n + 1, std::numeric_limits<uint32_t>::max());
+        length_.resize(n + 1);
+        distance_.resize(n + 1);
         cost_[0] = 0;
-        Match matches[maxMatch];
+        const uint8_t* block = data_ + begin;
         for (std::size_t i = 0; i < n; ++i) {
             uint32_t here = cost_[i];
-            uint32_t lit = here + lengths[data[begin + i]];
+            uint32_t lit = here + lengths[block[i]];
             if (lit < cost_[i + 1]) {
                 cost_[i + 1] = lit;
                 length_[i + 1] = 1;
             }
-            unsigned maxLen = static_cast<unsigned>(std::min<std::size_t>(maxMatch, n - i));
-            unsigned found = finder.Search(firstWrite + begin + i, maxLen, matches);
+            unsigned reach = static_cast<unsigned>(std::min<std::size_t>(maxMatch, n - i));
             unsigned len = minMatch;
-            for (unsigned m = 0; m < found; ++m) {
-                uint32_t base = here + DistanceCodeBits(matches[m].distance);
-                for (; len <= matches[m].length; ++len) {
+            for (uint32_t m = first_[i]; m < first_[i + 1] && len <= reach; ++m) {
+                const Match& match = matches_[m];
+                uint32_t base = here + bitPrice * DistanceCodeBits(match.distance);
+                for (unsigned last = std::min(match.length, reach); len <= last; ++len) {
                     uint32_t c = base + lengths[MatchSymbol(len)];
-                    if (c < cost_[i + len]) {
+                    // On a tie the later start wins: the odd short match of a run then
+                    // falls at the far end, in the margin, not at the block's start.
+                    if (c <= cost_[i + len]) {
                         cost_[i + len] = c;
                         length_[i + len] = static_cast<uint8_t>(len);
-                        distance_[i + len] = static_cast<uint16_t>(matches[m].distance);
+                        distance_[i + len] = static_cast<uint16_t>(match.distance);
                     }
                 }
             }
         }
-        // Walk back from the end, then code the steps forwards.
+        // Walk back from the horizon, then code forwards the steps that start inside the block.
         steps_.clear();
         for (std::size_t i = n; i > 0; i -= length_[i]) steps_.push_back(i);
-        for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+        std::size_t done = 0;
+        for (auto it = steps_.rbegin(); it != steps_.rend() && done < target - begin; ++it) {
             std::size_t i = *it;
             if (length_[i] == 1) {
-                out.PutLiteral(data[begin + i - 1]);
+                out.PutLiteral(block[i - 1]);
             } else {
                 out.PutMatch(length_[i], distance_[i]);
             }
+            done = i;
         }
+        return begin + done;
     }
 
 private:
+    static constexpr uint32_t bitPrice = 256;
+
+    // Each symbol's share of the tree's weight, in 1/256 bits. Whole code
+    // lengths tie often; the shares break those ties towards the symbols
+    // the tree is about to make cheaper.
+    static void SymbolPrices(const Tree& tree, uint32_t prices[symbolCount]) {
+        double total = tree.weight[root];
+        for (unsigned s = 0; s < symbolCount; ++s) {
+            double share = tree.weight[tree.parent[s + leafMark]] / total;
+            prices[s] = static_cast<uint32_t>(-std::log2(share) * bitPrice + 0.5);
+        }
+    }
+
+    // Searches every position up to `horizon` once, keeping the candidates
+    // of those from `begin` on (the margin is parsed again by the next block).
+    void Scan(std::size_t begin, std::size_t horizon) {
+        std::size_t drop = begin - base_;
+        if (drop > 0) {
+            uint32_t gone = first_[drop];
+            matches_.erase(matches_.begin(), matches_.begin() + gone);
+            first_.erase(first_.begin(), first_.begin() + static_cast<std::ptrdiff_t>(drop));
+            for (uint32_t& f : first_) f -= gone;
+            base_ = begin;
+        }
+        Match found[maxMatch];
+        for (; scanned_ < horizon; ++scanned_) {
+            unsigned maxLen = static_cast<unsigned>(std::min<std::size_t>(maxMatch, size_ - scanned_));
+            unsigned count = finder_.Search(firstWrite + scanned_, maxLen, found);
+            matches_.insert(matches_.end(), found, found + count);
+            first_.push_back(static_cast<uint32_t>(matches_.size()));
+        }
+    }
+
+    const uint8_t* data_;
+    std::size_t size_;
+    MatchFinder finder_;
+    std::size_t base_ = 0;     // the input position of first_[0]
+    std::size_t scanned_ = 0;  // positions searched so far
+    std::vector<uint32_t> first_;  // candidates of position base_ + k: matches_[first_[k] .. first_[k + 1])
+    std::vector<Match> matches_;
     std::vector<uint32_t> cost_;
     std::vector<uint8_t> length_;
     std::vector<uint16_t> distance_;
@@ -223,12 +303,10 @@ private:
 };
 
 void EncodeOptimal(const uint8_t* data, std::size_t size, CodeWriter& out, const LzhEncodeOptions& options) {
-    MatchFinder finder(data, size);
-    BlockParser parser;
-    for (std::size_t begin = 0; begin < size; begin += BlockParser::blockSize) {
-        std::size_t end = std::min(size, begin + BlockParser::blockSize);
-        parser.Parse(data, begin, end, finder, out);
-        if (options.progress) options.progress(end, size);
+    BlockParser parser(data, size);
+    for (std::size_t begin = 0; begin < size;) {
+        begin = parser.Parse(begin, out);
+        if (options.progress) options.progress(begin, size);
     }
 }
 

@@ -9,12 +9,14 @@
 //              bytes the decoder leaves undefined
 //
 // Two parses over the same matches (nearest distance for each length, from a
-// hash chain over the window):
+// binary tree over the window):
 //   greedy   the longest match at every position, a literal when it is
 //            shorter than 3: the format's classic parse, kept as a baseline.
 //   optimal  per block of input, the cheapest path through every literal and
-//            match choice, priced by the code lengths the adaptive tree has at
-//            the block's start; then the block is coded, adapting the tree.
+//            match choice, priced by the symbol weights the adaptive tree has
+//            at the block's start; then the block is coded, adapting the tree.
+//            The path runs on past the block's end, so a match is never cut
+//            short there; the next block starts where its last code ends.
 #pragma once
 
 #include <cstddef>

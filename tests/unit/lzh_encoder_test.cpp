@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "bench/corpus.h"
 #include "lzh/lzh_encoder.h"
 #include "tests/unit/lzh_reference.h"
 #include "tests/unit/lzh_test_io.h"
@@ -68,6 +69,7 @@ std::vector<Case> RoundTripCases() {
     cases.push_back({"spaces, matching the initial window", std::vector<uint8_t>(100, ' ')});
     cases.push_back({"short run", std::vector<uint8_t>(61, 'z')});
     cases.push_back({"text", SampleText(50000)});
+    cases.push_back({"a block and part of the next", SampleText(4096 + 100)});
     std::mt19937 rng(3);
     std::vector<uint8_t> noise(70000);
     for (auto& b : noise) b = uint8_t(rng());
@@ -92,6 +94,15 @@ TEST(EncoderTest, RoundTripsThroughBothDecodersInBothParses) {
     }
 }
 
+TEST(EncoderTest, RoundTripsTheBenchCorpusInBothParses) {
+    // Real executables, bitmaps and text, 4 MB: what the match finder meets in a product.
+    std::vector<uint8_t> corpus = ProductCorpus();
+    for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
+        std::vector<uint8_t> stream = Encode(corpus, parse);
+        EXPECT_TRUE(lzhio::DecodeBytes(stream, int32_t(corpus.size())) == corpus) << (parse == LzhParse::greedy ? "greedy" : "optimal");
+    }
+}
+
 TEST(EncoderTest, LongZeroRunsRebuildTheTreeManyTimes) {
     // 3 MB of zeros is about 52,000 matches of 60: the root passes 0x8000 again and again.
     std::vector<uint8_t> zeros(3 * 1024 * 1024, 0);
@@ -104,9 +115,17 @@ TEST(EncoderTest, LongZeroRunsRebuildTheTreeManyTimes) {
     }
 }
 
+// Noise repeated once: its only matches lie exactly a window's length back.
+std::vector<uint8_t> RepeatedAWindowBack() {
+    std::mt19937 rng(11);
+    std::vector<uint8_t> v(2 * 4096);
+    for (size_t i = 0; i < 4096; ++i) v[i] = v[i + 4096] = uint8_t(rng());
+    return v;
+}
+
 TEST(EncoderTest, GreedyParseIsTheFormatsClassicStream) {
     // Longest match, nearest on ties, literal below 3: the plain encoder's choices, bit for bit.
-    for (const auto& data : {SampleText(6000), ExecutableLike(6000), BytesOf("A"), BytesOf("")}) {
+    for (const auto& data : {SampleText(6000), ExecutableLike(6000), RepeatedAWindowBack(), BytesOf("A"), BytesOf("")}) {
         std::vector<uint8_t> ours = Encode(data, LzhParse::greedy), plain = reference::Encode(data);
         size_t at = 0;
         while (at < ours.size() && at < plain.size() && ours[at] == plain[at]) ++at;
@@ -127,6 +146,27 @@ TEST(EncoderTest, OptimalParseBeatsGreedy) {
         size_t greedy = Encode(data, LzhParse::greedy).size();
         size_t optimal = Encode(data, LzhParse::optimal).size();
         EXPECT_LT(optimal, greedy);
+    }
+}
+
+TEST(EncoderTest, OptimalParseIsNoLargerThanGreedyOnRuns) {
+    // Every block end falls inside a run: a parse that stops at block ends pays for a short match at each.
+    std::vector<uint8_t> pairs;
+    for (int i = 0; i < 100000; ++i) pairs.insert(pairs.end(), {'a', 'b'});
+    for (const auto& data : {std::vector<uint8_t>(300000, 0), pairs}) {
+        EXPECT_LE(Encode(data, LzhParse::optimal).size(), Encode(data, LzhParse::greedy).size());
+    }
+}
+
+TEST(EncoderTest, OptimalParseKeepsItsSizes) {
+    // Sizes as of the last change to the parse: a lost match or a costlier path shows up here.
+    struct Sized {
+        const char* name;
+        std::vector<uint8_t> data;
+        size_t atMost;
+    };
+    for (const Sized& c : {Sized{"text", SampleText(200000), 34250}, Sized{"executable-like", ExecutableLike(200000), 41609}}) {
+        EXPECT_LE(Encode(c.data, LzhParse::optimal).size(), c.atMost) << c.name;
     }
 }
 
