@@ -45,14 +45,21 @@ String RenamePath(const Installation& at, const String& directory, const String&
 
 }  // namespace
 
-void RemoveUninstallEntry(Installation& at) {
+bool EntryNamesThisUninstaller(const Installation& at) {
     TRegIniFile reg(uninstallKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
-    if (!reg.OpenPath(uninstallKey, false)) return;
+    if (!reg.OpenPath(uninstallKey, false)) return false;
     String command = reg.ReadEntry(product.productName, "UnInstallString", "");
+    return !command.empty() && SamePath(CommandProgram(command), at.ownPath);
+}
+
+void RemoveUninstallEntry(Installation& at) {
     // An entry naming another copy of the product is that copy's.
-    if (command.empty() || !SamePath(CommandProgram(command), at.ownPath)) return;
-    if (RegDeleteKeyA(reg.CurrentKey(), product.productName.c_str()) != ERROR_SUCCESS)
+    if (!EntryNamesThisUninstaller(at)) return;
+    TRegIniFile reg(uninstallKey);
+    reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenPath(uninstallKey, false) ||
+        RegDeleteKeyA(reg.CurrentKey(), product.productName.c_str()) != ERROR_SUCCESS)
         NoteLeftover(at, "the uninstall entry " + product.productName);
 }
 

@@ -5,6 +5,8 @@
 
 #include "sample/uninstall/installation.h"
 
+// Whether the product's uninstall entry names this very uninstaller.
+bool EntryNamesThisUninstaller(const Installation& at);
 void RemoveUninstallEntry(Installation& at);
 // SYSTEM.INI's [Boot] "Shell" (95 family) or the Winlogon "Shell" (NT family) back to the Explorer.
 void RestoreShell(Installation& at);

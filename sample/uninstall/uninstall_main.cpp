@@ -1,8 +1,10 @@
 // The sample product's uninstaller: run from the installation folder (the
 // uninstall entry's command), it asks first, then takes away what the
-// installation placed and changed, and says what it could not.
+// installation placed and changed, and says what it could not. Anywhere
+// else it removes nothing.
 #include <windows.h>
 
+#include "runtime/paths.h"
 #include "sample/uninstall/installation.h"
 #include "sample/uninstall/placed_files.h"
 #include "sample/uninstall/program_shortcut.h"
@@ -29,17 +31,32 @@ void Report(const Installation& at) {
                 MB_OK | (at.leftovers.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
+void Refuse(const String& text) { MessageBoxA(nullptr, text.c_str(), product.productName.c_str(), MB_OK | MB_ICONSTOP); }
+
+// Copied elsewhere (into the Windows folder, say), the uninstaller would take
+// files that merely share the product's names: it works only where the product
+// is installed, by its executable or by its uninstall entry.
+bool HoldsInstallation(const Installation& at) {
+    String main = PathJoin(at.dir, UnstagedExecutable(product.mainExecutable));
+    return GetFileAttributesA(main.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           GetFileAttributesA(ReplaceExtension(main, ".$$$").c_str()) != INVALID_FILE_ATTRIBUTES ||
+           EntryNamesThisUninstaller(at);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (!Confirmed()) return 0;
     Installation at = FindInstallation();
     // Without its own folder every relative name would land in the current one.
     if (at.dir.empty() || at.windowsDir.empty()) {
-        MessageBoxA(nullptr, "The installation folder cannot be found; nothing has been removed.",
-                    product.productName.c_str(), MB_OK | MB_ICONSTOP);
+        Refuse("The installation folder cannot be found; nothing has been removed.");
         return 1;
     }
+    if (!HoldsInstallation(at)) {
+        Refuse(product.productName + " is not installed in " + at.dir + "; nothing has been removed.");
+        return 1;
+    }
+    if (!Confirmed()) return 0;
     // A current folder cannot be removed, not even at the next start.
     SetCurrentDirectoryA(at.windowsDir.c_str());
     // The settings first: the 8.3 spellings they are compared in need the files still there.

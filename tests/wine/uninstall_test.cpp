@@ -262,4 +262,21 @@ TEST_P(Uninstall, NoAtTheQuestionChangesNothing) {
     EXPECT_EQ(PendingRenameValue(), pending);
 }
 
+TEST_P(Uninstall, ACopyOutsideTheInstallationRemovesNothing) {
+    Install("Wardhaven!");
+    std::string elsewhere = scratch_ + "\\Elsewhere";
+    MakeDirs(elsewhere);
+    for (const char* name : {"ReadMe.Txt", "TaskMan.Exe"}) ASSERT_TRUE(WriteFileText(elsewhere + "\\" + name, "kept"));
+    ASSERT_TRUE(CopyFileA(InstalledFile("UnInstal.Exe").c_str(), (elsewhere + "\\UnInstal.Exe").c_str(), FALSE));
+    uninstall_.reset(new SetupRun(elsewhere + "\\UnInstal.Exe", GetParam()));
+    HWND box = uninstall_->WaitWindow("Wardhaven!");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "Wardhaven! is not installed in " + elsewhere + "; nothing has been removed.");
+    Click(box, IDOK);
+    EXPECT_EQ(uninstall_->WaitExit(), 1u);
+    for (const char* name : {"ReadMe.Txt", "TaskMan.Exe"}) EXPECT_EQ(ReadFileText(elsewhere + "\\" + name), "kept");
+    EXPECT_TRUE(FileExists(InstalledFile("Wardhavn.Exe")));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
+}
+
 INSTANTIATE_FOR_BOTH_FAMILIES(Uninstall);
