@@ -41,13 +41,6 @@ String TargetPath(const PackageEntry& e) {
     return PathJoin(ctx.installDir, e.name);
 }
 
-// The system's short (8.3) form of a path; the path itself when there is none.
-String ShortPathOf(const String& path) {
-    char shortPath[256];
-    DWORD n = GetShortPathNameA(path.c_str(), shortPath, 255);
-    return n == 0 || n > 255 ? path : String(shortPath, n);
-}
-
 bool Listed(const String& list, const String& name) {
     for (size_t at = 0, end; (end = list.find('|', at)) != String::npos; at = end + 1)
         if (SameTextIgnoringCase(list.substr(at, end - at), name)) return true;

@@ -86,6 +86,12 @@ int FileClose(FileVar& f) {
     return ok ? 0 : LastResult();
 }
 
+String ShortPathOf(const String& path) {
+    char shortPath[MAX_PATH + 1];
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return n == 0 || n >= sizeof shortPath ? path : String(shortPath, n);
+}
+
 bool FileExists(const String& path) {
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(path.c_str(), &data);

@@ -43,6 +43,8 @@ int FileTruncate(FileVar& f);  // cuts the file at the current position
 int FileClose(FileVar& f);
 
 bool FileExists(const String& path);  // a directory search finds it
+// The system's short (8.3) form of an existing path; the path itself when there is none.
+String ShortPathOf(const String& path);
 
 void CheckedOpen(FileVar& f, const String& path, FileMode mode, DWORD share = FILE_SHARE_READ);
 void CheckedReadExact(FileVar& f, void* buffer, uint32_t count);  // fewer bytes is an error

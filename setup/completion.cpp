@@ -56,10 +56,7 @@ bool NeedsRestart() {
 // form. A file that does not exist yet has no short form of its own: the
 // directory is shortened and the file name, 8.3 already, appended.
 String RenamePath(const String& directory, const String& name) {
-    if (IsNtFamily()) return PathJoin(directory, name);
-    char shortDir[pathBufferChars + 1];
-    DWORD got = GetShortPathNameA(directory.c_str(), shortDir, sizeof shortDir);
-    return PathJoin(got == 0 || got >= sizeof shortDir ? directory : String(shortDir), name);
+    return PathJoin(IsNtFamily() ? directory : ShortPathOf(directory), name);
 }
 
 // At the next start Windows moves its own Task Manager aside, then moves the product's in.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "runtime/file_io.h"
 #include "runtime/paths.h"
 
 Installation FindInstallation() {
@@ -23,12 +24,6 @@ Installation FindInstallation() {
 }
 
 void NoteLeftover(Installation& at, const String& what) { at.leftovers += what + "\r\n"; }
-
-String ShortPathOf(const String& path) {
-    char shortPath[MAX_PATH + 1];
-    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
-    return n == 0 || n >= sizeof shortPath ? path : String(shortPath, n);
-}
 
 bool SamePath(const String& a, const String& b) {
     return SameTextIgnoringCase(a, b) || SameTextIgnoringCase(ShortPathOf(a), ShortPathOf(b));

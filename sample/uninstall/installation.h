@@ -18,8 +18,6 @@ Installation FindInstallation();
 // The item stays: the closing message lists it.
 void NoteLeftover(Installation& at, const String& what);
 
-// The system's 8.3 form of an existing path; the path itself when there is none.
-String ShortPathOf(const String& path);
 // Whether two spellings name the same file: alike ignoring case, or in their 8.3 forms.
 bool SamePath(const String& a, const String& b);
 // A command value's program: the text inside leading quotes, else the whole value, blanks trimmed.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "runtime/file_io.h"
 #include "runtime/paths.h"
 #include "sample/uninstall/placed_files.h"
 #include "sample/uninstall/win_init.h"

@@ -2,7 +2,6 @@
 // fsck.fat checks the file system, mdir and mcopy read the label and files.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/unit/command_run.h"
 #include "tools/disk_set.h"
 #include "tools/fat12_image.h"
 #include "tools/tool_error.h"
@@ -18,26 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ShellRun {
-    int status;
-    std::string output;
-};
-
-ShellRun Shell(const std::string& command) {
-    ShellRun run{-1, ""};
-    FILE* pipe = popen(("MTOOLS_SKIP_CHECK=1 " + command + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+CommandRun Shell(const std::string& command) { return RunCommand("MTOOLS_SKIP_CHECK=1 " + command); }
 
 // fsck.fat lives in /usr/sbin, which a user's PATH may lack.
 std::string FindTool(const std::string& name) {
-    ShellRun found = Shell("command -v " + name);
+    CommandRun found = Shell("command -v " + name);
     if (found.status == 0) return found.output.substr(0, found.output.find('\n'));
     for (const char* dir : {"/usr/sbin/", "/sbin/"})
         if (access((dir + name).c_str(), X_OK) == 0) return dir + name;
@@ -129,12 +114,12 @@ TEST(FloppyImage, ToolsReadBackEveryFileByteForByte) {
         std::vector<uint8_t> image = fat12::MakeImage("WARDHAVEN 3", disk.files);
         std::ofstream(img, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
 
-        ShellRun checked = Shell(fsck + " -n " + img.string());
+        CommandRun checked = Shell(fsck + " -n " + img.string());
         EXPECT_EQ(checked.status, 0) << disk.what << ":\n" << checked.output;
         EXPECT_EQ(checked.output.find("\n", checked.output.find("\n") + 1) + 1, checked.output.size())
             << disk.what << ": fsck.fat says more than its two lines:\n" << checked.output;
 
-        ShellRun listed = Shell(mdir + " -i " + img.string() + " ::");
+        CommandRun listed = Shell(mdir + " -i " + img.string() + " ::");
         EXPECT_EQ(listed.status, 0) << listed.output;
         EXPECT_NE(listed.output.find("Volume in drive : is WARDHAVEN 3"), std::string::npos) << listed.output;
         for (const fat12::File& f : disk.files) {
@@ -144,7 +129,7 @@ TEST(FloppyImage, ToolsReadBackEveryFileByteForByte) {
             EXPECT_NE(listed.output.find(name.substr(0, 8) + " " + name.substr(8)), std::string::npos)
                 << disk.what << ": " << f.name << " not listed\n" << listed.output;
             fs::remove(dir / "out");
-            ShellRun copied = Shell(mcopy + " -n -i " + img.string() + " '::" + dotted + "' " + (dir / "out").string());
+            CommandRun copied = Shell(mcopy + " -n -i " + img.string() + " '::" + dotted + "' " + (dir / "out").string());
             ASSERT_EQ(copied.status, 0) << disk.what << ": " << f.name << ": " << copied.output;
             EXPECT_TRUE(BytesOf(dir / "out") == f.data) << disk.what << ": " << f.name << " differs";
         }

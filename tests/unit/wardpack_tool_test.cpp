@@ -9,29 +9,14 @@
 #include <random>
 #include <string>
 
+#include "tests/unit/command_run.h"
 #include "tools/table_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string output;  // stdout and stderr
-};
-
-ToolRun Wardpack(const std::string& args) {
-    std::string command = std::string(WARDPACK_PATH) + " -q " + args + " 2>&1";
-    ToolRun run{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+CommandRun Wardpack(const std::string& args) { return RunCommand(std::string(WARDPACK_PATH) + " -q " + args); }
 
 std::vector<uint8_t> BytesOf(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -107,10 +92,10 @@ protected:
 TEST_F(WardpackTest, BuiltDiskSetListsVerifiesAndExtractsByteForByte) {
     MakeProduct({{"Tools.Exe", 5000}, {"Guide.HLP", 20000}, {"Empty.Dat", 0}, {"Core.LIB", 300000},
                  {"Nineteen_Chars_.DTP", 777}});
-    ToolRun built = Wardpack(BuildArgs("--volume-sizes 60000,70000"));
+    CommandRun built = Wardpack(BuildArgs("--volume-sizes 60000,70000"));
     ASSERT_EQ(built.status, 0) << built.output;
 
-    ToolRun listed = Wardpack("list " + (dir / "out/disk1/Setup.exe").string());
+    CommandRun listed = Wardpack("list " + (dir / "out/disk1/Setup.exe").string());
     EXPECT_EQ(listed.status, 0) << listed.output;
     EXPECT_NE(listed.output.find("table: sound"), std::string::npos) << listed.output;
     EXPECT_NE(listed.output.find("Nineteen_Chars_.DTP"), std::string::npos);
@@ -121,12 +106,12 @@ TEST_F(WardpackTest, BuiltDiskSetListsVerifiesAndExtractsByteForByte) {
     EXPECT_EQ(BytesOf(dir / "out/disk1/Wardhavn.001").size(), 60000u);
     EXPECT_EQ(BytesOf(dir / "out/disk2/Wardhavn.002").size(), 70000u);
 
-    ToolRun verified = Wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() +
+    CommandRun verified = Wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() +
                             " --list " + (dir / "files.lst").string());
     EXPECT_EQ(verified.status, 0) << verified.output;
     EXPECT_NE(verified.output.find("disk set: verified"), std::string::npos) << verified.output;
 
-    ToolRun extracted = Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
+    CommandRun extracted = Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
     ASSERT_EQ(extracted.status, 0) << extracted.output;
     EXPECT_EQ(BytesOf(dir / "x/Wardhavn.Exe"), BytesOf(dir / "product/Main.Exe"));
     EXPECT_EQ(BytesOf(dir / "x/Help/Guide.HLP"), BytesOf(dir / "product/Guide.HLP"));
@@ -148,7 +133,7 @@ TEST_F(WardpackTest, TinyPayloadLeavesLaterVolumesEmptyAndOneFolderWorks) {
     fs::create_directories(dir / "flat");
     for (const char* f : {"disk1/Setup.exe", "disk1/Wardhavn.001", "disk2/Wardhavn.002", "disk3/Wardhavn.003"})
         fs::copy_file(dir / "out" / f, dir / "flat" / fs::path(f).filename());
-    ToolRun verified = Wardpack("verify " + (dir / "flat").string());
+    CommandRun verified = Wardpack("verify " + (dir / "flat").string());
     EXPECT_EQ(verified.status, 0) << verified.output;
 }
 
@@ -177,7 +162,7 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
     };
     for (const Bad& c : cases) {
         MakeProduct(c.files);
-        ToolRun run = Wardpack(BuildArgs(c.extra));
+        CommandRun run = Wardpack(BuildArgs(c.extra));
         EXPECT_NE(run.status, 0) << c.what;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.what << ": " << run.output;
         fs::remove_all(dir / "product");
@@ -186,7 +171,7 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
 
     MakeProduct({{"A.Txt", 5}});
     WriteText(dir / "files.lst", "Main.Exe\nsub/A.Txt\n");
-    ToolRun run = Wardpack(BuildArgs());
+    CommandRun run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("directory part"), std::string::npos) << run.output;
 
@@ -220,7 +205,7 @@ TEST_F(WardpackTest, BuildWarnsOfNamesWhoseSubstitutesCollide) {
     };
     for (const Case& c : cases) {
         MakeProduct(c.files);
-        ToolRun run = Wardpack(BuildArgs());
+        CommandRun run = Wardpack(BuildArgs());
         EXPECT_EQ(run.status, 0) << run.output;
         if (c.warning.empty()) EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
         else EXPECT_NE(run.output.find("wardpack: warning: " + c.warning), std::string::npos) << run.output;
@@ -233,7 +218,7 @@ TEST_F(WardpackTest, BuildWarnsOfNamesWhoseSubstitutesCollide) {
 TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     MakeProduct({{"A.Txt", 100}});
     WriteText(dir / "Setup.exe", "not an executable at all, just some text for the test");
-    ToolRun run = Wardpack(BuildArgs());
+    CommandRun run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("not a Windows executable"), std::string::npos) << run.output;
 
@@ -270,7 +255,7 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     fs::path volume3 = dir / "out/disk3/Wardhavn.003";
     std::vector<uint8_t> original = BytesOf(volume3);
 
-    ToolRun run;
+    CommandRun run;
     for (std::size_t lost : {1, 100}) {
         std::vector<uint8_t> shorter(original.begin(), original.end() - lost);
         Write(volume3, shorter);
@@ -316,7 +301,7 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
 TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
     MakeProduct({{"WARDHAVN.EXE", 100}});
     ASSERT_EQ(Wardpack(BuildArgs("--main-name Main.Exe")).status, 0);
-    ToolRun run = Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
+    CommandRun run = Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string());
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("--main-name"), std::string::npos) << run.output;
     run = Wardpack("extract --main-name Main.Exe " + (dir / "out").string() + " " + (dir / "x").string());
@@ -326,7 +311,7 @@ TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {
 
 TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
     MakeProduct({{"A.Txt", 3000}});
-    ToolRun built = Wardpack(BuildArgs("--images"));
+    CommandRun built = Wardpack(BuildArgs("--images"));
     ASSERT_EQ(built.status, 0) << built.output;
     std::vector<std::vector<uint8_t>> images;
     for (const char* name : {"disk1.img", "disk2.img", "disk3.img"}) {
@@ -347,7 +332,7 @@ TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
         {"a disk bigger than a floppy", BuildArgs("--images --disk-size 2000000"), "--images makes 1.44 MB floppies"},
     };
     for (const Bad& c : cases) {
-        ToolRun run = Wardpack(c.args);
+        CommandRun run = Wardpack(c.args);
         EXPECT_EQ(run.status, 1) << c.what;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.what << ": " << run.output;
         EXPECT_FALSE(fs::exists(dir / "out/disk1.img")) << c.what;
@@ -370,7 +355,7 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
                                (dir / "s").string())
                           .status,
                       0);
-            ToolRun run = Wardpack("decode --size " + std::to_string(size) + " " + (dir / "s").string() + " " +
+            CommandRun run = Wardpack("decode --size " + std::to_string(size) + " " + (dir / "s").string() + " " +
                                (dir / "out").string());
             ASSERT_EQ(run.status, 0) << run.output;
             EXPECT_EQ(BytesOf(dir / "out"), data) << size << " bytes, " << parse;
@@ -379,7 +364,7 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     EXPECT_NE(Wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
     EXPECT_NE(Wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
     EXPECT_NE(Wardpack("frobnicate").status, 0);
-    ToolRun help = Wardpack("--help");
+    CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
 }
@@ -387,7 +372,7 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
 TEST_F(WardpackTest, DecodeWritesExactlySizeBytesWhenTheLastMatchRunsPast) {
     // Zero bits: a literal 't', then a 60-byte match of it; 2 bytes were asked for.
     Write(dir / "s", std::vector<uint8_t>(4, 0));
-    ToolRun run = Wardpack("decode --size 2 " + (dir / "s").string() + " " + (dir / "out").string());
+    CommandRun run = Wardpack("decode --size 2 " + (dir / "s").string() + " " + (dir / "out").string());
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(BytesOf(dir / "out"), std::vector<uint8_t>(2, 't'));
 }
@@ -403,7 +388,7 @@ TEST_F(WardpackTest, DecodingACutStreamWarnsAndKeepsOnlyWholeCodes) {
 
     stream.push_back(0xAB);  // a byte after the end is no part of the stream
     Write(dir / "s", stream);
-    ToolRun run = Wardpack(decode);
+    CommandRun run = Wardpack(decode);
     EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
     EXPECT_EQ(BytesOf(dir / "out"), data);
 

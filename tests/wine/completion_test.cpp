@@ -310,19 +310,25 @@ TEST_P(Completion, DISABLED_RestartAcceptedRestartsWithTheRenameLinesOnDisk) {
 
 INSTANTIATE_FOR_BOTH_FAMILIES(Completion);
 
-class GroupShortcut : public Completion {};
+class GroupShortcut : public Completion {
+protected:
+    // After the program group page: the options cancelled, the run declined.
+    void FinishWithoutOptions(HWND page) {
+        run_->WaitGone(page);
+        HWND options = run_->WaitWindow("Windows Interface");
+        ASSERT_NE(options, nullptr);
+        PressEscape(options);
+        AnswerPrompt(runPrompt, false);
+        EXPECT_EQ(run_->WaitExit(), 0u);
+    }
+};
 
 TEST_P(GroupShortcut, TheNameTypedOnThePageNamesTheShortcut) {
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
     SetItemText(page, IDC_GROUP_EDIT, "Games");
     PressEnter(page);
-    run_->WaitGone(page);
-    HWND options = run_->WaitWindow("Windows Interface");
-    ASSERT_NE(options, nullptr);
-    PressEscape(options);
-    AnswerPrompt(runPrompt, false);
-    EXPECT_EQ(run_->WaitExit(), 0u);
+    ASSERT_NO_FATAL_FAILURE(FinishWithoutOptions(page));
     LinkFile link = ReadLinkFile(programs_ + "\\Games.LNK");
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(Lower(link.target), Lower(installDir_ + "\\Wardhavn.Exe"));
@@ -334,12 +340,7 @@ TEST_P(GroupShortcut, CancelledPageMakesNoShortcutAndTheInstallationGoesOn) {
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
     PressEscape(page);
-    run_->WaitGone(page);
-    HWND options = run_->WaitWindow("Windows Interface");
-    ASSERT_NE(options, nullptr);
-    PressEscape(options);
-    AnswerPrompt(runPrompt, false);
-    EXPECT_EQ(run_->WaitExit(), 0u);
+    ASSERT_NO_FATAL_FAILURE(FinishWithoutOptions(page));
     EXPECT_FALSE(FileExists(programs_ + "\\Wardhaven!.LNK"));
     ExpectUninstallEntry();
 }
@@ -350,12 +351,7 @@ TEST_P(GroupShortcut, DriveAloneIsKeptAsTypedForTheWorkingDirectory) {
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
     PressEnter(page);
-    run_->WaitGone(page);
-    HWND options = run_->WaitWindow("Windows Interface");
-    ASSERT_NE(options, nullptr);
-    PressEscape(options);
-    AnswerPrompt(runPrompt, false);
-    EXPECT_EQ(run_->WaitExit(), 0u);
+    ASSERT_NO_FATAL_FAILURE(FinishWithoutOptions(page));
     LinkFile link = ReadLinkFile(programs_ + "\\Wardhaven!.LNK");
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(link.workingDir, "C:");

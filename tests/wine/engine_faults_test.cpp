@@ -64,24 +64,6 @@ const Damage damages[] = {
      "decoded length"},
 };
 
-// Lengthened without writing: Wine keeps such a file sparse, so a test may
-// hand the installer gigabytes that take no room.
-bool SetFileLength(const std::string& path, uint64_t length) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    LONG high = static_cast<LONG>(length >> 32);
-    SetFilePointer(h, static_cast<LONG>(length), &high, FILE_BEGIN);
-    bool ok = SetEndOfFile(h);
-    CloseHandle(h);
-    return ok;
-}
-
-uint64_t FileLength(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
 }  // namespace
 
 class EngineFaults : public EngineTest {
@@ -189,7 +171,7 @@ TEST_P(EngineFaults, VolumesPastTheSigned32BitCountAreRefusedBeforeTheyAreCopied
     ASSERT_TRUE(SetFileLength(VolumeBeside(2), (uint64_t(1) << 31) - 9000));
     PassQuestionPages();
     ExpectErrorReport("File too large: " + VolumeBeside(2), " (the volumes add up to more than 2,147,483,647 bytes).");
-    EXPECT_EQ(FileLength(InstalledFile("Wardhaven._ZX")), 9000u) << "volume 1 alone";
+    EXPECT_EQ(FileSize(InstalledFile("Wardhaven._ZX")), 9000u) << "volume 1 alone";
     EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
     DeleteFileA(InstalledFile("Wardhaven._ZX").c_str());
     DeleteFileA(VolumeBeside(2).c_str());

@@ -67,8 +67,8 @@ uint64_t FileSize(const std::string& path) {
     return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-bool WriteZeros(const std::string& path, uint64_t size) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+static bool SetLength(const std::string& path, uint64_t size, DWORD disposition) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     LONG high = static_cast<LONG>(size >> 32);
     SetFilePointer(h, static_cast<LONG>(size), &high, FILE_BEGIN);
@@ -76,6 +76,10 @@ bool WriteZeros(const std::string& path, uint64_t size) {
     CloseHandle(h);
     return ok;
 }
+
+bool WriteZeros(const std::string& path, uint64_t size) { return SetLength(path, size, CREATE_ALWAYS); }
+
+bool SetFileLength(const std::string& path, uint64_t length) { return SetLength(path, length, OPEN_EXISTING); }
 
 HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share)
     : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}

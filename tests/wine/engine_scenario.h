@@ -33,6 +33,9 @@ std::string ReadShared(const std::string& path);
 uint64_t FileSize(const std::string& path);
 // A file of `size` zero bytes, made at once: the file system leaves a hole.
 bool WriteZeros(const std::string& path, uint64_t size);
+// An existing file lengthened (or cut) without writing: Wine keeps the hole
+// sparse, so a test may hand the installer gigabytes that take no room.
+bool SetFileLength(const std::string& path, uint64_t length);
 // A file held open by this process, as another program would; closed on destruction.
 class HeldFile {
 public:
