@@ -12,7 +12,9 @@
 
 if(WIN32 AND NOT TARGET wh_lean_options)
   add_library(wh_lean_options INTERFACE)
-  target_compile_options(wh_lean_options INTERFACE
+  # Windows 95 runs on an 80386 (with a 387 or the system's emulation of it):
+  # the compiler's default, the Pentium Pro, would use CMOV and FCOMI.
+  target_compile_options(wh_lean_options INTERFACE -march=i386 -mtune=generic
     -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
     -fno-threadsafe-statics -fno-stack-protector -ffunction-sections -fdata-sections)
   # No C runtime: the runtime's own entry point and heap stand in for it.
