@@ -56,15 +56,6 @@ bool Taken(const String& name, const RenameQueue& renames) {
     return false;
 }
 
-// First the name with ".$$$"; then the extension counts: ".$$1" to ".$99",
-// ".100" to ".999", the rest of the name cut to make room.
-String SubstituteCandidate(const String& name, int k) {
-    if (k == 0) return ReplaceExtension(name, ".$$$").substr(0, nameCapacity);
-    String number = DecimalText(k);
-    String extension = "." + String(3 - number.size(), '$') + number;
-    return ReplaceExtension(name, "").substr(0, nameCapacity - extension.size()) + extension;
-}
-
 // Fewer than a thousand names are ever taken (255 entries, a substitute each,
 // and the main executable's two), so a free one is always found.
 String SubstituteName(const String& name, const RenameQueue& renames) {
@@ -115,6 +106,14 @@ bool NtFamily() {
 
 }  // namespace
 
+// The extension counts; the rest of the name is cut to make room.
+String SubstituteCandidate(const String& name, int k) {
+    if (k == 0) return ReplaceExtension(name, ".$$$").substr(0, nameCapacity);
+    String number = DecimalText(k);
+    String extension = "." + String(3 - number.size(), '$') + number;
+    return ReplaceExtension(name, "").substr(0, nameCapacity - extension.size()) + extension;
+}
+
 void QueueRename(RenameQueue& queue, const String& blocked, const String& substitute) {
     queue.lines += ShortPathOf(PathJoin(ctx.installDir, blocked)) + "=" +
                    ShortPathOf(PathJoin(ctx.installDir, substitute)) + "\r\n";
@@ -129,8 +128,7 @@ void CommitRenames(const RenameQueue& queue) {
         end = queue.names.find('|', middle + 1);
         String blocked = PathJoin(ctx.installDir, queue.names.substr(at, middle - at));
         String substitute = PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1));
-        if (!MoveFileExA(substitute.c_str(), blocked.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
-            RaiseIoError(static_cast<int>(GetLastError()), substitute);
+        CheckedMoveAtRestart(substitute, blocked, true);
     }
 }
 

@@ -22,6 +22,10 @@ struct RenameQueue {
     String names;  // "blocked|substitute|" per rename ('|' is in no file name)
 };
 
+// The k-th name (0 to 999) a stand-in for `name` may take: ".$$$" first, then
+// ".$$1" to ".$99" and ".100" to ".999", the name cut to at most 20 characters.
+String SubstituteCandidate(const String& name, int k);
+
 // Queues the rename of `substitute` over `blocked`, both names in installDir.
 void QueueRename(RenameQueue& queue, const String& blocked, const String& substitute);
 

@@ -30,12 +30,15 @@ struct ProgressPoint {
 };
 
 // done / total of a bar starting at barLeft and barSpan pixels wide. A total
-// of 0 or less (an empty stream) counts as complete.
+// of 0 or less (an empty stream) counts as complete. Past 100 % the percentage
+// goes on but the fill stays at the bar's end: the 95 family's GDI takes 16-bit
+// coordinates, and a far fill would wrap round to the left.
 inline ProgressPoint ProgressAt(int32_t done, int32_t total, int32_t barLeft, int32_t barSpan) {
     double fraction = total > 0 ? static_cast<double>(done) / total : 1.0;
-    int64_t fill = int64_t(barLeft) + RoundHalfEven(fraction * barSpan);
+    int64_t fill = RoundHalfEven(fraction * barSpan);
+    fill = fill > barSpan ? barSpan : fill < 0 ? 0 : fill;
     ProgressPoint p;
-    p.fillX = fill > INT32_MAX ? INT32_MAX : fill < INT32_MIN ? INT32_MIN : static_cast<int32_t>(fill);
+    p.fillX = static_cast<int32_t>(barLeft + fill);
     p.percent = RoundHalfEven(fraction * 100);
     return p;
 }

@@ -100,6 +100,55 @@ bool FileExists(const String& path) {
     return true;
 }
 
+int FileCopy(const String& from, const String& to) {
+    FileVar source, target;
+    int result = FileOpen(source, from, FileMode::readOnly);
+    if (result == 0) result = FileOpen(target, to, FileMode::create, 0);
+    if (result != 0) return result;
+    uint8_t block[2048];
+    for (uint32_t got = 0, put = 0;;) {
+        result = FileRead(source, block, sizeof block, got);
+        if (result != 0 || got == 0) break;
+        result = FileWrite(target, block, got, put);
+        if (result != 0) break;
+    }
+    int closed = FileClose(target);
+    if (result == 0) result = closed;
+    if (result != 0) DeleteFileA(to.c_str());
+    return result;
+}
+
+namespace {
+
+// "C:\" or "\\server\share\" as the path spells it; empty when it names neither.
+String SpelledRoot(const String& path) {
+    if (path.size() >= 2 && path[1] == ':') return String(1, UpperAscii(path[0])) + ":\\";
+    if (path.size() < 3 || path[0] != '\\' || path[1] != '\\') return String();
+    size_t share = path.find('\\', 2);
+    if (share == String::npos) return String();
+    size_t end = path.find('\\', share + 1);
+    return (end == String::npos ? path : path.substr(0, end)) + "\\";
+}
+
+// The root of the volume holding `path`. From Windows 2000 on a volume may be
+// mounted in a folder, and GetVolumePathNameA knows it; the older systems have
+// neither that call nor such folders, so there the drive or share is the volume.
+String VolumeRoot(const String& path) {
+    typedef BOOL(WINAPI * VolumePathName)(LPCSTR, LPSTR, DWORD);
+    FARPROC found = GetProcAddress(GetModuleHandleA("KERNEL32"), "GetVolumePathNameA");
+    char root[MAX_PATH + 1];
+    if (found && reinterpret_cast<VolumePathName>(reinterpret_cast<void*>(found))(path.c_str(), root, sizeof root))
+        return root;
+    return SpelledRoot(path);
+}
+
+}  // namespace
+
+bool SameVolume(const String& a, const String& b) {
+    String root = VolumeRoot(a);
+    return !root.empty() && SameTextIgnoringCase(root, VolumeRoot(b));
+}
+
 void CheckedOpen(FileVar& f, const String& path, FileMode mode, DWORD share) {
     Check(FileOpen(f, path, mode, share), f);
 }
@@ -142,6 +191,11 @@ void CheckedClose(FileVar& f) { Check(FileClose(f), f); }
 void CheckedWriteLine(FileVar& f, const String& line) {
     String text = line + "\r\n";
     CheckedWrite(f, text.c_str(), static_cast<uint32_t>(text.size()));
+}
+
+void CheckedMoveAtRestart(const String& source, const String& destination, bool replace) {
+    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExA(source.c_str(), destination.c_str(), flags)) RaiseIoError(LastResult(), source);
 }
 
 String OwnFileName() {

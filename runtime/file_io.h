@@ -43,6 +43,11 @@ int FileTruncate(FileVar& f);  // cuts the file at the current position
 int FileClose(FileVar& f);
 
 bool FileExists(const String& path);  // a directory search finds it
+// Copies a file whole; a partial copy is removed. The I/O result.
+int FileCopy(const String& from, const String& to);
+// Whether both paths lie on one volume. A path whose volume cannot be told
+// counts as on another: callers then take the way that works across volumes.
+bool SameVolume(const String& a, const String& b);
 // The system's short (8.3) form of an existing path; the path itself when there is none.
 String ShortPathOf(const String& path);
 
@@ -56,6 +61,10 @@ bool CheckedAtEnd(FileVar& f);
 void CheckedTruncate(FileVar& f);
 void CheckedClose(FileVar& f);
 void CheckedWriteLine(FileVar& f, const String& line);  // the line and CR LF
+// Queues the move of `source` onto `destination` for the NT family's next
+// start (the 95 family refuses it); `replace` lets it replace a file there.
+// A refusal raises EInOutError naming the source.
+void CheckedMoveAtRestart(const String& source, const String& destination, bool replace);
 
 // The running program's own full path (argument 0 of its command line).
 String OwnFileName();

@@ -7,7 +7,7 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libcli11-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-    wine wine32:i386 fonts-wine
+    wine wine32:i386 wine64 fonts-wine
     xvfb x11-utils xdotool imagemagick python3-pil
     dosfstools mtools hyperfine
 )

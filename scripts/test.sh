@@ -16,14 +16,16 @@ rm -rf "$WH_SHOTS"; mkdir -p "$WH_SHOTS"
 # Nothing stays running after the tests: servers and displays are ended.
 stop_wine() {
     "$root/scripts/wine-stop.sh" "$build/win32/wine" "$build/win32/wine800" "$build/win32/wine320" \
-        "$build/win32/wine-restart"
+        "$build/win32/wine-restart" "$build/win32/wine64"
 }
 trap stop_wine EXIT
 
 # Make the Wine prefixes and displays now, not inside a test's time limit.
-for dir in wine wine800 wine320 wine-restart; do
+for dir in wine wine800 wine320 wine-restart wine64; do
     screen=1024x768x24; [ $dir = wine800 ] && screen=800x600x24; [ $dir = wine320 ] && screen=320x200x24
-    "$root/scripts/wine-exec.sh" --wine-dir "$build/win32/$dir" --screen $screen cmd /c exit </dev/null >/dev/null 2>&1 || true
+    arch=win32; [ $dir = wine64 ] && arch=win64
+    "$root/scripts/wine-exec.sh" --wine-dir "$build/win32/$dir" --screen $screen --arch $arch cmd /c exit \
+        </dev/null >/dev/null 2>&1 || true
 done
 
 status=0

@@ -1,6 +1,8 @@
 # Sourced by the scripts that run Win32 programs. Makes this project's Wine
 # ready and exports its environment:
-#   - a 32-bit prefix under the build tree, made once and reused;
+#   - a prefix under the build tree, made once and reused: 32-bit, or with
+#     WH_WINEARCH=win64 a 64-bit one whose 32-bit programs run under WOW64;
+#   - drive D: of the prefix, a folder beside it (WH_WINE_DIR/drive_d);
 #   - an X display: the caller's DISPLAY when WH_USE_DISPLAY=1, otherwise a
 #     private Xvfb (screen WH_SCREEN, default 1024x768x24) kept running
 #     between calls, so headless runs and screenshots work everywhere;
@@ -12,8 +14,9 @@ wh_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 : "${WH_BUILD:=$wh_root/build}"
 : "${WH_WINE_DIR:=$WH_BUILD/wine}"
 : "${WH_SCREEN:=1024x768x24}"
-mkdir -p "$WH_WINE_DIR/home"
-export WINEARCH=win32 WINEDEBUG=-all
+: "${WH_WINEARCH:=win32}"
+mkdir -p "$WH_WINE_DIR/home" "$WH_WINE_DIR/drive_d"
+export WINEDEBUG=-all
 export WINEPREFIX="$WH_WINE_DIR/prefix" HOME="$WH_WINE_DIR/home"
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;winebrowser.exe=d"
 export XDG_DATA_HOME="$WH_WINE_DIR/home/.local/share" XDG_CONFIG_HOME="$WH_WINE_DIR/home/.config"
@@ -42,9 +45,16 @@ if [ "${WH_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
     wh_start_xvfb
 fi
 
+# A 64-bit prefix is made by the 64-bit loader (Debian keeps it off the PATH);
+# either loader then runs 32-bit programs in it.
+wh_boot_loader=wine
+if [ "$WH_WINEARCH" = win64 ]; then
+    wh_boot_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
+fi
+
 if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
     echo "Creating the Wine prefix in $WINEPREFIX (once)..." >&2
-    wh_pin wineboot -i </dev/null >/dev/null 2>&1
+    WINEARCH=$WH_WINEARCH wh_pin "$wh_boot_loader" wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
     # Wine draws the captions itself: there is no window manager.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -52,11 +62,14 @@ if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
     wineserver -w
     touch "$WINEPREFIX/.wh-ready"
 fi
+# Drive D: is this prefix's own: scenarios install onto a second volume there.
+ln -sfn ../../drive_d "$WINEPREFIX/dosdevices/d:"
 
 wh_server_running() {
     local p
-    for p in $(pgrep -x wineserver32; pgrep -x wineserver); do
-        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    for p in $(pgrep -x 'wineserver(32|64)?'); do
+        # A server may end between pgrep and the read: the shell's own complaint is hushed too.
+        { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
     done
     return 1
 }

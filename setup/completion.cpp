@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/placement.h"
 #include "runtime/guards.h"
 #include "runtime/paths.h"
 #include "state/context.h"
@@ -45,10 +46,12 @@ void WriteUninstallEntry() {
                    CommandValue(PathJoin(ctx.installDir, product.uninstaller)));
 }
 
+// A staged main executable waits for the restart to take its place.
+bool MainExecutableStaged() { return UpperExtension(product.mainExecutable) != ".EXE"; }
+
 bool NeedsRestart() {
     if (ctx.pageResult != 1) return false;
-    // A staged main executable waits for the restart to take its place.
-    return ctx.replaceTaskManager || ctx.makeShell || UpperExtension(product.mainExecutable) != ".EXE";
+    return ctx.replaceTaskManager || ctx.makeShell || MainExecutableStaged();
 }
 
 // The 95 family carries out WinInit.Ini before long file names are available
@@ -59,15 +62,47 @@ String RenamePath(const String& directory, const String& name) {
     return PathJoin(IsNtFamily() ? directory : ShortPathOf(directory), name);
 }
 
-// At the next start Windows moves its own Task Manager aside, then moves the product's in.
-void QueueTaskManagerRenames() {
-    String windows = ctx.windowsDir;
-    ctx.renameLine =
-        RenamePath(windows, product.savedTaskManager) + "=" + RenamePath(windows, product.taskManager);
+// Where the product's Task Manager comes from at the next start: its own
+// file, or, from another volume than the Windows directory, a copy staged
+// there under a name of its own (neither family moves a file from one volume
+// to another at its start). False when that copy cannot be made.
+bool TaskManagerSource(const String& windows, String& dir, String& name) {
+    dir = ctx.installDir;
+    name = product.taskManager;
+    if (SameVolume(ctx.installDir, windows)) return true;
+    for (int k = 0; k < 1000; ++k) {
+        String staged = SubstituteCandidate(product.taskManager, k);
+        if (FileExists(PathJoin(windows, staged))) continue;
+        if (FileCopy(PathJoin(ctx.installDir, product.taskManager), PathJoin(windows, staged)) != 0) return false;
+        dir = windows;
+        name = staged;
+        return true;
+    }
+    return false;
+}
+
+// At the next start Windows moves its own Task Manager aside, then moves the
+// product's in: the 95 family from the lines of WinInit.Ini, the NT family
+// from its own list of moves. False, and nothing queued, when the product's
+// cannot arrive: the system's own then stays where it is.
+bool QueueTaskManagerRenames() {
+    String windows = ctx.windowsDir, dir, name;
+    if (!TaskManagerSource(windows, dir, name)) return false;
+    String system = PathJoin(windows, product.taskManager), saved = PathJoin(windows, product.savedTaskManager);
+    // Saved by an earlier installation: moved aside again, the product's
+    // earlier copy would take the place of the system's own for good.
+    if (!FileExists(saved)) {
+        ctx.renameLine = RenamePath(windows, product.savedTaskManager) + "=" + RenamePath(windows, product.taskManager);
+        CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
+        // Only a Task Manager that is there, and never over a saved one: where
+        // both lists are carried out (Wine), or the pair is queued twice, it
+        // would be the product's copy moving there.
+        if (IsNtFamily() && FileExists(system)) CheckedMoveAtRestart(system, saved, false);
+    }
+    ctx.renameLine = RenamePath(windows, product.taskManager) + "=" + RenamePath(dir, name);
     CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
-    ctx.renameLine =
-        RenamePath(windows, product.taskManager) + "=" + RenamePath(ctx.installDir, product.taskManager);
-    CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
+    if (IsNtFamily()) CheckedMoveAtRestart(PathJoin(dir, name), system, true);
+    return true;
 }
 
 // The 95 family reads its shell from SYSTEM.INI, as an 8.3 path. A path too
@@ -85,26 +120,34 @@ void MakeShellIn95Family() {
     WritePrivateProfileStringA("Boot", "Shell", ctx.shortPath, ctx.windowsDir);
 }
 
+// On 64-bit Windows the logon reads the 64-bit view of the key.
 void MakeShellInNtFamily() {
     TRegIniFile reg(windowsNtKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    reg.SelectView(NativeRegistryView());
     reg.OpenPath(windowsNtKey, true);
     reg.WriteEntry("Winlogon", "Shell", CommandValue(PathJoin(ctx.installDir, product.shellExecutable)));
 }
 
-void ApplySystemChanges() {
-    if (ctx.replaceTaskManager) QueueTaskManagerRenames();
+// What waits for the restart once the changes are made; `notice` says what
+// could not be done.
+bool ApplySystemChanges(String& notice) {
+    bool queued = ctx.replaceTaskManager && QueueTaskManagerRenames();
+    if (ctx.replaceTaskManager && !queued)
+        notice = "The Windows Task Manager has not been replaced: " + product.taskManager +
+                 " could not be copied into " + ctx.windowsDir + ".\r\n\r\n";
     if (ctx.makeShell && !IsNtFamily()) MakeShellIn95Family();
     if (ctx.makeShell && IsNtFamily()) MakeShellInNtFamily();
+    return queued || ctx.makeShell || MainExecutableStaged();
 }
 
 bool AskYesNo(const String& text) {
     return MessageBoxA(nullptr, text.c_str(), product.productName.c_str(), MB_YESNO) == IDYES;
 }
 
-void RestartPrompt() {
+void RestartPrompt(const String& notice) {
     const String& name = product.productName;
-    String text = name + " had been successfully installed" + "\r\n\r\n" + "The system should be rebooted for the " +
+    String text = notice + name + " had been successfully installed" + "\r\n\r\n" + "The system should be rebooted for the " +
                        name + " changes to take effect." + "\r\n\r\n" + "Reboot Windows?";
     if (AskYesNo(text)) {
         RestartWindows();
@@ -113,8 +156,8 @@ void RestartPrompt() {
     if (AskYesNo("Do you wish to run " + name + "?")) RunProduct();
 }
 
-void RunPrompt() {
-    if (AskYesNo(product.installedRunPrompt + product.productName + "?")) RunProduct();
+void RunPrompt(const String& notice) {
+    if (AskYesNo(notice + product.installedRunPrompt + product.productName + "?")) RunProduct();
 }
 
 // The NT family refuses a restart to a process that has not enabled this privilege.
@@ -134,12 +177,9 @@ void EnableShutdownPrivilege() {
 void CompleteInstallation() {
     ReadVersion();
     WriteUninstallEntry();
-    if (!NeedsRestart()) {
-        RunPrompt();
-        return;
-    }
-    ApplySystemChanges();
-    RestartPrompt();
+    String notice;
+    if (NeedsRestart() && ApplySystemChanges(notice)) RestartPrompt(notice);
+    else RunPrompt(notice);
 }
 
 void RestartWindows() {

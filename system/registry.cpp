@@ -37,6 +37,15 @@ RegDataKind DataKindOfType(DWORD registryType) {
     }
 }
 
+REGSAM NativeRegistryView() {
+    // Looked up, not imported: 95 and NT 4.0 would refuse to load the installer.
+    typedef BOOL(WINAPI * Wow64Query)(HANDLE, PBOOL);
+    FARPROC found = GetProcAddress(GetModuleHandleA("KERNEL32"), "IsWow64Process");
+    BOOL wow64 = FALSE;
+    if (found) reinterpret_cast<Wow64Query>(reinterpret_cast<void*>(found))(GetCurrentProcess(), &wow64);
+    return wow64 ? KEY_WOW64_64KEY : 0;
+}
+
 TRegistry::TRegistry() = default;
 
 TRegistry::~TRegistry() { ReleaseKey(); }
@@ -67,10 +76,10 @@ bool TRegistry::OpenPath(const String& path, bool create) {
     HKEY opened = nullptr;
     LONG result;
     if (create && !subkey.empty())
-        result = RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+        result = RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                                  &opened, nullptr);
     else
-        result = RegOpenKeyExA(base, subkey.c_str(), 0, KEY_ALL_ACCESS, &opened);
+        result = RegOpenKeyExA(base, subkey.c_str(), 0, access, &opened);
     if (result != ERROR_SUCCESS) return false;
     String newPath = keyHandle && relative ? keyPath + "\\" + subkey : subkey;
     ReleaseKey();
@@ -84,7 +93,7 @@ bool TRegistry::MakeKey(const String& path) {
     bool relative;
     HKEY base = BaseKeyFor(subkey, relative);
     HKEY made = nullptr;
-    if (RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &made,
+    if (RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &made,
                         nullptr) != ERROR_SUCCESS)
         RaiseError(ErrorClass::registry, 0, "Failed to create key " + path);
     RegCloseKey(made);
@@ -96,7 +105,7 @@ HKEY TRegistry::OpenSubkey(const String& path) {
     bool relative;
     HKEY base = BaseKeyFor(subkey, relative);
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(base, subkey.c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return nullptr;
+    if (RegOpenKeyExA(base, subkey.c_str(), 0, access, &opened) != ERROR_SUCCESS) return nullptr;
     return opened;
 }
 

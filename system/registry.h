@@ -5,7 +5,8 @@
 // Path rule of every operation that takes a key path: a leading backslash
 // makes it absolute (taken below the root key, without that backslash); any
 // other path is relative, taken below the open key, or below the root key
-// when none is open. Keys are opened and created with KEY_ALL_ACCESS.
+// when none is open. Keys are opened and created with KEY_ALL_ACCESS, plus
+// the view a caller selects (SelectView).
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,12 @@ enum class RegDataKind { unknown = 0, string = 1, expandString = 2, integer = 3,
 
 RegDataKind DataKindOfType(DWORD registryType);  // any type without a kind of its own is unknown
 
+// KEY_WOW64_64KEY when this 32-bit program runs on 64-bit Windows (WOW64),
+// where its HKEY_LOCAL_MACHINE\Software is otherwise the 32-bit copy that
+// 64-bit Windows itself never reads; 0 everywhere else, where the flag is
+// unknown (95, NT 4.0) or refused (Windows 2000).
+REGSAM NativeRegistryView();
+
 class TRegistry {
 public:
     TRegistry();
@@ -27,6 +34,9 @@ public:
     TRegistry& operator=(const TRegistry&) = delete;
 
     void ReleaseKey();
+    // Keys opened from now on are taken from this registry view (0, or
+    // NativeRegistryView()); the open key stays as it is.
+    void SelectView(REGSAM view) { access = KEY_ALL_ACCESS | view; }
     // Switching to another root releases the open key; the same root changes nothing.
     void SelectRoot(HKEY root);
     // Makes `path` the open key, creating it when `create` is set. False, and
@@ -48,6 +58,7 @@ protected:
     HKEY keyHandle = nullptr;
     HKEY rootHandle = HKEY_CURRENT_USER;
     String keyPath;
+    REGSAM access = KEY_ALL_ACCESS;
 
 private:
     // Where `path` is taken from, with the leading backslash of an absolute path removed.

@@ -29,6 +29,14 @@ bool SamePath(const String& a, const String& b) {
     return SameTextIgnoringCase(a, b) || SameTextIgnoringCase(ShortPathOf(a), ShortPathOf(b));
 }
 
+bool StandInFor(const String& name, const String& listed) {
+    String ext = UpperExtension(name);
+    if (ext.size() != 4) return false;
+    for (size_t i = 1; i < 4; ++i)
+        if (ext[i] != '$' && (ext[i] < '0' || ext[i] > '9')) return false;
+    return SameTextIgnoringCase(ReplaceExtension(name, ""), ReplaceExtension(listed, ""));
+}
+
 String CommandProgram(const String& value) {
     size_t start = 0, end = value.size();
     while (start < end && (value[start] == ' ' || value[start] == '\t')) ++start;

@@ -20,5 +20,9 @@ void NoteLeftover(Installation& at, const String& what);
 
 // Whether two spellings name the same file: alike ignoring case, or in their 8.3 forms.
 bool SamePath(const String& a, const String& b);
+// Whether `name` is a stand-in the installer made for `listed`: the same base
+// with ".$$$", ".$$1" ... ".$99" or ".100" ... ".999" (a substitute in the
+// installation folder, or the Task Manager staged in the Windows directory).
+bool StandInFor(const String& name, const String& listed);
 // A command value's program: the text inside leading quotes, else the whole value, blanks trimmed.
 String CommandProgram(const String& value);

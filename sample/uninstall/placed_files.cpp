@@ -16,16 +16,10 @@ bool Listed(const String& name) {
     return false;
 }
 
-// A listed name's base with ".$$$", ".$$1" ... ".$99": where the installer
-// put a file whose own name was in use until the restart.
+// Where the installer put a file whose own name was in use until the restart.
 bool Substitute(const String& name) {
-    String ext = UpperExtension(name);
-    if (ext.size() != 4 || ext[1] != '$') return false;
-    for (size_t i = 2; i < 4; ++i)
-        if (ext[i] != '$' && (ext[i] < '0' || ext[i] > '9')) return false;
-    String base = ReplaceExtension(name, "");
     for (const char* listed : productFiles)
-        if (SameTextIgnoringCase(base, ReplaceExtension(listed, ""))) return true;
+        if (StandInFor(name, listed)) return true;
     return false;
 }
 

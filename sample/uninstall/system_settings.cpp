@@ -4,6 +4,7 @@
 
 #include "runtime/file_io.h"
 #include "runtime/paths.h"
+#include "sample/uninstall/pending_moves.h"
 #include "sample/uninstall/placed_files.h"
 #include "sample/uninstall/win_init.h"
 #include "state/context.h"
@@ -28,9 +29,11 @@ void RestoreShellIn95Family(Installation& at) {
         NoteLeftover(at, "the shell setting in " + systemIni);
 }
 
+// Where the installer wrote it: on 64-bit Windows in the key's 64-bit view.
 void RestoreShellInNtFamily(Installation& at) {
     TRegIniFile reg(windowsNtKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    reg.SelectView(NativeRegistryView());
     if (!reg.OpenPath(windowsNtKey, false) || !IsOurShell(at, reg.ReadEntry("Winlogon", "Shell", ""))) return;
     HKEY winlogon = reg.OpenSubkey("Winlogon");
     bool restored = winlogon && RegSetValueExA(winlogon, "Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(systemShell),
@@ -42,6 +45,22 @@ void RestoreShellInNtFamily(Installation& at) {
 // As the installer spelled the paths of its rename lines: 8.3 on the 95 family.
 String RenamePath(const Installation& at, const String& directory, const String& name) {
     return PathJoin(at.ntFamily ? directory : ShortPathOf(directory), name);
+}
+
+// Where the installer's move of the product's Task Manager starts: this
+// folder's TaskMan.Exe, or the copy staged in the Windows directory for an
+// installation on another volume.
+bool TaskManagerSource(const Installation& at, const String& source) {
+    if (SamePath(source, PathJoin(at.dir, product.taskManager))) return true;
+    return StandInFor(FilePart(source), product.taskManager) &&
+           SamePath(source, PathJoin(at.windowsDir, FilePart(source)));
+}
+
+// The installer's two moves: the system's Task Manager aside, the product's in.
+bool InstallerTaskManagerMove(const Installation& at, const String& from, const String& to) {
+    String system = PathJoin(at.windowsDir, product.taskManager);
+    if (SameTextIgnoringCase(from, system)) return SameTextIgnoringCase(to, PathJoin(at.windowsDir, product.savedTaskManager));
+    return SameTextIgnoringCase(to, system) && TaskManagerSource(at, from);
 }
 
 }  // namespace
@@ -70,10 +89,20 @@ void RestoreShell(Installation& at) {
 }
 
 void RestoreTaskManager(Installation& at) {
+    // Still waiting: the installer's moves are taken back, with any copy it
+    // staged for them. Both families have the lines; the NT family also its list.
     const String& w = at.windowsDir;
     String first = RenamePath(at, w, product.savedTaskManager) + "=" + RenamePath(at, w, product.taskManager);
-    String second = RenamePath(at, w, product.taskManager) + "=" + RenamePath(at, at.dir, product.taskManager);
-    if (RemovePendingPair(at, first, second)) return;
+    String lineSource, moveSource;
+    bool lines = RemovePendingPair(at, first, RenamePath(at, w, product.taskManager), TaskManagerSource, lineSource);
+    bool moves = at.ntFamily && DropPendingMoves(at, InstallerTaskManagerMove, moveSource);
+    if (lines || moves) {
+        String staged = moves ? moveSource : lineSource;
+        if (!SamePath(staged, PathJoin(at.dir, product.taskManager)) && !DeleteFileA(staged.c_str()) &&
+            GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES)
+            NoteLeftover(at, staged);
+        return;
+    }
     // Carried out: Windows' own Task Manager was moved aside and the product's
     // left this folder for the Windows directory.
     String saved = PathJoin(w, product.savedTaskManager);

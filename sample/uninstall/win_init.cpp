@@ -56,14 +56,20 @@ String LastSection(const String& text) {
 
 }  // namespace
 
-bool RemovePendingPair(Installation& at, const String& first, const String& second) {
-    String text;
+bool RemovePendingPair(Installation& at, const String& first, const String& destination,
+                       bool (*ours)(const Installation&, const String&), String& source) {
+    String text, second;
     if (!ReadText(WinInitPath(at), text)) return false;
-    bool found = false;
     ForEachLine(text, [&](size_t from, size_t end) {
-        found = found || SameTextIgnoringCase(Trimmed(text.substr(from, end - from)), second);
+        String line = Trimmed(text.substr(from, end - from));
+        size_t equals = line.find('=');
+        if (second.empty() && equals != String::npos && SameTextIgnoringCase(line.substr(0, equals), destination) &&
+            ours(at, line.substr(equals + 1))) {
+            second = line;
+            source = line.substr(equals + 1);
+        }
     });
-    if (!found) return false;
+    if (second.empty()) return false;
     String kept;
     ForEachLine(text, [&](size_t from, size_t end) {
         String line = Trimmed(text.substr(from, end - from));

@@ -4,9 +4,11 @@
 
 #include "sample/uninstall/installation.h"
 
-// When a line of WinInit.Ini reads `second` (ignoring case and blanks), that
-// line and every line reading `first` go. False when `second` is not there.
-bool RemovePendingPair(Installation& at, const String& first, const String& second);
+// When a line of WinInit.Ini reads `destination` "=" a source that `ours`
+// accepts (ignoring case and blanks), that line and every line reading
+// `first` go, and `source` is that line's source. False when there is none.
+bool RemovePendingPair(Installation& at, const String& first, const String& destination,
+                       bool (*ours)(const Installation&, const String&), String& source);
 
 // Adds `lines` (each ending in CR LF) to the file's "[Rename]" section,
 // opening one when the file does not end in it. False, noted, on failure.

@@ -32,12 +32,15 @@ TEST(ProgressArithmetic, PercentAndFillOfTheJoiningPage) {
     EXPECT_EQ(ProgressAt(3281000, 3281000, 5, 100).fillX, 105);
 }
 
-TEST(ProgressArithmetic, BeyondTheTotalKeepsGrowingAndNeverOverflows) {
+TEST(ProgressArithmetic, BeyondTheTotalThePercentGrowsAndTheFillStopsAtTheBarsEnd) {
     EXPECT_EQ(ProgressAt(2 * 3281000, 3281000, 0, 100).percent, 200);
-    EXPECT_EQ(ProgressAt(2 * 3281000, 3281000, 0, 100).fillX, 200);
+    EXPECT_EQ(ProgressAt(2 * 3281000, 3281000, 0, 100).fillX, 100);
+    EXPECT_EQ(ProgressAt(3281001, 3281000, 7, 243).fillX, 250);
+    // 16-bit GDI would draw a fill of 32,768 or more at the left of the screen.
     ProgressPoint huge = ProgressAt(INT32_MAX, 1, 100, 1000);
     EXPECT_EQ(huge.percent, INT32_MAX);
-    EXPECT_EQ(huge.fillX, INT32_MAX);
+    EXPECT_EQ(huge.fillX, 1100);
+    EXPECT_EQ(ProgressAt(-5, 10, 40, 100).fillX, 40);
     // An empty stream counts as done rather than dividing by zero.
     EXPECT_EQ(ProgressAt(0, 0, 0, 100).percent, 100);
 }

@@ -23,6 +23,9 @@ const std::string restartPrompt =
     "Reboot Windows?";
 const std::string runAfterDeclinedRestart = "Do you wish to run Wardhaven!?";
 const std::string taskManagerContent = "the product's task manager";
+const std::string systemTaskManager = "Windows' own task manager";
+const std::string taskManagerNotice =
+    "The Windows Task Manager has not been replaced: TaskMan.Exe could not be copied into ";
 
 std::string ProfileString(const std::string& file, const char* section, const char* key) {
     char value[1024] = "";
@@ -33,6 +36,11 @@ std::string ProfileString(const std::string& file, const char* section, const ch
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+std::vector<std::string> Lower(std::vector<std::string> v) {
+    for (std::string& s : v) s = Lower(s);
+    return v;
 }
 
 std::string ShortPath(const std::string& path) {
@@ -81,6 +89,27 @@ std::string WaitFileText(const std::string& path, int timeoutMs = 15000) {
     return ReadFileText(path);
 }
 
+// The Task Managers of the Windows directory, the staged copy and the record
+// of a carried-out WinInit.Ini: none before a test, none after it.
+struct WindowsTaskManagers {
+    WindowsTaskManagers() { Remove(); }
+    ~WindowsTaskManagers() { Remove(); }
+    static void Remove() {
+        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1"})
+            DeleteFileA((WindowsDir() + "\\" + name).c_str());
+    }
+};
+
+// A folder of drive D:, the prefix's second volume, made empty and removed after.
+struct FolderOnDriveD {
+    std::string path = "D:\\WHTEST";
+    FolderOnDriveD() {
+        RemoveTree(path);
+        MakeDirs(path);
+    }
+    ~FolderOnDriveD() { RemoveTree(path); }
+};
+
 // The product installed into the root of C:, taken away before and after.
 struct ProductInRootOfC {
     ProductInRootOfC() { Remove(); }
@@ -108,7 +137,7 @@ protected:
         for (char& c : installDir_) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
 
-    bool Nt() const { return GetParam() == Family::nt; }
+    bool Nt() const { return GetParam() != Family::win98; }
 
     // Runs the installer up to the options page and leaves it with these
     // choices; only ends the run when the pages cannot choose anything yet.
@@ -142,7 +171,7 @@ protected:
     }
 
     void ExpectShellUntouched() {
-        EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell"), saved_.winlogonShell);
+        EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", NativeView()), saved_.winlogonShell);
         EXPECT_EQ(ReadFileText(SystemIniPath()), saved_.systemIni);
     }
 
@@ -151,12 +180,45 @@ protected:
         ASSERT_TRUE(CopyFileTo(ProbePath(), installDir_ + "\\" + name)) << ProbePath();
     }
 
-    // The 95 family's start-up reads 8.3 paths only.
-    std::string TaskManagerLines() const {
-        std::string w = Nt() ? WindowsDir() : ShortPath(WindowsDir());
-        std::string d = Nt() ? installDir_ : ShortPath(installDir_);
-        return w + "\\TaskMang.Exe=" + w + "\\TaskMan.Exe\r\n" + w + "\\TaskMan.Exe=" + d + "\\TaskMan.Exe\r\n";
+    // A path of a rename line: the 95 family's start-up reads 8.3 paths only.
+    std::string LinePath(const std::string& dir, const std::string& name) const {
+        return (Nt() ? dir : ShortPath(dir)) + "\\" + name;
     }
+
+    // The Task Manager's lines: the system's aside (unless `saved` already), the product's in from `source`.
+    std::string TaskManagerLines(const std::string& source = "", bool saved = false) const {
+        std::string w = WindowsDir(), from = source.empty() ? InstalledFile("TaskMan.Exe") : source;
+        std::string aside = LinePath(w, "TaskMang.Exe") + "=" + LinePath(w, "TaskMan.Exe") + "\r\n";
+        size_t cut = from.find_last_of('\\');
+        return (saved ? "" : aside) + LinePath(w, "TaskMan.Exe") + "=" +
+               LinePath(from.substr(0, cut), from.substr(cut + 1)) + "\r\n";
+    }
+
+    // The NT family's list after the same moves (the 95 family's MoveFileExA refuses them).
+    std::vector<std::string> TaskManagerMoves(const std::string& source = "", bool saved = false) const {
+        std::vector<std::string> moves = PendingRenames(saved_.pendingRenames);
+        if (!Nt()) return moves;
+        std::string w = WindowsDir(), from = source.empty() ? InstalledFile("TaskMan.Exe") : source;
+        // Moved aside without "!": never over a saved one.
+        if (!saved) moves.insert(moves.end(), {"\\??\\" + w + "\\TaskMan.Exe", "\\??\\" + w + "\\TaskMang.Exe"});
+        moves.insert(moves.end(), {"\\??\\" + from, "!\\??\\" + w + "\\TaskMan.Exe"});
+        return moves;
+    }
+
+    // Restart declined, then the run.
+    void DeclineRestartAndRun() {
+        AnswerPrompt(restartPrompt, false);
+        AnswerPrompt(runAfterDeclinedRestart, false);
+        EXPECT_EQ(run_->WaitExit(), 0u);
+    }
+
+    // After the restart: the system's Task Manager saved, the product's in its place.
+    void ExpectTaskManagersSwapped() {
+        EXPECT_EQ(ReadFileText(WindowsDir() + "\\TaskMang.Exe"), systemTaskManager);
+        EXPECT_EQ(ReadFileText(WindowsDir() + "\\TaskMan.Exe"), taskManagerContent);
+    }
+
+    WindowsTaskManagers taskManagers_;
 
     std::string programs_;
 };
@@ -192,22 +254,76 @@ TEST_P(Completion, StagedMainExecutableAsksForTheRestartAndChangesNothingElse) {
     EXPECT_NE(Lower(winInit).find(".$$$"), std::string::npos) << "the staged executable's rename line: " << winInit;
 }
 
-TEST_P(Completion, TaskManagerOnlyQueuesExactlyItsTwoRenameLines) {
+TEST_P(Completion, TaskManagerOnlyQueuesItsTwoMovesAndTheRestartSwapsTheTaskManagers) {
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", systemTaskManager));
     ChooseOptions(false, true, true);
-    AnswerPrompt(restartPrompt, false);
-    AnswerPrompt(runAfterDeclinedRestart, false);
-    EXPECT_EQ(run_->WaitExit(), 0u);
+    DeclineRestartAndRun();
     std::string winInit = ReadFileText(WinInitPath());
     EXPECT_EQ(winInit, "[Rename]\r\n" + TaskManagerLines());
     if (!Nt()) {
         ASSERT_NE(ShortPath(installDir_), installDir_) << "a long installation directory";
         for (const std::string& path : RenamePaths(winInit)) EXPECT_TRUE(IsShortPath(path)) << path;
     }
-    // Queued through the system as well, the pair would run twice where both lists are
-    // read, and its first line would then move the product's copy over the saved one.
-    EXPECT_EQ(PendingRenameValue(), saved_.pendingRenames);
+    // The NT family never reads WinInit.Ini: the same moves in its own list, in the same order.
+    EXPECT_EQ(Lower(PendingRenames()), Lower(TaskManagerMoves()));
     ExpectUninstallEntry();
     ExpectShellUntouched();
+    // Wine carries out both lists whatever the family: the second pass must harm nothing.
+    CarryOutRestart();
+    ExpectTaskManagersSwapped();
+    EXPECT_FALSE(FileExists(InstalledFile("TaskMan.Exe")));
+}
+
+TEST_P(Completion, TaskManagerOnAnotherDriveArrivesThroughACopyStagedInTheWindowsDirectory) {
+    // Neither family moves a file from one volume to another at its start.
+    FolderOnDriveD drive;
+    installDir_ = drive.path + "\\WARDHAVEN";
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", systemTaskManager));
+    ChooseOptions(false, true, true);
+    DeclineRestartAndRun();
+    std::string staged = WindowsDir() + "\\TaskMan.$$$";
+    EXPECT_EQ(ReadFileText(staged), taskManagerContent);
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines(staged));
+    EXPECT_EQ(Lower(PendingRenames()), Lower(TaskManagerMoves(staged)));
+    CarryOutRestart();
+    ExpectTaskManagersSwapped();
+    EXPECT_FALSE(FileExists(staged));
+}
+
+TEST_P(Completion, TaskManagerThatCannotBeStagedLeavesTheSystemsAloneAndTheMessageSaysSo) {
+    FolderOnDriveD drive;
+    installDir_ = drive.path + "\\WARDHAVEN";
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", systemTaskManager));
+    HWND page = AdvanceToPage("Windows Interface");
+    ASSERT_NE(page, nullptr);
+    // Held open by another program, the product's Task Manager cannot be copied.
+    HANDLE held = CreateFileA(InstalledFile("TaskMan.Exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Click(page, IDC_TASK_MANAGER_BOX);
+    Click(page, IDOK);
+    run_->WaitGone(page);
+    // Nothing else waits for a restart: the run prompt, after the notice.
+    AnswerPrompt(taskManagerNotice + WindowsDir() + ".\r\n\r\n" + runPrompt, false);
+    CloseHandle(held);
+    EXPECT_EQ(run_->WaitExit(), 0u);
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+    EXPECT_EQ(PendingRenameValue(), saved_.pendingRenames);
+    EXPECT_FALSE(FileExists(WindowsDir() + "\\TaskMan.$$$"));
+    CarryOutRestart();
+    EXPECT_EQ(ReadFileText(WindowsDir() + "\\TaskMan.Exe"), systemTaskManager);
+    EXPECT_FALSE(FileExists(WindowsDir() + "\\TaskMang.Exe"));
+}
+
+TEST_P(Completion, TaskManagerSavedByAnEarlierInstallationIsNeverMovedOver) {
+    // The product's earlier copy in place, the system's own saved beside it.
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMang.Exe", systemTaskManager));
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", "an earlier installation's task manager"));
+    ChooseOptions(false, true, true);
+    DeclineRestartAndRun();
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines("", true));
+    EXPECT_EQ(Lower(PendingRenames()), Lower(TaskManagerMoves("", true)));
+    CarryOutRestart();
+    ExpectTaskManagersSwapped();
 }
 
 TEST_P(Completion, ShellGoesWhereTheFamilyReadsIt) {
@@ -219,7 +335,9 @@ TEST_P(Completion, ShellGoesWhereTheFamilyReadsIt) {
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
     std::string shell = installDir_ + "\\Wardhavn.Exe";
     if (Nt()) {
-        EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell"), (RegValue{REG_SZ, shell + '\0'}));
+        // Under WOW64 in the 64-bit view, where the logon reads it.
+        EXPECT_EQ(LogonShellValue(), shell);
+        EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", NativeView()), (RegValue{REG_SZ, shell + '\0'}));
         EXPECT_EQ(ReadFileText(SystemIniPath()), saved_.systemIni);
     } else {
         // Wine's short names are hashed: ask the same prefix for the expected one.
@@ -227,7 +345,7 @@ TEST_P(Completion, ShellGoesWhereTheFamilyReadsIt) {
         ASSERT_NE(ShortPath(shell), shell);
         EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
         EXPECT_EQ(ReadFileText(SystemIniPath()).rfind(saved_.systemIni, 0), 0u) << "the other sections stay";
-        EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell"), saved_.winlogonShell);
+        EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", NativeView()), saved_.winlogonShell);
     }
 }
 
@@ -238,7 +356,7 @@ TEST_P(Completion, ShellAndTaskManagerTogether) {
     EXPECT_EQ(run_->WaitExit(), 0u);
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines());
     std::string shell = installDir_ + "\\Wardhavn.Exe";
-    if (Nt()) EXPECT_EQ(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell")), shell);
+    if (Nt()) EXPECT_EQ(LogonShellValue(), shell);
     else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
 }
 
@@ -252,7 +370,7 @@ TEST_P(Completion, CommandValuesAreQuotedWhenThePathHasABlank) {
     EXPECT_EQ(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString")),
               "\"" + installDir_ + "\\UnInstal.Exe\"");
     std::string shell = installDir_ + "\\Wardhavn.Exe";
-    if (Nt()) EXPECT_EQ(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell")), "\"" + shell + "\"");
+    if (Nt()) EXPECT_EQ(LogonShellValue(), "\"" + shell + "\"");
     else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell))) << "8.3, no blank";
 }
 
@@ -308,7 +426,7 @@ TEST_P(Completion, DISABLED_RestartAcceptedRestartsWithTheRenameLinesOnDisk) {
     DeleteFileA((WindowsDir() + "\\wininit.bak").c_str());
 }
 
-INSTANTIATE_FOR_BOTH_FAMILIES(Completion);
+INSTANTIATE_FOR_EVERY_FAMILY(Completion);
 
 class GroupShortcut : public Completion {
 protected:

@@ -7,7 +7,15 @@
 #include <sstream>
 
 const char* FamilyName(Family family) {
-    return family == Family::win98 ? "win98" : "nt";
+    return family == Family::win98 ? "win98" : family == Family::wow64 ? "wow64" : "nt";
+}
+
+bool RunningUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+REGSAM NativeView() { return RunningUnderWow64() ? KEY_WOW64_64KEY : 0;
 }
 
 std::string WindowsDir() {

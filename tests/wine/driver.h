@@ -10,9 +10,14 @@
 #include <string>
 #include <vector>
 
-// Which Windows family Wine reports to the installer.
-enum class Family { nt, win98 };
+// Which Windows family Wine reports to the installer; wow64 is the NT family
+// in a 64-bit prefix, the installer running under WOW64.
+enum class Family { nt, win98, wow64 };
 const char* FamilyName(Family family);
+// Whether this (32-bit) test runs in a 64-bit prefix.
+bool RunningUnderWow64();
+// The view where 64-bit Windows keeps what it reads itself: KEY_WOW64_64KEY under WOW64, else 0.
+REGSAM NativeView();
 
 // Paths and files in the Wine prefix.
 std::string WindowsDir();

@@ -7,6 +7,11 @@
 
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info) { return FamilyName(info.param); }
 
+std::vector<Family> FamiliesHere() {
+    if (RunningUnderWow64()) return {Family::wow64};
+    return {Family::nt, Family::win98};
+}
+
 void InstallerTest::SetUp() {
     std::string name = CurrentTestName();
     scratch_ = ScratchDir(name);
@@ -133,9 +138,15 @@ std::vector<std::string> PendingRenames(const RegValue& value) {
     return strings;
 }
 
+void CarryOutRestart() {
+    std::string out;
+    EXPECT_EQ(RunTool("wineboot.exe -r", out), 0u) << out;
+    DeleteFileA((WindowsDir() + "\\wininit.bak").c_str());
+}
+
 SystemState SystemState::Save() {
     SystemState s;
-    s.winlogonShell = ReadRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell");
+    s.winlogonShell = ReadRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", NativeView());
     s.pendingRenames = PendingRenameValue();
     s.systemIni = ReadFileText(SystemIniPath());
     s.programs = FilesIn(ProgramsDir());
@@ -144,13 +155,24 @@ SystemState SystemState::Save() {
 
 void SystemState::Restore() const {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallEntry);
-    RestoreRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", winlogonShell);
+    RestoreRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", winlogonShell, NativeView());
     // Left queued, a later start of the prefix would move test files about.
     RestoreRegValue(HKEY_LOCAL_MACHINE, sessionManagerKey, "PendingFileRenameOperations", pendingRenames);
     if (ReadFileText(SystemIniPath()) != systemIni) WriteFileText(SystemIniPath(), systemIni);
     std::string dir = ProgramsDir();
     for (const std::string& name : FilesIn(dir))
         if (std::find(programs.begin(), programs.end(), name) == programs.end()) DeleteFileA((dir + "\\" + name).c_str());
+}
+
+std::string LogonShellValue() {
+    if (!RunningUnderWow64()) return RegText(ReadRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell"));
+    std::string out;
+    RunTool(WindowsDir() + "\\sysnative\\reg.exe query \"HKLM\\" + winlogonKey + "\" /v Shell", out);
+    // "    Shell    REG_SZ    <value>"
+    size_t type = out.find("REG_SZ");
+    if (type == std::string::npos) return "(none: " + out + ")";
+    size_t start = out.find_first_not_of(' ', type + 6), end = out.find_first_of("\r\n", start);
+    return out.substr(start, end - start);
 }
 
 // ---- Disk sets made by the packaging tool ----

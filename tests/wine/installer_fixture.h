@@ -96,6 +96,10 @@ RegValue PendingRenameValue();
 // when it may replace a file).
 std::vector<std::string> PendingRenames(const RegValue& value = PendingRenameValue());
 
+// What a restart of Windows carries out, as Wine's wineboot does it whatever
+// the family: the lines of WinInit.Ini, then the NT family's list of moves.
+void CarryOutRestart();
+
 // Where the product's help files go: the Windows help directory.
 std::string WindowsHelpDir();
 // Deterministic bytes that do not compress (so volume sizes are predictable).
@@ -104,7 +108,16 @@ std::string NoiseBytes(size_t size, uint32_t seed);
 DWORD RunTool(const std::string& commandLine, std::string& output);
 std::string BuiltWardpackPath();
 
+// The Winlogon "Shell" value where the family's logon reads it; under WOW64
+// as the 64-bit reg.exe reads it, not through this 32-bit process's view.
+std::string LogonShellValue();
+
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info);
 
 #define INSTANTIATE_FOR_BOTH_FAMILIES(suite) \
     INSTANTIATE_TEST_SUITE_P(Families, suite, testing::Values(Family::nt, Family::win98), FamilyParamName)
+
+// Both families in a 32-bit prefix; in a 64-bit one the NT family under WOW64 alone.
+std::vector<Family> FamiliesHere();
+#define INSTANTIATE_FOR_EVERY_FAMILY(suite) \
+    INSTANTIATE_TEST_SUITE_P(Families, suite, testing::ValuesIn(FamiliesHere()), FamilyParamName)

@@ -12,10 +12,10 @@ std::ostream& operator<<(std::ostream& out, const RegValue& v) {
     return out << "\"";
 }
 
-RegValue ReadRegValue(HKEY root, const std::string& path, const std::string& name) {
+RegValue ReadRegValue(HKEY root, const std::string& path, const std::string& name, REGSAM view) {
     RegValue v;
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return v;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return v;
     DWORD type = 0, size = 0;
     if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
         std::vector<char> data(size + 1);
@@ -28,9 +28,10 @@ RegValue ReadRegValue(HKEY root, const std::string& path, const std::string& nam
 }
 
 bool WriteRegValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
-                   const std::string& data) {
+                   const std::string& data, REGSAM view) {
     HKEY key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
     LONG r = RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                             static_cast<DWORD>(data.size()));
@@ -38,13 +39,14 @@ bool WriteRegValue(HKEY root, const std::string& path, const std::string& name, 
     return r == ERROR_SUCCESS;
 }
 
-void RestoreRegValue(HKEY root, const std::string& path, const std::string& name, const RegValue& value) {
+void RestoreRegValue(HKEY root, const std::string& path, const std::string& name, const RegValue& value,
+                     REGSAM view) {
     if (value.present) {
-        WriteRegValue(root, path, name, value.type, value.data);
+        WriteRegValue(root, path, name, value.type, value.data, view);
         return;
     }
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
     RegDeleteValueA(key, name.c_str());
     RegCloseKey(key);
 }

@@ -17,12 +17,14 @@ struct RegValue {
 };
 std::ostream& operator<<(std::ostream& out, const RegValue& v);
 
-RegValue ReadRegValue(HKEY root, const std::string& path, const std::string& name);
+// `view`: 0, or KEY_WOW64_64KEY for the 64-bit view of a 64-bit prefix.
+RegValue ReadRegValue(HKEY root, const std::string& path, const std::string& name, REGSAM view = 0);
 // Creates the key when needed.
 bool WriteRegValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
-                   const std::string& data);
+                   const std::string& data, REGSAM view = 0);
 // Puts `value` back as it was: written, or deleted when it was not present.
-void RestoreRegValue(HKEY root, const std::string& path, const std::string& name, const RegValue& value);
+void RestoreRegValue(HKEY root, const std::string& path, const std::string& name, const RegValue& value,
+                     REGSAM view = 0);
 bool KeyExists(HKEY root, const std::string& path);
 void DeleteKeyTree(HKEY root, const std::string& path);
 

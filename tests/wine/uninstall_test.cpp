@@ -39,7 +39,7 @@ std::string BuiltUninstaller() {
 }
 
 std::string ShellSetting(Family family) {
-    if (family == Family::nt) return RegText(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell"));
+    if (family != Family::win98) return LogonShellValue();
     char value[MAX_PATH] = "";
     GetPrivateProfileStringA("Boot", "Shell", "(none)", value, sizeof value, SystemIniPath().c_str());
     return value;
@@ -59,11 +59,12 @@ protected:
         uninstall_.reset();
         InstallerTest::TearDown();
         DeleteFileA((WindowsHelpDir() + "\\Wardhavn.HLP").c_str());
-        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe"}) DeleteFileA((WindowsDir() + "\\" + name).c_str());
+        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$"})
+            DeleteFileA((WindowsDir() + "\\" + name).c_str());
         if (!groupFolder_.empty()) RemoveTree(programs_ + "\\" + groupFolder_);
     }
 
-    bool Nt() const { return GetParam() == Family::nt; }
+    bool Nt() const { return GetParam() != Family::win98; }
 
     // Through every page: the group typed, both options chosen, restart and run declined.
     void Install(const std::string& group) {
@@ -194,14 +195,28 @@ TEST_P(Uninstall, AStagedExecutableGoesWithTheOneItWasToReplace) {
     ExpectProductFilesGone();
 }
 
-TEST_P(Uninstall, CarriedOutTaskManagerRenamesAreReversedAtTheNextStart) {
+TEST_P(Uninstall, PendingTaskManagerFromAnotherDriveGoesWithTheCopyStagedForIt) {
+    RemoveTree("D:\\WHTEST");
+    MakeDirs("D:\\WHTEST");
+    installDir_ = "D:\\WHTEST\\WARDHAVEN";
     Install("Wardhaven!");
-    // As the next start leaves it: the lines done, the two Task Managers moved.
+    std::string staged = WindowsDir() + "\\TaskMan.$$$";
+    ASSERT_TRUE(FileExists(staged));
+    EXPECT_EQ(RunUninstallCommand(true), removed);
+    EXPECT_FALSE(FileExists(staged));
+    // Neither the lines nor the NT family's moves are left to bring it in.
+    ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe"), installDir_}, "[Rename]\r\n");
+    RemoveTree("D:\\WHTEST");
+}
+
+TEST_P(Uninstall, CarriedOutTaskManagerRenamesAreReversedAtTheNextStart) {
     std::string windowsTaskManager = WindowsDir() + "\\TaskMan.Exe";
     std::string saved = WindowsDir() + "\\TaskMang.Exe";
-    ASSERT_TRUE(WriteFileText(saved, "Windows' own task manager"));
-    ASSERT_TRUE(MoveFileA(InstalledFile("TaskMan.Exe").c_str(), windowsTaskManager.c_str()));
-    ASSERT_TRUE(WriteFileText(WinInitPath(), ""));
+    ASSERT_TRUE(WriteFileText(windowsTaskManager, "Windows' own task manager"));
+    Install("Wardhaven!");
+    // The next start: the lines done, the two Task Managers moved.
+    CarryOutRestart();
+    ASSERT_EQ(ReadFileText(saved), "Windows' own task manager");
     EXPECT_EQ(RunUninstallCommand(true), removed);
     std::vector<std::string> want = {"\\??\\" + windowsTaskManager, "", "\\??\\" + saved, "!\\??\\" + windowsTaskManager,
                                      "\\??\\" + InstalledFile("UnInstal.Exe"), "", "\\??\\" + installDir_};
@@ -222,7 +237,8 @@ TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
     std::string other = "C:\\Other Place\\Wardhavn.Exe";
     ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString", REG_SZ,
                               "\"C:\\Other Place\\UnInstal.Exe\"" + std::string(1, '\0')));
-    if (Nt()) ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", REG_SZ, "\"" + other + "\"" + '\0'));
+    if (Nt())
+        ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", REG_SZ, "\"" + other + "\"" + '\0', NativeView()));
     else ASSERT_TRUE(WritePrivateProfileStringA("Boot", "Shell", other.c_str(), SystemIniPath().c_str()));
     std::string shell = ShellSetting(GetParam());
     EXPECT_EQ(RunUninstaller(command, true), removed);
@@ -279,4 +295,4 @@ TEST_P(Uninstall, ACopyOutsideTheInstallationRemovesNothing) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
 }
 
-INSTANTIATE_FOR_BOTH_FAMILIES(Uninstall);
+INSTANTIATE_FOR_EVERY_FAMILY(Uninstall);
