@@ -1,6 +1,8 @@
 #include "pages/destination_page.h"
 
 #include "pages/conventions.h"
+#include "runtime/file_io.h"
+#include "runtime/paths.h"
 #include "resources/resource.h"
 #include "state/context.h"
 
@@ -18,11 +20,26 @@ bool WellFormed(const String& entry) {
     return entry.size() >= 2 && entry[0] >= 'A' && entry[0] <= 'Z' && entry[1] == ':';
 }
 
+// The same folder, however spelled: case, a closing backslash, the 8.3 form.
+bool SameFolder(String a, const String& b) {
+    if (a.size() > 3 && a[a.size() - 1] == '\\') a = a.substr(0, a.size() - 1);
+    return SameTextIgnoringCase(a, b) || SameTextIgnoringCase(ShortPathOf(a), ShortPathOf(b));
+}
+
+// The Windows folder and its system folder (SYSTEM on the 95 family,
+// SYSTEM32 on NT): the product's TaskMan.Exe would overwrite the system's,
+// and its generic file names would mix with the system's own.
+bool SystemFolder(const String& entry) {
+    String windows = ctx.windowsDir;
+    return SameFolder(entry, windows) || SameFolder(entry, PathJoin(windows, "SYSTEM")) ||
+           SameFolder(entry, PathJoin(windows, "SYSTEM32"));
+}
+
 void AcceptDestination(HWND page) {
     char entry[255] = "";
     GetDlgItemTextA(page, IDC_DESTINATION_EDIT, entry, sizeof entry);
     ctx.installDir = entry;
-    if (!WellFormed(ctx.installDir)) {
+    if (!WellFormed(ctx.installDir) || SystemFolder(ctx.installDir)) {
         MessageBeep(MB_OK);  // the default sound
         return;
     }

@@ -1,5 +1,6 @@
-// The second page: the installation directory, checked for form, created one
-// level deep and made the current directory.
+// The second page: the installation directory, checked for form (and never
+// the Windows folder or its system folder), created one level deep and made
+// the current directory.
 #pragma once
 
 #include <windows.h>

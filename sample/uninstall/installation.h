@@ -9,8 +9,11 @@ struct Installation {
     String ownPath;     // the running uninstaller
     String windowsDir;
     bool ntFamily = false;
-    String leftovers;   // one line per item that stays, each ending in CR LF
+    String leftovers;   // one line per item that could not be removed, each ending in CR LF
+    String kept;        // files with the product's names but not its content, one a line
+    String waiting;     // what the next start of Windows will do, one sentence a line
     bool folderKept = false;  // it holds files the installation did not place
+    bool removedAny = false;  // a file or a setting of the installation went
 };
 
 Installation FindInstallation();

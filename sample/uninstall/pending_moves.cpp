@@ -35,13 +35,33 @@ String ReadList(HKEY key) {
     return list.substr(0, size);
 }
 
+// The open Session Manager key, 0 when it cannot be opened.
+HKEY OpenSessionManager() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
 }  // namespace
+
+bool PendingMoveQueued(const String& source, const String& destination) {
+    HKEY key = OpenSessionManager();
+    if (!key) return false;
+    String list = ReadList(key);
+    RegCloseKey(key);
+    for (size_t pos = 0; pos < list.size() && list[pos] != '\0';) {
+        String from = ListedPath(NextString(list, pos));
+        String to = pos < list.size() ? ListedPath(NextString(list, pos)) : String();
+        if (SameTextIgnoringCase(from, source) && SameTextIgnoringCase(to, destination)) return true;
+    }
+    return false;
+}
 
 bool DropPendingMoves(Installation& at, bool (*ours)(const Installation&, const String&, const String&),
                       String& source) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
+    HKEY key = OpenSessionManager();
+    if (!key) return false;
     String list = ReadList(key), kept;
     bool dropped = false;
     for (size_t pos = 0; pos < list.size() && list[pos] != '\0';) {

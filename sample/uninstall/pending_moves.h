@@ -9,6 +9,9 @@
 
 #include "sample/uninstall/installation.h"
 
+// Whether the move of `source` onto `destination` (empty: its deletion) waits.
+bool PendingMoveQueued(const String& source, const String& destination);
+
 // Takes out every move that `ours` accepts (given its source and destination,
 // without their prefixes); `source` is the source of the last one taken.
 // False when none was there. A list that cannot be rewritten is noted.

@@ -2,47 +2,90 @@
 
 #include <windows.h>
 
+#include "runtime/crc32.h"
 #include "runtime/file_io.h"
 #include "runtime/paths.h"
+#include "sample/uninstall/pending_moves.h"
 #include "sample/uninstall/product_files.h"
 #include "sample/uninstall/win_init.h"
 #include "state/context.h"
+#include "system/registry.h"
 
 namespace {
 
-bool Listed(const String& name) {
-    for (const char* listed : productFiles)
-        if (SameTextIgnoringCase(name, listed)) return true;
+const char runOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// The size and CRC-32 of a file's content; false when it cannot be read whole.
+bool Fingerprint(const String& path, int32_t& size, uint32_t& crc) {
+    FileVar f;
+    if (FileOpen(f, path, FileMode::readOnly, FILE_SHARE_READ | FILE_SHARE_WRITE) != 0) return false;
+    uint8_t block[2048];
+    size = 0;
+    crc = 0;
+    for (uint32_t got = 0;; size += static_cast<int32_t>(got)) {
+        if (FileRead(f, block, sizeof block, got) != 0) return false;
+        if (got == 0) return true;
+        crc = Crc32Update(crc, block, got);
+    }
+}
+
+bool NamedFor(const String& name, const ShippedFile& f) {
+    return SameTextIgnoringCase(name, f.name) || StandInFor(name, f.name);
+}
+
+// Whether `name` is a product file's name, or a stand-in's for one.
+bool ProductName(const String& name) {
+    for (const ShippedFile& f : productFiles)
+        if (NamedFor(name, f)) return true;
     return false;
 }
 
-// Where the installer put a file whose own name was in use until the restart.
-bool Substitute(const String& name) {
-    for (const char* listed : productFiles)
-        if (StandInFor(name, listed)) return true;
+bool SameContent(const Installation& at, const ShippedFile& f, const String& path) {
+    int32_t size = 0, wantSize = f.size;
+    uint32_t crc = 0, wantCrc = f.crc;
+    // The uninstaller cannot hold its own checksum: its own file has the content shipped.
+    if (f.size < 0 && !Fingerprint(at.ownPath, wantSize, wantCrc)) return false;
+    return Fingerprint(path, size, crc) && size == wantSize && crc == wantCrc;
+}
+
+// Whether the file holds what was shipped under its name, or, for a stand-in
+// (which may stand for any file of its base name), under one of those names.
+bool PlacedContent(const Installation& at, const String& name, const String& path) {
+    for (const ShippedFile& f : productFiles)
+        if (NamedFor(name, f) && SameContent(at, f, path)) return true;
     return false;
 }
 
-// Help files live in the Windows help folder; a substitute of one stays here.
-bool PlacedHere(const String& name) {
-    if (Substitute(name) || SameTextIgnoringCase(name, product.archiveName)) return true;
-    return Listed(name) && UpperExtension(name) != ".HLP";
+// A folder where the system and the user keep their own files: only the
+// exact files of this installation go from there.
+bool SharedFolder(const Installation& at, const String& dir) {
+    return dir.size() <= 3 || SamePath(dir, at.windowsDir);
 }
 
 bool Remove(Installation& at, const String& path) {
-    if (DeleteFileA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    if (DeleteFileA(path.c_str())) {
+        at.removedAny = true;
+        return true;
+    }
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
     NoteLeftover(at, path);
     return false;
 }
 
+void NoteKept(Installation& at, const String& path) { at.kept += path + "\r\n"; }
+
 void RemoveHelpFiles(Installation& at) {
     String help = PathJoin(at.windowsDir, "Help");
-    for (const char* listed : productFiles)
-        if (UpperExtension(listed) == ".HLP") Remove(at, PathJoin(help, listed));
+    for (const ShippedFile& f : productFiles) {
+        String path = PathJoin(help, f.name);
+        if (UpperExtension(f.name) != ".HLP" || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        if (SameContent(at, f, path)) Remove(at, path);
+        else NoteKept(at, path);
+    }
 }
 
 // Removes what the installation placed in its folder; true when nothing is
-// left there but the running uninstaller. Files of the user's keep the folder.
+// left there but the running uninstaller.
 bool RemoveFromFolder(Installation& at) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(PathJoin(at.dir, "*").c_str(), &found);
@@ -52,17 +95,57 @@ bool RemoveFromFolder(Installation& at) {
         String name = found.cFileName;
         String path = PathJoin(at.dir, name);
         if (name == "." || name == ".." || SamePath(path, at.ownPath)) continue;
-        bool placed = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && PlacedHere(name);
-        if (!placed) at.folderKept = true;
-        if (!placed || !Remove(at, path)) empty = false;
+        bool named = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && ProductName(name);
+        // The system's Task Manager is the Task Manager restore's to decide on.
+        bool systemTaskManager = SamePath(path, PathJoin(at.windowsDir, product.taskManager));
+        // A joined archive left by an installation that stopped: its bytes are the disk set's.
+        bool archive = SameTextIgnoringCase(name, product.archiveName) && !SharedFolder(at, at.dir);
+        if (archive || (named && !systemTaskManager && PlacedContent(at, name, path))) {
+            if (!Remove(at, path)) empty = false;
+            continue;
+        }
+        empty = false;
+        if (named && !systemTaskManager) NoteKept(at, path);
+        else if (!systemTaskManager) at.folderKept = true;
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return empty;
 }
 
+// The 95 family's start-up moves files only; its folder goes after the
+// restart through a command that removes it only when it is empty. Without
+// the command interpreter where Windows keeps it, it stays, and says so.
+void RemoveFolderAtNextStart(Installation& at) {
+    if (at.ntFamily) {
+        RemoveAtNextStart(at, at.dir);
+        return;
+    }
+    String interpreter = PathJoin(at.windowsDir, "COMMAND.COM");
+    TRegIniFile reg(runOnceKey);
+    reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    if (GetFileAttributesA(interpreter.c_str()) != INVALID_FILE_ATTRIBUTES && reg.OpenPath(runOnceKey, true)) {
+        String command = ShortPathOf(interpreter) + " /c rd " + ShortPathOf(at.dir);
+        reg.PutString(product.productName + " folder", command);
+        return;
+    }
+    at.waiting += "The folder " + at.dir + " will then be empty; you may delete it.\r\n";
+}
+
 }  // namespace
 
+bool HoldsShippedFile(const Installation& at, const String& name, const String& path) {
+    for (const ShippedFile& f : productFiles)
+        if (SameTextIgnoringCase(name, f.name)) return SameContent(at, f, path);
+    return false;
+}
+
+bool RenameQueued(const Installation& at, const String& from, const String& to) {
+    return at.ntFamily ? PendingMoveQueued(from, to)
+                       : PendingLineQueued(at, ShortPathOf(to) + "=" + ShortPathOf(from));
+}
+
 bool RemoveAtNextStart(Installation& at, const String& path) {
+    if (at.ntFamily ? PendingMoveQueued(path, "") : PendingLineQueued(at, "NUL=" + ShortPathOf(path))) return true;
     // The 95 family's MoveFileExA fails whatever it is asked; its start-up reads 8.3 paths only.
     bool queued = at.ntFamily ? MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0
                               : QueueWinInitLines(at, "NUL=" + ShortPathOf(path) + "\r\n");
@@ -71,6 +154,7 @@ bool RemoveAtNextStart(Installation& at, const String& path) {
 }
 
 bool RenameAtNextStart(Installation& at, const String& from, const String& to) {
+    if (RenameQueued(at, from, to)) return true;
     bool queued = at.ntFamily
                       ? MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0
                       : QueueWinInitLines(at, ShortPathOf(to) + "=" + ShortPathOf(from) + "\r\n");
@@ -82,5 +166,6 @@ void RemovePlacedFiles(Installation& at) {
     RemoveHelpFiles(at);
     bool empty = RemoveFromFolder(at);
     // A running program cannot delete its own file: Windows does it at the next start.
-    if (RemoveAtNextStart(at, at.ownPath) && empty) RemoveAtNextStart(at, at.dir);
+    bool queued = RemoveAtNextStart(at, at.ownPath);
+    if (queued && empty && !SharedFolder(at, at.dir)) RemoveFolderAtNextStart(at);
 }

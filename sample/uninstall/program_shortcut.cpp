@@ -33,7 +33,7 @@ String LinkTarget(const String& path) {
 
 // The shortcuts in `folder`; with `descend`, those of each folder in it as well.
 void RemoveLinksIn(Installation& at, const String& folder, bool descend) {
-    String product = PathJoin(at.dir, productFiles[0]);
+    String product = PathJoin(at.dir, productFiles[0].name);
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(PathJoin(folder, "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;

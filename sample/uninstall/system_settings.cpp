@@ -25,8 +25,9 @@ void RestoreShellIn95Family(Installation& at) {
     String systemIni = PathJoin(at.windowsDir, "SYSTEM.INI");
     char value[MAX_PATH + 1] = "";
     GetPrivateProfileStringA("Boot", "Shell", "", value, sizeof value, systemIni.c_str());
-    if (IsOurShell(at, value) && !WritePrivateProfileStringA("Boot", "Shell", systemShell, systemIni.c_str()))
-        NoteLeftover(at, "the shell setting in " + systemIni);
+    if (!IsOurShell(at, value)) return;
+    if (WritePrivateProfileStringA("Boot", "Shell", systemShell, systemIni.c_str())) at.removedAny = true;
+    else NoteLeftover(at, "the shell setting in " + systemIni);
 }
 
 // Where the installer wrote it: on 64-bit Windows in the key's 64-bit view.
@@ -39,7 +40,8 @@ void RestoreShellInNtFamily(Installation& at) {
     bool restored = winlogon && RegSetValueExA(winlogon, "Shell", 0, REG_SZ, reinterpret_cast<const BYTE*>(systemShell),
                                                sizeof systemShell) == ERROR_SUCCESS;
     if (winlogon) RegCloseKey(winlogon);
-    if (!restored) NoteLeftover(at, "the shell setting in the registry (Winlogon)");
+    if (restored) at.removedAny = true;
+    else NoteLeftover(at, "the shell setting in the registry (Winlogon)");
 }
 
 // As the installer spelled the paths of its rename lines: 8.3 on the 95 family.
@@ -78,8 +80,9 @@ void RemoveUninstallEntry(Installation& at) {
     if (!EntryNamesThisUninstaller(at)) return;
     TRegIniFile reg(uninstallKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
-    if (!reg.OpenPath(uninstallKey, false) ||
-        RegDeleteKeyA(reg.CurrentKey(), product.productName.c_str()) != ERROR_SUCCESS)
+    if (reg.OpenPath(uninstallKey, false) && RegDeleteKeyA(reg.CurrentKey(), product.productName.c_str()) == ERROR_SUCCESS)
+        at.removedAny = true;
+    else
         NoteLeftover(at, "the uninstall entry " + product.productName);
 }
 
@@ -97,6 +100,7 @@ void RestoreTaskManager(Installation& at) {
     bool lines = RemovePendingPair(at, first, RenamePath(at, w, product.taskManager), TaskManagerSource, lineSource);
     bool moves = at.ntFamily && DropPendingMoves(at, InstallerTaskManagerMove, moveSource);
     if (lines || moves) {
+        at.removedAny = true;
         String staged = moves ? moveSource : lineSource;
         if (!SamePath(staged, PathJoin(at.dir, product.taskManager)) && !DeleteFileA(staged.c_str()) &&
             GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -104,11 +108,20 @@ void RestoreTaskManager(Installation& at) {
         return;
     }
     // Carried out: Windows' own Task Manager was moved aside and the product's
-    // left this folder for the Windows directory.
+    // took its place. The saved one goes back over it, which needs no removal
+    // first: queued twice, the second move finds nothing to move.
     String saved = PathJoin(w, product.savedTaskManager);
     String replaced = PathJoin(w, product.taskManager);
-    if (GetFileAttributesA(saved.c_str()) == INVALID_FILE_ATTRIBUTES ||
-        GetFileAttributesA(PathJoin(at.dir, product.taskManager).c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA(saved.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    const char restoring[] = "The Windows Task Manager will be restored.\r\n";
+    if (RenameQueued(at, saved, replaced)) {
+        at.waiting += restoring;
         return;
-    if (RemoveAtNextStart(at, replaced)) RenameAtNextStart(at, saved, replaced);
+    }
+    // Anything else in its place (the system's own, updated) stays.
+    if (!HoldsShippedFile(at, product.taskManager, replaced)) return;
+    if (RenameAtNextStart(at, saved, replaced)) {
+        at.removedAny = true;
+        at.waiting += restoring;
+    }
 }

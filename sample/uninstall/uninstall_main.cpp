@@ -18,15 +18,21 @@ bool Confirmed() {
     return MessageBoxA(nullptr, text.c_str(), product.productName.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+// Each line of a list ends in CR LF; the last one's is not shown.
+String Lines(const String& list) { return list.substr(0, list.size() - 2); }
+
 void Report(const Installation& at) {
     const String& name = product.productName;
-    // Each leftover line ends in CR LF; the last one's is not shown.
-    String text = at.leftovers.empty() ? name + " has been removed from your computer."
-                                       : name + " has been removed, except for these items:\r\n\r\n" +
-                                             at.leftovers.substr(0, at.leftovers.size() - 2);
+    String text = !at.leftovers.empty() ? name + " has been removed, except for these items:\r\n\r\n" + Lines(at.leftovers)
+                  : at.removedAny       ? name + " has been removed from your computer."
+                                        : "Nothing of " + name + " was left to remove.";
+    if (!at.kept.empty())
+        text += "\r\n\r\nThese files have the names of " + name + "'s files but other content; they have been kept:\r\n" +
+                Lines(at.kept);
     if (at.folderKept)
         text += "\r\n\r\nThe folder " + at.dir + " holds files that were not installed with " + name +
                 "; it has been kept.";
+    if (!at.waiting.empty()) text += "\r\n\r\nWhen Windows next starts:\r\n" + Lines(at.waiting);
     MessageBoxA(nullptr, text.c_str(), name.c_str(),
                 MB_OK | (at.leftovers.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
 }

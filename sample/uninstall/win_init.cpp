@@ -80,6 +80,16 @@ bool RemovePendingPair(Installation& at, const String& first, const String& dest
     return true;
 }
 
+bool PendingLineQueued(const Installation& at, const String& line) {
+    String text;
+    bool found = false;
+    if (!ReadText(WinInitPath(at), text)) return false;
+    ForEachLine(text, [&](size_t from, size_t end) {
+        found = found || SameTextIgnoringCase(Trimmed(text.substr(from, end - from)), line);
+    });
+    return found;
+}
+
 bool QueueWinInitLines(Installation& at, const String& lines) {
     String text;
     bool read = ReadText(WinInitPath(at), text);

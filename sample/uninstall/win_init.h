@@ -10,6 +10,9 @@
 bool RemovePendingPair(Installation& at, const String& first, const String& destination,
                        bool (*ours)(const Installation&, const String&), String& source);
 
+// Whether a line of WinInit.Ini reads `line` (ignoring case and blanks).
+bool PendingLineQueued(const Installation& at, const String& line);
+
 // Adds `lines` (each ending in CR LF) to the file's "[Rename]" section,
 // opening one when the file does not end in it. False, noted, on failure.
 bool QueueWinInitLines(Installation& at, const String& lines);

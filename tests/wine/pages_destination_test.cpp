@@ -88,10 +88,13 @@ TEST_P(Destination, UntouchedDefaultIsCreatedAndAccepted) {
     RemoveTree(defaultDir);
 }
 
-TEST_P(Destination, BadlyFormedEntriesBeepAndKeepThePage) {
+TEST_P(Destination, BadlyFormedEntriesAndSystemFoldersBeepAndKeepThePage) {
     const std::string lower = scratch_ + "\\lower";
+    // The Windows folder and its system folders too, however spelled.
+    const std::string windows = WindowsDir();
     const std::string entries[] = {"", "C", "1:\\WARDHAVEN", "\\WHTEST\\X", " C:\\X",
-                                   "c" + lower.substr(1)};
+                                   "c" + lower.substr(1), windows, windows + "\\", "C:\\WINDOWS",
+                                   windows + "\\SYSTEM", windows + "\\SYSTEM32\\"};
     HWND page = Open();
     ASSERT_NE(page, nullptr);
     for (const std::string& entry : entries) {

@@ -15,6 +15,8 @@ const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uni
 const char winlogon[] = "Software\\microsoft\\windows nt\\currentversion\\Winlogon";
 const char question[] = "Do you want to remove Wardhaven! and all of its components?";
 const char removed[] = "Wardhaven! has been removed from your computer.";
+const char runOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char keptHeading[] = "These files have the names of Wardhaven!'s files but other content; they have been kept:";
 
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -32,10 +34,17 @@ std::string ShortPathOf(const std::string& path) {
     return n > 0 && n < sizeof buffer ? std::string(buffer) : path;
 }
 
-std::string BuiltUninstaller() {
+std::string BuiltSample() {
     std::string dir = DriverDir();
     for (int i = 0; i < 2; ++i) dir = dir.substr(0, dir.find_last_of('\\'));
-    return dir + "\\sample\\UnInstal.Exe";
+    return dir + "\\sample";
+}
+
+std::string BuiltUninstaller() { return BuiltSample() + "\\UnInstal.Exe"; }
+
+// A file as the build ships it: the uninstaller knows its size and checksum.
+ProductFile Shipped(const std::string& name) {
+    return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltUninstaller() : BuiltSample() + "\\product\\" + name)};
 }
 
 std::string ShellSetting(Family family) {
@@ -58,9 +67,11 @@ protected:
     void TearDown() override {
         uninstall_.reset();
         InstallerTest::TearDown();
-        DeleteFileA((WindowsHelpDir() + "\\Wardhavn.HLP").c_str());
-        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$"})
+        DeleteFileA((WindowsHelpDir() + "\\TaskMan.HLP").c_str());
+        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "COMMAND.COM"})
             DeleteFileA((WindowsDir() + "\\" + name).c_str());
+        RegValue none;
+        RestoreRegValue(HKEY_LOCAL_MACHINE, runOnce, "Wardhaven! folder", none);
         if (!groupFolder_.empty()) RemoveTree(programs_ + "\\" + groupFolder_);
     }
 
@@ -118,14 +129,15 @@ protected:
         return text;
     }
 
-    // The family's record of what goes at the next start, as the uninstaller queues it.
+    // The family's record of what goes at the next start, as the uninstaller
+    // queues it. The 95 family's start-up removes no folder: none is queued there.
     void ExpectRemovedAtNextStart(const std::vector<std::string>& paths, const std::string& winInitBefore) {
         std::vector<std::string> pending;
         std::string lines;
         for (const std::string& path : paths) {
             pending.push_back("\\??\\" + path);
             pending.push_back("");
-            lines += "NUL=" + ShortPathOf(path) + "\r\n";
+            if (!DirExists(path)) lines += "NUL=" + ShortPathOf(path) + "\r\n";
         }
         pending.pop_back();
         if (Nt()) {
@@ -138,10 +150,10 @@ protected:
 
     void ExpectProductFilesGone() {
         for (const ProductFile& file : product_)
-            if (file.name != "UnInstal.Exe" && file.name != "Wardhavn.HLP") {
+            if (file.name != "UnInstal.Exe" && file.name != "TaskMan.HLP") {
                 EXPECT_FALSE(FileExists(InstalledFile(file.name))) << file.name;
             }
-        EXPECT_FALSE(FileExists(WindowsHelpDir() + "\\Wardhavn.HLP"));
+        EXPECT_FALSE(FileExists(WindowsHelpDir() + "\\TaskMan.HLP"));
         EXPECT_TRUE(FileExists(InstalledFile("UnInstal.Exe"))) << "running: queued, not deleted";
     }
 
@@ -151,25 +163,40 @@ protected:
         EXPECT_EQ(ShellSetting(GetParam()), "Explorer.exe");
     }
 
-    std::vector<ProductFile> product_ = {{"Wardhavn.Exe", "the product"},
-                             {"TaskMan.Exe", "the product's task manager"},
-                             {"UnInstal.Exe", ReadFileText(BuiltUninstaller())},
-                             {"Wardhavn.HLP", "its help"},
-                             {"ReadMe.Txt", "read me"}};
+    // The closing message when everything went and the folder emptied: the 95
+    // family's start-up cannot remove a folder, and without the command
+    // interpreter in the Windows folder the message says so.
+    std::string RemovedAndEmptied(const std::string& waiting = "") const {
+        std::string folder = Nt() ? "" : "The folder " + installDir_ + " will then be empty; you may delete it.";
+        std::string lines = waiting + (waiting.empty() || folder.empty() ? "" : "\r\n") + folder;
+        return std::string(removed) + (lines.empty() ? "" : "\r\n\r\nWhen Windows next starts:\r\n" + lines);
+    }
+
+    std::vector<ProductFile> product_ = {Shipped("Wardhavn.Exe"), Shipped("TaskMan.Exe"), Shipped("UnInstal.Exe"),
+                                         Shipped("TaskMan.HLP"), Shipped("ReadMe.Txt")};
     std::string programs_;
     std::string groupFolder_;
     std::unique_ptr<SetupRun> uninstall_;
 };
 
-TEST_P(Uninstall, RemovesWhatTheInstallationPlacedAndChangedAndKeepsTheUsersFile) {
+TEST_P(Uninstall, RemovesWhatTheInstallationPlacedAndChangedAndKeepsTheUsersFiles) {
     installDir_ = scratch_ + "\\WARD HAVEN";  // a blank: the entry and the NT shell value are quoted
+    // A user's own layout and library: the installer leaves them, so must the uninstaller.
+    MakeDirs(installDir_);
+    for (const char* name : {"Desktop.DTP", "Shell.LIB"}) ASSERT_TRUE(WriteFileText(InstalledFile(name), "the user's own"));
+    std::vector<ProductFile> product = product_;
+    product.insert(product.end(), {{"Desktop.DTP", "the product's layout"}, {"Shell.LIB", "the product's library"}});
+    StageDiskSet(product, "", true);
     Install("Wardhaven Desktop");
     ASSERT_TRUE(WriteFileText(InstalledFile("Notes.Txt"), "the user's own"));
-    EXPECT_EQ(Lower(RunUninstallCommand(true)),
-              Lower(std::string(removed) + "\r\n\r\nThe folder " + installDir_ +
-                    " holds files that were not installed with Wardhaven!; it has been kept."));
+    std::string text = Lower(RunUninstallCommand(true));
+    EXPECT_EQ(text.rfind(Lower(std::string(removed) + "\r\n\r\n" + keptHeading + "\r\n"), 0), 0u) << text;
+    for (const char* name : {"Desktop.DTP", "Shell.LIB", "Notes.Txt"})
+        EXPECT_EQ(ReadFileText(InstalledFile(name)), "the user's own") << name;
+    for (const char* name : {"Desktop.DTP", "Shell.LIB"})
+        EXPECT_NE(text.find(Lower(InstalledFile(name))), std::string::npos) << name << " listed as kept";
+    EXPECT_NE(text.find(Lower("The folder " + installDir_ + " holds files that were not installed")), std::string::npos);
     ExpectProductFilesGone();
-    EXPECT_EQ(ReadFileText(InstalledFile("Notes.Txt")), "the user's own");
     ExpectSystemRestored("Wardhaven Desktop");
     // The Task Manager lines were still waiting: they go, and nothing else is queued but the uninstaller.
     ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe")}, "[Rename]\r\n");
@@ -179,20 +206,71 @@ TEST_P(Uninstall, AnEmptiedFolderGoesWithTheUninstallerAtTheNextStart) {
     groupFolder_ = "WhTestGroup";
     MakeDirs(programs_ + "\\" + groupFolder_);
     Install(groupFolder_ + "\\Wardhaven");
-    EXPECT_EQ(RunUninstallCommand(true), removed);
+    EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied()));
     ExpectProductFilesGone();
     ExpectSystemRestored(groupFolder_ + "\\Wardhaven");
     ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe"), installDir_}, "[Rename]\r\n");
 }
 
-TEST_P(Uninstall, AStagedExecutableGoesWithTheOneItWasToReplace) {
+TEST_P(Uninstall, OnThe95FamilyAnEmptiedFolderGoesAfterTheRestartThroughRunOnce) {
+    if (Nt()) GTEST_SKIP() << "the NT family's start-up removes an empty folder itself";
+    // Where Windows keeps its command interpreter; cmd.exe does the same "rd".
+    ASSERT_TRUE(CopyFileTo(WindowsDir() + "\\system32\\cmd.exe", WindowsDir() + "\\COMMAND.COM"));
+    Install("Wardhaven!");
+    EXPECT_EQ(RunUninstallCommand(true), removed);
+    EXPECT_EQ(Lower(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, runOnce, "Wardhaven! folder"))),
+              Lower(ShortPathOf(WindowsDir() + "\\COMMAND.COM") + " /c rd " + ShortPathOf(installDir_)));
+    CarryOutRestart();
+    EXPECT_FALSE(DirExists(installDir_));
+}
+
+TEST_P(Uninstall, AStagedExecutableGoesAndTheOneItWasToReplaceIsKept) {
     MakeDirs(installDir_);
     ASSERT_TRUE(WriteFileText(InstalledFile("Wardhavn.Exe"), "an earlier installation's"));
     Install("Wardhaven!");
     ASSERT_TRUE(FileExists(InstalledFile("Wardhavn.$$$")));
-    EXPECT_EQ(RunUninstallCommand(true), removed);
+    EXPECT_EQ(Lower(RunUninstallCommand(true)),
+              Lower(std::string(removed) + "\r\n\r\n" + keptHeading + "\r\n" + InstalledFile("Wardhavn.Exe")));
     EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.$$$")));
-    ExpectProductFilesGone();
+    EXPECT_EQ(ReadFileText(InstalledFile("Wardhavn.Exe")), "an earlier installation's");
+}
+
+TEST_P(Uninstall, AHelpFileThatWaitedForTheRestartInTheFolderGoesAndAnotherOneStays) {
+    // Held open, the help folder's earlier TaskMan.HLP makes the installer put the
+    // new one in this folder, under a substitute renamed at the restart.
+    std::string earlier = WindowsHelpDir() + "\\TaskMan.HLP";
+    MakeDirs(WindowsHelpDir());
+    ASSERT_TRUE(WriteFileText(earlier, "an earlier help file"));
+    HANDLE held = CreateFileA(earlier.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Install("Wardhaven!");
+    CloseHandle(held);
+    CarryOutRestart();
+    ASSERT_TRUE(FileExists(InstalledFile("TaskMan.HLP")));
+    EXPECT_EQ(Lower(RunUninstallCommand(true)),
+              Lower(std::string(removed) + "\r\n\r\n" + keptHeading + "\r\n" + earlier +
+                    RemovedAndEmptied().substr(std::string(removed).size())));
+    EXPECT_FALSE(FileExists(InstalledFile("TaskMan.HLP")));
+    EXPECT_EQ(ReadFileText(earlier), "an earlier help file");
+}
+
+TEST_P(Uninstall, InADriveRootOnlyTheInstallationsOwnFilesGo) {
+    // Generic names of the product's list in a root are anybody's.
+    installDir_ = "D:";
+    const std::vector<std::string> users = {"D:\\Tips.Txt", "D:\\History.Log"};
+    for (const std::string& path : users) ASSERT_TRUE(WriteFileText(path, "the user's own"));
+    Install("Wardhaven!");
+    std::string text = Lower(RunUninstallCommand(true));
+    for (const std::string& path : users) {
+        EXPECT_EQ(ReadFileText(path), "the user's own") << path;
+        EXPECT_NE(text.find(Lower(path)), std::string::npos) << path << " listed as kept: " << text;
+        DeleteFileA(path.c_str());
+    }
+    for (const ProductFile& file : product_)
+        if (file.name != "UnInstal.Exe" && file.name != "TaskMan.HLP") {
+            EXPECT_FALSE(FileExists("D:\\" + file.name)) << file.name;
+        }
+    DeleteFileA("D:\\UnInstal.Exe");
 }
 
 TEST_P(Uninstall, PendingTaskManagerFromAnotherDriveGoesWithTheCopyStagedForIt) {
@@ -202,7 +280,7 @@ TEST_P(Uninstall, PendingTaskManagerFromAnotherDriveGoesWithTheCopyStagedForIt) 
     Install("Wardhaven!");
     std::string staged = WindowsDir() + "\\TaskMan.$$$";
     ASSERT_TRUE(FileExists(staged));
-    EXPECT_EQ(RunUninstallCommand(true), removed);
+    EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied()));
     EXPECT_FALSE(FileExists(staged));
     // Neither the lines nor the NT family's moves are left to bring it in.
     ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe"), installDir_}, "[Rename]\r\n");
@@ -217,18 +295,39 @@ TEST_P(Uninstall, CarriedOutTaskManagerRenamesAreReversedAtTheNextStart) {
     // The next start: the lines done, the two Task Managers moved.
     CarryOutRestart();
     ASSERT_EQ(ReadFileText(saved), "Windows' own task manager");
-    EXPECT_EQ(RunUninstallCommand(true), removed);
-    std::vector<std::string> want = {"\\??\\" + windowsTaskManager, "", "\\??\\" + saved, "!\\??\\" + windowsTaskManager,
+    EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied("The Windows Task Manager will be restored.")));
+    // The saved one goes back over the product's: no removal first, which a second run would repeat.
+    std::vector<std::string> want = {"\\??\\" + saved, "!\\??\\" + windowsTaskManager,
                                      "\\??\\" + InstalledFile("UnInstal.Exe"), "", "\\??\\" + installDir_};
     if (Nt()) {
         EXPECT_EQ(Lower(PendingRenames()), Lower(want));
     } else {
         EXPECT_EQ(Lower(ReadFileText(WinInitPath())),
-                  Lower("[Rename]\r\nNUL=" + ShortPathOf(windowsTaskManager) + "\r\n" + ShortPathOf(windowsTaskManager) +
-                        "=" + ShortPathOf(saved) + "\r\nNUL=" + ShortPathOf(InstalledFile("UnInstal.Exe")) +
-                        "\r\nNUL=" + ShortPathOf(installDir_) + "\r\n"));
+                  Lower("[Rename]\r\n" + ShortPathOf(windowsTaskManager) + "=" + ShortPathOf(saved) + "\r\nNUL=" +
+                        ShortPathOf(InstalledFile("UnInstal.Exe")) + "\r\n"));
     }
-    EXPECT_EQ(ReadFileText(windowsTaskManager), "the product's task manager") << "replaced at the next start only";
+    EXPECT_EQ(ReadFileText(windowsTaskManager), ReadFileText(BuiltSample() + "\\TaskMan.Exe")) << "replaced at the next start only";
+}
+
+TEST_P(Uninstall, TheSystemsTaskManagerIsRestoredOnceHoweverOftenItRuns) {
+    std::string windowsTaskManager = WindowsDir() + "\\TaskMan.Exe";
+    ASSERT_TRUE(WriteFileText(windowsTaskManager, "Windows' own task manager"));
+    Install("Wardhaven!");
+    CarryOutRestart();
+    // The product is the running shell: its executable stays, and so the uninstaller can run again.
+    HANDLE shell = CreateFileA(InstalledFile("Wardhavn.Exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(shell, INVALID_HANDLE_VALUE);
+    std::string first = RunUninstallCommand(true);
+    EXPECT_NE(first.find("The Windows Task Manager will be restored."), std::string::npos) << first;
+    std::string pendingAfterFirst = ReadFileText(WinInitPath()) + PendingRenameValue().data;
+    std::string second = RunUninstaller(InstalledFile("UnInstal.Exe"), true);
+    EXPECT_NE(second.find("The Windows Task Manager will be restored."), std::string::npos) << second;
+    EXPECT_EQ(ReadFileText(WinInitPath()) + PendingRenameValue().data, pendingAfterFirst) << "nothing queued twice";
+    CloseHandle(shell);
+    CarryOutRestart();
+    EXPECT_EQ(ReadFileText(windowsTaskManager), "Windows' own task manager");
+    EXPECT_FALSE(FileExists(WindowsDir() + "\\TaskMang.Exe"));
 }
 
 TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
@@ -241,7 +340,7 @@ TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
         ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", REG_SZ, "\"" + other + "\"" + '\0', NativeView()));
     else ASSERT_TRUE(WritePrivateProfileStringA("Boot", "Shell", other.c_str(), SystemIniPath().c_str()));
     std::string shell = ShellSetting(GetParam());
-    EXPECT_EQ(RunUninstaller(command, true), removed);
+    EXPECT_EQ(Lower(RunUninstaller(command, true)), Lower(RemovedAndEmptied()));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
     EXPECT_EQ(ShellSetting(GetParam()), shell);
     EXPECT_FALSE(FileExists(programs_ + "\\Wardhaven!.LNK"));
@@ -267,10 +366,10 @@ TEST_P(Uninstall, NoAtTheQuestionChangesNothing) {
     RegValue pending = PendingRenameValue();
     EXPECT_EQ(RunUninstallCommand(false), "");
     for (const ProductFile& file : product_)
-        if (file.name != "Wardhavn.HLP") {
+        if (file.name != "TaskMan.HLP") {
             EXPECT_TRUE(FileExists(InstalledFile(file.name))) << file.name;
         }
-    EXPECT_TRUE(FileExists(WindowsHelpDir() + "\\Wardhavn.HLP"));
+    EXPECT_TRUE(FileExists(WindowsHelpDir() + "\\TaskMan.HLP"));
     EXPECT_TRUE(FileExists(programs_ + "\\Wardhaven!.LNK"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
     EXPECT_EQ(ShellSetting(GetParam()), shell);
