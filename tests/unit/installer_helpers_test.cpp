@@ -8,6 +8,7 @@
 #include "backdrop/gradient.h"
 #include "pages/centre.h"
 #include "runtime/bytes.h"
+#include "runtime/crc32.h"
 #include "runtime/exception.h"
 #include "runtime/paths.h"
 #include "tests/string_print.h"
@@ -48,6 +49,13 @@ TEST(PathParts, ReplaceExtensionAppendsWhenThereIsNone) {
     EXPECT_EQ(ReplaceExtension("Wardhavn.Exe", ".$$$"), "Wardhavn.$$$");
     EXPECT_EQ(ReplaceExtension("Wardhavn.001", ".002"), "Wardhavn.002");
     EXPECT_EQ(ReplaceExtension("README", ".$$$"), "README.$$$");
+}
+
+TEST(Crc32, MatchesTheCommonCheckValueWholeAndInPieces) {
+    const char text[] = "123456789";
+    EXPECT_EQ(Crc32Update(0, text, 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32Update(Crc32Update(0, text, 4), text + 4, 5), 0xCBF43926u);
+    EXPECT_EQ(Crc32Update(0, text, 0), 0u);
 }
 
 TEST(ByteClamps, SmallerAndLarger) {
