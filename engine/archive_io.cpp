@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/progress.h"
+#include "runtime/crc32.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -16,7 +17,17 @@ int32_t FillArchiveBuffer(uint8_t* into, uint32_t count) {
     return static_cast<int32_t>(n);
 }
 
+// The record's checksum covers the stream's unpackedSize bytes, not what the
+// decoder's last match writes beyond them.
+void CountWritten(uint32_t count) {
+    uint32_t left = static_cast<uint32_t>(ctx.unpackedSize - ctx.crcCounted);
+    if (count > left) count = left;
+    ctx.writtenCrc = Crc32Update(ctx.writtenCrc, ctx.bufferB, count);
+    ctx.crcCounted += static_cast<int32_t>(count);
+}
+
 int32_t WriteOutput(uint32_t count) {
+    CountWritten(count);
     DWORD n = 0;
     if (!WriteFile(ctx.outputHandle, ctx.bufferB, count, &n, nullptr))
         RaiseIoError(static_cast<int>(GetLastError()), PathJoin(ctx.installDir, product.mainExecutable));

@@ -1,9 +1,11 @@
 #include "engine/joining_page.h"
 
 #include "engine/archive_io.h"
+#include "engine/integrity_record.h"
 #include "engine/package_table.h"
 #include "engine/progress.h"
 #include "engine/progress_arithmetic.h"
+#include "runtime/crc32.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -12,6 +14,7 @@ namespace {
 struct Copying {
     FileVar archive;
     int32_t joined;
+    uint32_t volumeCrc;  // of the volume being copied, so far
 };
 
 const int ioFileTooLarge = 223;  // the system's "file too large"
@@ -29,14 +32,18 @@ void OpenVolume(FileVar& volume) {
     CheckedOpen(volume, PathJoin(ctx.sourceDir, product.volumeName), FileMode::readOnly);
 }
 
-void CopyVolume(FileVar& volume, Copying& c, Repaint rule) {
+void CopyVolume(Copying& c, Repaint rule) {
+    FileVar volume;
+    OpenVolume(volume);
     uint8_t block[blockSize];
+    c.volumeCrc = 0;
     CheckJoinedCount(c, volume, CheckedSize(volume));
     while (!CheckedAtEnd(volume) && keepRunning != 0) {
         uint32_t n = CheckedRead(volume, block, sizeof block);
         if (n == 0) RaiseIoError(ioReadPastEnd, volume.name);  // the volume shrank while read
         CheckJoinedCount(c, volume, n);
         CheckedWrite(c.archive, block, n);
+        c.volumeCrc = Crc32Update(c.volumeCrc, block, n);
         c.joined += static_cast<int32_t>(n);
         ProgressStep(c.joined, product.expectedArchiveSize, ctx.joinDC, rule);
         PumpMessages(ctx.joinMsg);
@@ -45,34 +52,69 @@ void CopyVolume(FileVar& volume, Copying& c, Repaint rule) {
 }
 
 // Asks for the disk until its volume file is there or the user gives up.
-void ChangeDisk(HWND page, const char* prompt, const char* extension) {
-    product.volumeName = ReplaceExtension(product.volumeName, extension);
+void ChangeDisk(HWND page, const String& prompt) {
     String path = PathJoin(ctx.sourceDir, product.volumeName);
     while (!FileExists(path) && keepRunning != 0) {
-        int answer = MessageBoxA(page, prompt, product.productName.c_str(), MB_OKCANCEL);
+        int answer = MessageBoxA(page, prompt.c_str(), product.productName.c_str(), MB_OKCANCEL);
         if (FileExists(path)) break;
         if (answer == IDOK) MessageBoxA(page, product.wrongDiskMessage.c_str(), "", MB_OK);
         else keepRunning = 0;
     }
 }
 
-void JoinLaterDisk(HWND page, Copying& c, const char* prompt, const char* extension) {
-    ChangeDisk(page, prompt, extension);
+// A volume that fails its record's check: what the user is told about disk `n`.
+String CheckFailure(integrity::VolumeCheck check, const String& n) {
+    String again = "\r\nInsert another copy of disk " + n + " and press OK, or press Cancel to stop the installation.";
+    if (check == integrity::VolumeCheck::damaged)
+        return "Disk " + n + " is damaged: " + product.volumeName + " on it does not hold what disk " + n +
+               " of this set holds." + again;
+    return "The disk in the drive is not disk " + n + " of this set, or its " + product.volumeName +
+           " is incomplete." + again;
+}
+
+// Copies disk `disk`'s volume (1-based) and checks it against the record. A
+// volume that fails is taken out of the archive again: nothing goes on with
+// bytes that failed, and the user inserts another copy or stops.
+void JoinDisk(HWND page, Copying& c, int disk, Repaint rule) {
+    String n = DecimalText(disk);
+    int32_t start = c.joined;
+    for (;;) {
+        CopyVolume(c, rule);
+        if (keepRunning == 0 || !ctx.recordPresent) return;
+        uint32_t length = static_cast<uint32_t>(c.joined - start);
+        integrity::VolumeCheck check =
+            integrity::CheckVolume(ctx.volumeLength[disk - 1], ctx.volumeCrc[disk - 1], length, c.volumeCrc);
+        if (check == integrity::VolumeCheck::sound) return;
+        CheckedSeek(c.archive, static_cast<uint32_t>(start));
+        CheckedTruncate(c.archive);
+        c.joined = start;
+        if (MessageBoxA(page, CheckFailure(check, n).c_str(), product.productName.c_str(), MB_OKCANCEL) != IDOK) {
+            keepRunning = 0;
+            return;
+        }
+        ChangeDisk(page, "Please Insert Disk number " + n);
+        if (keepRunning == 0) return;
+    }
+}
+
+void JoinLaterDisk(HWND page, Copying& c, int disk) {
+    product.volumeName = ReplaceExtension(product.volumeName, ".00" + DecimalText(disk));
+    ChangeDisk(page, "Please Insert Disk number " + DecimalText(disk));
     if (keepRunning == 0) return;
-    FileVar volume;
-    OpenVolume(volume);
-    CopyVolume(volume, c, Repaint::whenChangedTo100);
+    JoinDisk(page, c, disk, Repaint::whenChangedTo100);
 }
 
 void JoinVolumes(HWND page) {
     loadPackageTable();
     Copying c{};
-    FileVar volume;
-    OpenVolume(volume);
+    {
+        FileVar first;  // a missing first volume is reported before the archive exists
+        OpenVolume(first);
+    }
     CheckedOpen(c.archive, PathJoin(ctx.installDir, product.archiveName), FileMode::create);
-    CopyVolume(volume, c, Repaint::always);
-    if (product.diskCount >= 2 && keepRunning != 0) JoinLaterDisk(page, c, "Please Insert Disk number 2", ".002");
-    if (product.diskCount >= 3 && keepRunning != 0) JoinLaterDisk(page, c, "Please Insert Disk number 3", ".003");
+    JoinDisk(page, c, 1, Repaint::always);
+    if (product.diskCount >= 2 && keepRunning != 0) JoinLaterDisk(page, c, 2);
+    if (product.diskCount >= 3 && keepRunning != 0) JoinLaterDisk(page, c, 3);
     CheckedClose(c.archive);
 }
 

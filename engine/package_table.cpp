@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "engine/integrity_record.h"
 #include "engine/table_layout.h"
+#include "runtime/crc32.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
 namespace {
-
-const int ioBadTable = 13;  // the system's "invalid data"
 
 void AppendEntry(PackageEntry* e) {
     if (!ctx.packageHead) ctx.packageHead = e;
@@ -24,12 +24,13 @@ void SeekFromEnd(FileVar& f, uint32_t size, uint32_t back) {
 }
 
 [[noreturn]] void RefuseTable(const String& path, const String& problems) {
-    RaiseError(ErrorClass::inOut, ioBadTable, "Damaged package table in " + path + problems);
+    RaiseError(ErrorClass::inOut, ioBadData, "Damaged package table in " + path + problems);
 }
 
-PackageEntry* ReadEntry(FileVar& f, unsigned index) {
+PackageEntry* ReadEntry(FileVar& f, unsigned index, uint32_t& tableCrc) {
     uint8_t record[table::recordSize];
     CheckedReadExact(f, record, sizeof record);
+    tableCrc = Crc32Update(tableCrc, record, sizeof record);
     if (record[0] > table::nameCapacity)
         RefuseTable(f.name, "\nentry " + DecimalText(index + 1) + ": name length " + DecimalText(record[0]) +
                                 ", at most 19");
@@ -83,6 +84,36 @@ void CheckLoadedTable(const String& path) {
     RefuseTable(path, refusal.lines);
 }
 
+// The integrity record before the table, when there is one: a record that
+// cannot be read, or a table that does not match its checksum, is a damaged
+// installer file, refused before anything is copied.
+void ReadIntegrityRecord(FileVar& f, uint32_t tableStart, uint32_t tableCrc) {
+    ctx.recordPresent = false;
+    uint8_t tail[integrity::tailSize];
+    if (tableStart < sizeof tail) return;
+    CheckedSeek(f, tableStart - sizeof tail);
+    CheckedReadExact(f, tail, sizeof tail);
+    uint32_t bodySize = 0;
+    integrity::Presence presence = integrity::ReadTail(tail, tableStart - sizeof tail, bodySize);
+    if (presence == integrity::Presence::absent) return;
+    uint8_t body[integrity::BodySize(integrity::maxVolumes)];
+    integrity::Record r;
+    bool read = presence == integrity::Presence::present;
+    if (read) {
+        CheckedSeek(f, tableStart - sizeof tail - bodySize);
+        CheckedReadExact(f, body, bodySize);
+        read = integrity::ReadBody(body, bodySize, r) && r.volumeCount == product.diskCount;
+    }
+    if (!read) RefuseTable(f.name, "\nthe integrity record before it is damaged");
+    if (r.tableCrc != tableCrc) RefuseTable(f.name, "\nthe table does not match its checksum");
+    for (int v = 0; v < product.diskCount; ++v) {
+        ctx.volumeLength[v] = r.volumeLength[v];
+        ctx.volumeCrc[v] = r.volumeCrc[v];
+    }
+    ctx.streamCrc = r.streamCrc;
+    ctx.recordPresent = true;
+}
+
 }  // namespace
 
 void LoadPackageTableFrom(const String& path) {
@@ -97,8 +128,11 @@ void LoadPackageTableFrom(const String& path) {
     SeekFromEnd(f, size, table::trailerSize);
     CheckedReadExact(f, &count, 1);
     ctx.packageHead = nullptr;
-    SeekFromEnd(f, size, static_cast<uint32_t>(table::TableSize(count)));
-    for (unsigned i = 0; i < count; ++i) AppendEntry(ReadEntry(f, i));
+    uint32_t tableSize = static_cast<uint32_t>(table::TableSize(count)), tableCrc = 0;
+    SeekFromEnd(f, size, tableSize);
+    for (unsigned i = 0; i < count; ++i) AppendEntry(ReadEntry(f, i, tableCrc));
+    tableCrc = Crc32Update(Crc32Update(tableCrc, &count, 1), length, 4);
+    ReadIntegrityRecord(f, size - tableSize, tableCrc);
     CheckedClose(f);
     CheckLoadedTable(path);
 }

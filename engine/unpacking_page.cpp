@@ -57,6 +57,10 @@ void DecodeArchive() {
         RaiseError(ErrorClass::inOut, ioReadPastEnd,
                    IoErrorText(ioReadPastEnd) + ": " + ArchivePath() +
                        " (the archive is incomplete: a volume was cut short)");
+    if (keepRunning != 0 && ctx.recordPresent && ctx.writtenCrc != ctx.streamCrc)
+        RaiseError(ErrorClass::inOut, ioBadData,
+                   IoErrorText(ioBadData) + ": " + DecodedPath() +
+                       " (the unpacked files do not match the disk set's checksum: the archive is damaged)");
 }
 
 // A failure leaves neither the archive nor a partial main executable behind.
@@ -79,6 +83,8 @@ void UnpackArchive(HWND) {
     ctx.readPos = 1;
     ctx.readCount = 0;
     ctx.writePos = 1;
+    ctx.writtenCrc = 0;
+    ctx.crcCounted = 0;
     {
         FailureCleanup discard(DiscardUnpacked);
         DecodeArchive();

@@ -15,7 +15,7 @@ const IoText ioTexts[] = {
     {4, "Too many open files"},
     {5, "Access denied"},
     {6, "Invalid file handle"},
-    {13, "Invalid data"},
+    {ioBadData, "Invalid data"},
     {15, "Invalid drive"},
     {19, "Disk is write-protected"},
     {21, "Drive not ready"},

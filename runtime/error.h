@@ -23,6 +23,7 @@ enum : int {
     ioReadPastEnd = 38,  // a read returned fewer bytes than asked
     ioDiskFull = 112,    // a write stored fewer bytes than asked
     ioSeekBeforeStart = 131,
+    ioBadData = 13,  // the system's "invalid data": a damaged table or archive
 };
 
 // The words a user should read for an I/O result: "File not found", "Access denied", ...

@@ -86,6 +86,14 @@ struct SetupContext {
     // the decoded stream. Before that, a file of that name is an earlier
     // installation's, which the abandon clean-up leaves alone.
     bool mainExecutableWritten;
+    // From the disk set's integrity record (engine/integrity_record.h), when
+    // the installer's file carries one: each volume is checked as it is
+    // joined, the decoded stream as it is written. Without one, nothing is.
+    bool recordPresent;
+    uint32_t volumeLength[3], volumeCrc[3];  // disk 1 first
+    uint32_t streamCrc;                      // of the stream's unpackedSize bytes
+    uint32_t writtenCrc;                     // of those OutputWriter has written so far
+    int32_t crcCounted;                      // how many that is
 };
 
 extern SetupContext ctx;

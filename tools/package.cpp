@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -23,6 +24,12 @@ namespace pack {
 namespace {
 
 bool IsHelpFile(const std::string& name) { return UpperExtension(name) == ".HLP"; }
+
+std::string Hex(uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
 
 // Windows names ignore case. names[0] is the main executable, installed as mainName.
 bool AppearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {
@@ -67,6 +74,7 @@ struct DiskSet {
     std::string installerName;
     std::vector<uint8_t> installer;  // image and table
     std::size_t tableSize = 0;
+    integrity::Record record;        // between the image and the table
     std::vector<uint8_t> archive;    // the compressed stream
     std::vector<uint64_t> volumes;   // its cut, one size a disk
 };
@@ -174,8 +182,11 @@ std::vector<uint8_t> InstallerImage(const BuildOptions& options) {
     std::size_t appended = image.size() - end;
     table::PackageTable old;
     std::string error;
-    bool isTable = table::Parse(image.data(), image.size(), old, error) &&
-                   table::TableSize(old.entries.size()) == appended && table::Check(old).empty();
+    bool parsed = table::Parse(image.data(), image.size(), old, error) && table::Check(old).empty();
+    std::size_t tableSize = parsed ? table::TableSize(old.entries.size()) : 0;
+    table::FoundRecord record;
+    if (parsed && tableSize < appended) record = table::FindRecord(image.data(), image.size() - tableSize);
+    bool isTable = parsed && tableSize + record.size == appended;
     if (!isTable)
         throw ToolError(what + ": " + std::to_string(appended) +
                         " bytes follow the executable image and are not a package table; give a freshly built installer");
@@ -198,12 +209,25 @@ std::string InstallerNameOnDisk(const BuildOptions& options) {
     return name;
 }
 
-std::vector<uint8_t> InstallerWithTable(const BuildOptions& options, const table::PackageTable& t) {
-    std::vector<uint8_t> image = InstallerImage(options);
-    std::vector<uint8_t> tableBytes = table::Serialise(t);
-    image.insert(image.end(), tableBytes.begin(), tableBytes.end());
-    return image;
+// The record of what the disks must hold: each volume's length and CRC-32,
+// the table's, the decoded stream's, and an identity of the whole set.
+integrity::Record MakeRecord(const std::vector<uint8_t>& tableBytes, const Product& product, const DiskSet& set) {
+    integrity::Record r;
+    r.volumeCount = diskset::diskCount;
+    r.tableCrc = table::Crc32(tableBytes.data(), tableBytes.size());
+    r.streamCrc = table::Crc32(product.stream.data(), product.stream.size());
+    r.identity = r.tableCrc;
+    uint64_t at = 0;
+    for (unsigned v = 0; v < diskset::diskCount; ++v) {
+        r.volumeLength[v] = uint32_t(set.volumes[v]);
+        r.volumeCrc[v] = table::Crc32(set.archive.data() + at, set.volumes[v]);
+        r.identity = table::Crc32(set.archive.data() + at, set.volumes[v], r.identity);
+        at += set.volumes[v];
+    }
+    return r;
 }
+
+constexpr std::size_t recordSize = integrity::tailSize + integrity::BodySize(diskset::diskCount);
 
 std::vector<uint8_t> Compress(const std::vector<uint8_t>& stream, const BuildOptions& options) {
     Progress encoding("encoding", options.quiet);
@@ -241,7 +265,8 @@ void ReportBuild(const Product& product, const table::PackageTable& t, const Dis
         << std::fixed << std::setprecision(1)
         << (stream.empty() ? 0.0 : 100.0 * set.archive.size() / stream.size()) << " %)\n"
         << "installer: " << set.installerName << ", " << set.installer.size() << " bytes with a " << set.tableSize
-        << "-byte table\n";
+        << "-byte table and a " << recordSize << "-byte integrity record (identity " << Hex(set.record.identity)
+        << ")\n";
     for (unsigned d = 0; d < diskset::diskCount; ++d) {
         uint64_t used = space.Used(set.volumes[d]) + (d == 0 ? space.Used(set.installer.size()) : 0);
         out << diskset::DiskFolder(d + 1) << ": " << diskset::VolumeName(d + 1) << " " << set.volumes[d]
@@ -260,16 +285,51 @@ void Build(const BuildOptions& options, std::ostream& out) {
     table::PackageTable t = PlanTable(product, options.mainName);
     WarnOfSharedSubstitutes(product.names, options.mainName, std::cerr);
     DiskSet set;
-    set.installer = InstallerWithTable(options, t);
+    std::vector<uint8_t> image = InstallerImage(options);
+    std::vector<uint8_t> tableBytes = table::Serialise(t);
     set.installerName = InstallerNameOnDisk(options);
-    set.tableSize = table::TableSize(t.entries.size());
+    set.tableSize = tableBytes.size();
     set.archive = Compress(product.stream, options);
-    set.volumes = diskset::PlanVolumes(set.archive.size(), set.installer.size(), options.space, options.volumeSizes);
+    set.volumes = diskset::PlanVolumes(set.archive.size(), image.size() + recordSize + tableBytes.size(),
+                                       options.space, options.volumeSizes);
     CheckDecodesBack(set.archive, product.stream, t, options.quiet);
+    set.record = MakeRecord(tableBytes, product, set);
+    std::vector<uint8_t> recordBytes = table::SerialiseRecord(set.record);
+    set.installer = image;
+    set.installer.insert(set.installer.end(), recordBytes.begin(), recordBytes.end());
+    set.installer.insert(set.installer.end(), tableBytes.begin(), tableBytes.end());
     WriteDiskSet(options.outDir, set);
     ReportBuild(product, t, set, options.space, out);
     if (options.images) diskset::WriteImages(options.outDir, out);
     else diskset::RemoveImages(options.outDir);  // they would show the disks of an earlier build
+}
+
+// Prints the record (or says there is none) and checks the table against it.
+void ReportRecord(const table::FoundRecord& found, const uint8_t* tableBytes, std::size_t tableSize,
+                  std::vector<std::string>& problems, std::ostream& out) {
+    if (found.presence == integrity::Presence::absent) {
+        out << "integrity record: none (made by an older build or by hand: the set is not checked)\n";
+        return;
+    }
+    if (found.presence == integrity::Presence::damaged) {
+        out << "integrity record: DAMAGED\n";
+        problems.push_back("the integrity record before the table cannot be read");
+        return;
+    }
+    const integrity::Record& r = found.record;
+    uint32_t tableCrc = table::Crc32(tableBytes, tableSize);
+    out << "integrity record: version " << integrity::version << ", identity " << Hex(r.identity) << ", "
+        << r.volumeCount << " volumes\n";
+    for (unsigned v = 0; v < r.volumeCount; ++v)
+        out << "  volume " << v + 1 << ": " << r.volumeLength[v] << " bytes, CRC-32 " << Hex(r.volumeCrc[v]) << "\n";
+    out << "  table CRC-32 " << Hex(r.tableCrc) << (tableCrc == r.tableCrc ? " (matches)" : " (DOES NOT MATCH)")
+        << ", decoded stream CRC-32 " << Hex(r.streamCrc) << "\n";
+    if (tableCrc != r.tableCrc)
+        problems.push_back("the table does not match the record's checksum (" + Hex(tableCrc) + ", recorded " +
+                           Hex(r.tableCrc) + ")");
+    if (r.volumeCount != diskset::diskCount)
+        problems.push_back("the record counts " + std::to_string(r.volumeCount) + " volumes, the installer joins " +
+                           std::to_string(diskset::diskCount));
 }
 
 bool List(const fs::path& installer, std::ostream& out) {
@@ -288,11 +348,14 @@ bool List(const fs::path& installer, std::ostream& out) {
             << e.offset << "  " << std::setw(10) << e.size << "\n";
     }
     std::vector<std::string> problems = table::Check(t);
+    table::FoundRecord record = table::FindRecord(image.data(), tableStart);
+    ReportRecord(record, image.data() + tableStart, table::TableSize(t.entries.size()), problems, out);
+    std::size_t appendedStart = tableStart - record.size;
     try {
-        std::size_t end = ExecutableImageEnd(image.data(), tableStart, installer.string());
-        if (end != tableStart)
-            problems.push_back(std::to_string(tableStart - end) +
-                               " bytes lie between the executable image and the table");
+        std::size_t end = ExecutableImageEnd(image.data(), appendedStart, installer.string());
+        if (end != appendedStart)
+            problems.push_back(std::to_string(appendedStart - end) + " bytes lie between the executable image and the " +
+                               (record.size ? "integrity record" : "table"));
     } catch (const ToolError& e) {
         problems.push_back(std::string("the bytes before the table are not a whole executable: ") + e.what());
     }
@@ -307,7 +370,28 @@ struct Unpacked {
     table::PackageTable table;
     std::vector<uint8_t> stream;  // decoded
     std::vector<std::string> problems;
+    bool tableSound = false;      // by its own checks and the record's checksum
 };
+
+// Each volume against the record: its length, then its bytes.
+void CheckVolumes(const table::FoundRecord& found, const std::vector<fs::path>& volumes,
+                  const std::vector<std::vector<uint8_t>>& parts, uint32_t tableCrc, std::vector<std::string>& problems) {
+    const integrity::Record& r = found.record;
+    uint32_t identity = tableCrc;
+    for (std::size_t v = 0; v < parts.size() && v < r.volumeCount; ++v) {
+        uint32_t crc = table::Crc32(parts[v].data(), parts[v].size());
+        identity = table::Crc32(parts[v].data(), parts[v].size(), identity);
+        std::string name = volumes[v].string();
+        if (parts[v].size() != r.volumeLength[v])
+            problems.push_back(name + ": " + std::to_string(parts[v].size()) + " bytes, the record says " +
+                               std::to_string(r.volumeLength[v]) + ": another set's volume, or a copy cut short");
+        else if (crc != r.volumeCrc[v])
+            problems.push_back(name + ": damaged: its bytes do not match the record's CRC-32 (" + Hex(crc) +
+                               ", recorded " + Hex(r.volumeCrc[v]) + ")");
+    }
+    if (identity != r.identity)
+        problems.push_back("the set's identity " + Hex(identity) + " is not the recorded " + Hex(r.identity));
+}
 
 // Reads and decodes a disk set; problems with the table or the stream are
 // collected, and the stream is decoded whenever the table allows.
@@ -319,15 +403,23 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     if (!table::Parse(installer.data(), installer.size(), u.table, error))
         throw ToolError(found.installer.string() + ": " + error);
     u.problems = table::Check(u.table);
+    std::size_t tableSize = table::TableSize(u.table.entries.size());
+    const uint8_t* tableBytes = installer.data() + installer.size() - tableSize;
+    table::FoundRecord record = table::FindRecord(installer.data(), installer.size() - tableSize);
+    ReportRecord(record, tableBytes, tableSize, u.problems, out);
+    u.tableSound = u.problems.empty();
     if (u.table.decodedLength <= 0)
         throw ToolError(found.installer.string() + ": decoded length " + std::to_string(u.table.decodedLength) +
                         " leaves nothing to decode");
     std::vector<uint8_t> archive;
+    std::vector<std::vector<uint8_t>> parts;
     for (const fs::path& volume : found.volumes) {
-        std::vector<uint8_t> part = ReadWholeFile(volume);
-        out << volume.string() << ": " << part.size() << " bytes\n";
-        archive.insert(archive.end(), part.begin(), part.end());
+        parts.push_back(ReadWholeFile(volume));
+        out << volume.string() << ": " << parts.back().size() << " bytes\n";
+        archive.insert(archive.end(), parts.back().begin(), parts.back().end());
     }
+    if (record.presence == integrity::Presence::present)
+        CheckVolumes(record, found.volumes, parts, table::Crc32(tableBytes, tableSize), u.problems);
     Progress progress("decoding", options.quiet);
     DecodeReport report = DecodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
     if (report.cutShort)
@@ -338,6 +430,10 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     if (report.bytesUsed < archive.size())
         u.problems.push_back("the volumes hold " + std::to_string(archive.size() - report.bytesUsed) +
                              " bytes after the end of the stream");
+    uint32_t streamCrc = table::Crc32(u.stream.data(), u.stream.size());
+    if (record.presence == integrity::Presence::present && !report.cutShort && streamCrc != record.record.streamCrc)
+        u.problems.push_back("the decoded stream does not match the record's CRC-32 (" + Hex(streamCrc) +
+                             ", recorded " + Hex(record.record.streamCrc) + ")");
     return u;
 }
 
@@ -360,7 +456,7 @@ void CheckNoEntryTakesMainName(const table::PackageTable& t, const std::string& 
 
 bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::path& fileList, std::ostream& out) {
     Unpacked u = Unpack(options, out);
-    bool tableUsable = u.problems.empty() || table::Check(u.table).empty();
+    bool tableUsable = u.tableSound;
     out << "decoded " << u.stream.size() << " bytes\n";
     if (!productDir.empty() && tableUsable) {
         std::vector<std::string> names = ReadFileList(fileList);
@@ -388,7 +484,11 @@ void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
     if (!u.problems.empty()) {
         std::string all;
         for (const std::string& p : u.problems) all += "\n  " + p;
-        throw ToolError("the disk set cannot be unpacked as it stands:" + all);
+        // The table's own checks guard the file names and ranges: never overridden.
+        if (!options.force || !table::Check(u.table).empty())
+            throw ToolError("the disk set cannot be unpacked as it stands:" + all +
+                            (table::Check(u.table).empty() ? "\n(--force unpacks it all the same)" : ""));
+        std::cerr << "wardpack: warning: unpacking a disk set that failed its checks, as --force asks:" << all << "\n";
     }
     CheckNoEntryTakesMainName(u.table, options.mainName);
     std::error_code ec;

@@ -40,6 +40,7 @@ struct UnpackOptions {
     std::string installerName = "Setup.exe";
     std::string mainName = "Wardhavn.Exe";
     bool quiet = false;
+    bool force = false;  // extract: unpack a set that fails its checks, saying so
 };
 
 // Decodes a disk set and checks it against its table; with a product folder

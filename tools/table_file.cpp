@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "runtime/crc32.h"
+
 namespace table {
 
 std::vector<uint8_t> Serialise(const PackageTable& t) {
@@ -68,5 +70,29 @@ std::string NameProblemText(const std::string& name) {
     const char* problem = NameProblem(name.data(), name.size());
     return problem ? problem : "";
 }
+
+FoundRecord FindRecord(const uint8_t* image, std::size_t tableStart) {
+    FoundRecord found;
+    if (tableStart < integrity::tailSize) return found;
+    std::size_t tailAt = tableStart - integrity::tailSize;
+    uint32_t bodySize = 0;
+    found.presence = integrity::ReadTail(image + tailAt, tailAt, bodySize);
+    if (found.presence != integrity::Presence::present) return found;
+    if (!integrity::ReadBody(image + tailAt - bodySize, bodySize, found.record))
+        found.presence = integrity::Presence::damaged;
+    else
+        found.size = integrity::tailSize + bodySize;
+    return found;
+}
+
+std::vector<uint8_t> SerialiseRecord(const integrity::Record& r) {
+    std::size_t bodySize = integrity::BodySize(r.volumeCount);
+    std::vector<uint8_t> out(bodySize + integrity::tailSize);
+    integrity::WriteBody(r, out.data());
+    integrity::WriteTail(uint32_t(bodySize), out.data() + bodySize);
+    return out;
+}
+
+uint32_t Crc32(const uint8_t* data, std::size_t size, uint32_t crc) { return Crc32Update(crc, data, size); }
 
 }  // namespace table

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/integrity_record.h"
 #include "engine/table_layout.h"
 
 namespace table {
@@ -36,5 +37,18 @@ std::vector<std::string> Check(const PackageTable& t);
 
 // Why a name cannot be an entry's name ("" when it can).
 std::string NameProblemText(const std::string& name);
+
+// The integrity record before a table that starts at `tableStart` of `image`.
+struct FoundRecord {
+    integrity::Presence presence = integrity::Presence::absent;
+    integrity::Record record;
+    std::size_t size = 0;  // bytes it takes before the table, its tail included
+};
+FoundRecord FindRecord(const uint8_t* image, std::size_t tableStart);
+
+// The record's bytes (body and tail), ready to go between the image and the table.
+std::vector<uint8_t> SerialiseRecord(const integrity::Record& r);
+
+uint32_t Crc32(const uint8_t* data, std::size_t size, uint32_t crc = 0);
 
 }  // namespace table

@@ -135,6 +135,8 @@ void DeclareExtract(CLI::App& app, ExtractCommand& c) {
     AddDiskSet(c.cmd, c.options);
     c.cmd->add_option("OUTDIR", c.outDir, "folder to unpack into (help files go to Help/)")->required();
     AddDiskSetNames(c.cmd, c.options);
+    c.cmd->add_flag("--force", c.options.force,
+                    "unpack even a set that fails its integrity checks (never one whose table is unsafe)");
 }
 
 void DeclareImages(CLI::App& app, ImagesCommand& c) {

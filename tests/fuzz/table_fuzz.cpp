@@ -87,6 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     CheckSameAsPlainReading(data, size, t);
+    // Whatever lies before the table, a record found there stays within the file.
+    table::FoundRecord record = table::FindRecord(data, size - table::TableSize(t.entries.size()));
+    Check(record.size <= size - table::TableSize(t.entries.size()));
+    Check(record.presence != integrity::Presence::present || record.record.volumeCount <= integrity::maxVolumes);
     std::vector<std::string> problems = table::Check(t);
     for (const std::string& p : problems) Check(!p.empty());
     if (!problems.empty()) return 0;

@@ -9,10 +9,14 @@
 
 namespace {
 
-// The package table at the end of an installer image, edited in place.
+// The package table at the end of an installer image, edited in place. Edited
+// by hand, the table has no integrity record: its checksum would no longer hold.
 class TableImage {
 public:
-    explicit TableImage(const std::string& path) : path_(path), image_(ReadFileText(path)) {}
+    explicit TableImage(const std::string& path) : path_(path), image_(ReadFileText(path)) {
+        size_t body = IntegrityRecordBody(image_);
+        if (body != std::string::npos) image_.erase(body, image_.size() - 5 - 28 * Count() - body);
+    }
     int Count() const { return static_cast<uint8_t>(image_[image_.size() - 5]); }
     void SetName(int entry, const std::string& name, int length = -1) {
         char* r = Record(entry);
@@ -101,6 +105,7 @@ TEST_P(EngineFaults, CutShortArchiveIsReportedAndNothingIsPlaced) {
     MakeDirs(installDir_);
     ASSERT_TRUE(WriteFileText(InstalledFile("Wardhavn.Exe"), "the earlier version"));
     StageDiskSet(product_, "9000,9000");
+    DropIntegrityRecord();  // with one, the short volume is refused at its disk
     std::string last = ReadFileText(VolumeBeside(3));
     ASSERT_TRUE(WriteFileText(VolumeBeside(3), last.substr(0, last.size() - 300)));
     PassQuestionPages();
@@ -141,6 +146,20 @@ TEST_P(EngineFaults, HugeDecodedLengthOverTinyVolumesIsReportedPromptly) {
     FindClose(search);
     EXPECT_EQ(left, "") << "nothing stays in the installation directory";
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
+TEST_P(EngineFaults, DecodedStreamThatFailsTheRecordsChecksumIsRefusedAtUnpacking) {
+    StageDiskSet(product_, "9000,9000");
+    // Volumes that pass their checks, a stream checksum that does not hold.
+    std::string image = ReadFileText(setupPath_);
+    size_t body = IntegrityRecordBody(image);
+    ASSERT_NE(body, std::string::npos);
+    image[body + 12] ^= 0x01;
+    ASSERT_TRUE(WriteFileText(setupPath_, image));
+    PassQuestionPages();
+    ExpectErrorReport("Invalid data: " + TypedInstallDir() + "\\Wardhavn.Exe",
+                      " (the unpacked files do not match the disk set's checksum: the archive is damaged).");
+    ExpectNothingInstalled();
 }
 
 TEST_P(EngineFaults, ArchiveHeldByAnotherProgramIsReported) {

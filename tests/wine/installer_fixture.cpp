@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "engine/integrity_record.h"
+#include "engine/table_layout.h"
 #include "tests/wine/link_probe.h"
 
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info) { return FamilyName(info.param); }
@@ -136,6 +138,25 @@ std::vector<std::string> PendingRenames(const RegValue& value) {
     // A deletion's destination is empty; only the list's closing ones go.
     while (!strings.empty() && strings.back().empty()) strings.pop_back();
     return strings;
+}
+
+size_t IntegrityRecordBody(const std::string& image) {
+    size_t count = static_cast<uint8_t>(image[image.size() - table::trailerSize]);
+    size_t tableStart = image.size() - table::TableSize(count);
+    uint32_t bodySize = 0;
+    const uint8_t* tail = reinterpret_cast<const uint8_t*>(image.data()) + tableStart - integrity::tailSize;
+    if (integrity::ReadTail(tail, tableStart - integrity::tailSize, bodySize) != integrity::Presence::present)
+        return std::string::npos;
+    return tableStart - integrity::tailSize - bodySize;
+}
+
+void InstallerTest::DropIntegrityRecord() {
+    std::string image = ReadFileText(setupPath_);
+    size_t body = IntegrityRecordBody(image);
+    ASSERT_NE(body, std::string::npos) << "the tool writes a record";
+    size_t count = static_cast<uint8_t>(image[image.size() - table::trailerSize]);
+    image.erase(body, image.size() - table::TableSize(count) - body);
+    ASSERT_TRUE(WriteFileText(setupPath_, image));
 }
 
 void CarryOutRestart() {

@@ -67,6 +67,56 @@ TEST_P(Joining, MissingDiskOkShowsWrongDiskThenAsksAgain) {
     ExpectInstalled(installDir_, product_);
 }
 
+TEST_P(Joining, AVolumeThatFailsItsCheckIsTakenOutAndAnotherCopyAskedFor) {
+    // A worn copy (one bit flipped), then another set's disk (another length):
+    // each is refused at its disk; a sound copy then goes on, a Cancel abandons.
+    const struct {
+        const char* what;
+        std::string (*damage)(std::string);
+        std::string told;
+        bool thenSound;
+    } cases[] = {
+        {"a flipped bit", [](std::string v) { return v[v.size() / 2] ^= 0x10, v; },
+         "Disk 2 is damaged: Wardhavn.002 on it does not hold what disk 2 of this set holds.", true},
+        {"another length", [](std::string v) { return v + "x"; },
+         "The disk in the drive is not disk 2 of this set, or its Wardhavn.002 is incomplete.", false},
+    };
+    StageDiskSet(product_, "9000,9000", false);
+    const std::string again = "\r\nInsert another copy of disk 2 and press OK, or press Cancel to stop the installation.";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        run_.reset();
+        DeleteFileA(VolumeBeside(2).c_str());
+        DeleteFileA(VolumeBeside(3).c_str());
+        PassQuestionPages();
+        HWND prompt = WaitDiskPrompt(2);
+        ASSERT_NE(prompt, nullptr);
+        ASSERT_TRUE(WriteFileText(VolumeBeside(2), c.damage(ReadFileText(VolumeInSet(2)))));
+        Answer(prompt, IDOK);
+        HWND refusal = run_->WaitWindow("Wardhaven!");
+        ASSERT_NE(refusal, nullptr);
+        EXPECT_EQ(MessageText(refusal), c.told + again);
+        // The bytes that failed are out of the archive again.
+        EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(1));
+        if (!c.thenSound) {
+            Answer(refusal, IDCANCEL);
+            ExpectTerminated();
+            EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+            continue;
+        }
+        InsertVolume(2);
+        Answer(refusal, IDOK);
+        prompt = WaitDiskPrompt(3);
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(2));
+        InsertVolume(3);
+        Answer(prompt, IDOK);
+        ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+        FinishInstallation();
+        ExpectInstalled(installDir_, product_);
+    }
+}
+
 TEST_P(Joining, DiskInsertedWhileAskedThenCancelCopiesIt) {
     StageDiskSet(product_, "9000,9000", false);
     PassQuestionPages();
@@ -120,6 +170,7 @@ TEST_P(Joining, CancelWhileCopyingStopsAfterTheBlock) {
 
 TEST_P(Joining, QuitMessageWhileCopyingIsDropped) {
     StageDiskSet(product_, "9000,9000", false);
+    DropIntegrityRecord();  // the volume below is not the set's
     const uint64_t big = 16 << 20;  // copied for about a second; never decoded
     ASSERT_TRUE(WriteZeros(VolumeBeside(1), big));
     PassQuestionPages();

@@ -1,0 +1,70 @@
+// The integrity record: what a disk set must hold, written by the packaging
+// tool directly before the first record of the package table
+// (engine/table_layout.h), so that it too is found from the end of the
+// installer's file. Whatever reads only the table reads the same table and
+// never looks at it; a set without one installs unchecked.
+//
+// Byte map, ending where the table begins (T = file size - TableSize(N)),
+// integers little-endian, V volumes:
+//
+//   T - 12 - B   B bytes  body, B = 16 + 8*V:
+//                           +0   2  format version, 1
+//                           +2   2  V, 1..9 (the installer's disk count)
+//                           +4   4  identity of the disk set: CRC-32 of the
+//                                   table's bytes followed by every volume's
+//                           +8   4  CRC-32 of the table: its TableSize(N) bytes
+//                           +12  4  CRC-32 of the decoded stream, all its
+//                                   decoded-length bytes
+//                           +16  8V per volume, disk 1 first: its length
+//                                   (uint32), then the CRC-32 of its bytes
+//   T - 12       4  B
+//   T - 8        8  signature "WHRECORD"
+//
+// CRC-32 is zlib's (runtime/crc32.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace integrity {
+
+constexpr std::size_t tailSize = 12;  // body length and signature
+constexpr std::size_t maxVolumes = 9;
+constexpr uint16_t version = 1;
+extern const char signature[8];
+
+constexpr std::size_t BodySize(std::size_t volumes) { return 16 + 8 * volumes; }
+
+struct Record {
+    uint32_t identity = 0;
+    uint32_t tableCrc = 0;
+    uint32_t streamCrc = 0;
+    uint16_t volumeCount = 0;
+    uint32_t volumeLength[maxVolumes] = {};
+    uint32_t volumeCrc[maxVolumes] = {};
+};
+
+enum class Presence { absent, present, damaged };
+
+// From the 12 bytes before the table: absent without the signature; with it,
+// the body's length, damaged when no body of 1 to 9 volumes has that length
+// or when it would start before `available` bytes (those before the tail) allow.
+Presence ReadTail(const uint8_t* tail, std::size_t available, uint32_t& bodySize);
+
+// The body's fields; false for another version or a volume count that does not match its length.
+bool ReadBody(const uint8_t* body, std::size_t size, Record& out);
+
+// The body's bytes for `r`; `out` holds BodySize(r.volumeCount) bytes.
+void WriteBody(const Record& r, uint8_t* out);
+// The tail for a body of `bodySize` bytes.
+void WriteTail(uint32_t bodySize, uint8_t* out);
+
+// What a volume copied from its disk is, against the record's length and checksum for it.
+enum class VolumeCheck {
+    sound,
+    otherLength,  // not this set's disk (or a copy cut short)
+    damaged,      // the right length, other bytes
+};
+VolumeCheck CheckVolume(uint32_t wantLength, uint32_t wantCrc, uint64_t length, uint32_t crc);
+
+}  // namespace integrity
