@@ -136,7 +136,16 @@ std::vector<fat12::File> DiskFiles(const fs::path& folder) {
 
 }  // namespace
 
+// A folder whose disk1 to disk3 hold their volumes: its images are the tool's to replace.
+bool IsDiskSet(const fs::path& root) {
+    std::error_code ec;
+    for (unsigned d = 1; d <= diskCount; ++d)
+        if (!fs::is_regular_file(root / DiskFolder(d) / VolumeName(d), ec)) return false;
+    return true;
+}
+
 void RemoveImages(const fs::path& root) {
+    if (!IsDiskSet(root)) return;  // a disk1.img elsewhere is somebody else's
     std::error_code ec;
     for (unsigned d = 1; d <= diskCount; ++d) fs::remove(root / ImageName(d), ec);
 }
@@ -152,19 +161,23 @@ void WriteImages(const fs::path& root, std::ostream& out) {
             throw ToolError(folder.string() + ": no image made: " + e.what());
         }
     }
-    // An image cut short by a full disk must not pass for a whole one.
-    for (unsigned d = 1; d <= diskCount; ++d) {
-        fs::path image = root / ImageName(d), part = image;
-        part += ".part";
-        std::error_code ec;
-        try {
-            WriteWholeFile(part, images[d - 1]);
-        } catch (...) {
-            fs::remove(part, ec);
-            throw;
+    // All three are written whole under new names before any takes its place:
+    // a full disk leaves the earlier images as they were, never a mix.
+    std::vector<fs::path> fresh;
+    try {
+        for (unsigned d = 1; d <= diskCount; ++d) {
+            fresh.push_back(root / (ImageName(d) + ".new"));
+            WriteWholeFile(fresh.back(), images[d - 1]);
         }
-        fs::rename(part, image, ec);
-        if (ec) throw ToolError(image.string() + ": cannot write: " + ec.message());
+    } catch (...) {
+        std::error_code ec;
+        for (const fs::path& f : fresh) fs::remove(f, ec);
+        throw;
+    }
+    for (unsigned d = 1; d <= diskCount; ++d) {
+        std::error_code ec;
+        fs::rename(fresh[d - 1], root / ImageName(d), ec);
+        if (ec) throw ToolError((root / ImageName(d)).string() + ": cannot put in place: " + ec.message());
         out << ImageName(d) << ": " << images[d - 1].size() << " bytes, label " << VolumeLabel(d) << "\n";
     }
 }

@@ -27,10 +27,37 @@ std::vector<uint8_t> ReadWholeFile(const fs::path& path) {
     return data;
 }
 
+PartialFile::PartialFile(const fs::path& target) : target_(target), temp_(target) {
+    temp_ += ".partial";
+    std::error_code ec;
+    // Left by an earlier failure, or planted: a link there would be followed.
+    if (fs::symlink_status(temp_, ec).type() != fs::file_type::not_found) fs::remove(temp_, ec);
+    file_ = std::fopen(temp_.string().c_str(), "wb");
+    if (!file_) throw ToolError(target.string() + ": cannot create: " + std::strerror(errno));
+}
+
+PartialFile::~PartialFile() {
+    if (!file_) return;
+    std::fclose(file_);
+    std::error_code ec;
+    fs::remove(temp_, ec);
+}
+
+void PartialFile::Commit() {
+    bool written = std::ferror(file_) == 0;
+    written = std::fclose(file_) == 0 && written;
+    file_ = nullptr;
+    std::error_code ec;
+    if (written) fs::rename(temp_, target_, ec);
+    if (!written || ec) {
+        fs::remove(temp_, ec);
+        throw ToolError(target_.string() + (written ? ": cannot put in place" : ": write error (disk full?)"));
+    }
+}
+
 void WriteWholeFile(const fs::path& path, const uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(path.string().c_str(), "wb");
-    if (!f) throw ToolError(path.string() + ": cannot create: " + std::strerror(errno));
-    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) throw ToolError(path.string() + ": write error (disk full?)");
+    PartialFile out(path);
+    if (size > 0 && std::fwrite(data, 1, size, out.Get()) != size)
+        throw ToolError(path.string() + ": write error (disk full?)");
+    out.Commit();
 }

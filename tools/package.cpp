@@ -243,17 +243,49 @@ void CheckDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uin
     if (back != stream) throw ToolError("internal error: the compressed stream does not decode to the product");
 }
 
+// The files a command has written so far: on a failure they go again, so
+// that no half of a disk set or of an unpacked product stays behind.
+class Written {
+public:
+    ~Written() {
+        std::error_code ec;
+        for (const fs::path& p : paths_) fs::remove(p, ec);
+    }
+    void Write(const fs::path& path, const uint8_t* data, std::size_t size) {
+        WriteWholeFile(path, data, size);
+        paths_.push_back(path);
+    }
+    void Keep() { paths_.clear(); }
+
+private:
+    std::vector<fs::path> paths_;
+};
+
 void WriteDiskSet(const fs::path& outDir, const DiskSet& set) {
+    Written written;
     uint64_t at = 0;
     for (unsigned d = 1; d <= diskset::diskCount; ++d) {
         fs::path folder = outDir / diskset::DiskFolder(d);
         std::error_code ec;
         fs::create_directories(folder, ec);
         if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        if (d == 1) WriteWholeFile(folder / set.installerName, set.installer);
-        WriteWholeFile(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
+        if (d == 1) written.Write(folder / set.installerName, set.installer.data(), set.installer.size());
+        written.Write(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
         at += set.volumes[d - 1];
     }
+    written.Keep();
+}
+
+// extract puts help files in a folder Help: a file of that name beside them
+// could not be unpacked. "" when there is no clash.
+std::string HelpFolderClash(const std::vector<std::string>& names) {
+    bool help = false;
+    std::string file;
+    for (const std::string& n : names) {
+        help = help || IsHelpFile(n);
+        if (SameTextIgnoringCase(n, "Help")) file = n;
+    }
+    return help && !file.empty() ? "\"" + file + "\" is the name of the folder that unpacked help files go to" : "";
 }
 
 void ReportBuild(const Product& product, const table::PackageTable& t, const DiskSet& set,
@@ -283,6 +315,7 @@ void Build(const BuildOptions& options, std::ostream& out) {
                         std::to_string(diskset::floppyCluster));
     Product product = ReadProduct(options);
     table::PackageTable t = PlanTable(product, options.mainName);
+    if (std::string clash = HelpFolderClash(product.names); !clash.empty()) throw ToolError(clash);
     WarnOfSharedSubstitutes(product.names, options.mainName, std::cerr);
     DiskSet set;
     std::vector<uint8_t> image = InstallerImage(options);
@@ -407,6 +440,9 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     const uint8_t* tableBytes = installer.data() + installer.size() - tableSize;
     table::FoundRecord record = table::FindRecord(installer.data(), installer.size() - tableSize);
     ReportRecord(record, tableBytes, tableSize, u.problems, out);
+    std::vector<std::string> names;
+    for (const table::Entry& e : u.table.entries) names.push_back(e.name);
+    if (std::string clash = HelpFolderClash(names); !clash.empty()) u.problems.push_back(clash);
     u.tableSound = u.problems.empty();
     if (u.table.decodedLength <= 0)
         throw ToolError(found.installer.string() + ": decoded length " + std::to_string(u.table.decodedLength) +
@@ -494,14 +530,20 @@ void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
-    WriteWholeFile(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
+    // A link there would carry the help files out of the output folder.
+    if (fs::is_symlink(outDir / "Help", ec))
+        throw ToolError((outDir / "Help").string() + ": a symbolic link; extract writes into no folder it leads to");
+    Written written;
+    written.Write(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
     out << options.mainName << " " << MainSize(u.table) << "\n";
     for (const table::Entry& e : u.table.entries) {
         fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);
-        WriteWholeFile(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
+        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+        written.Write(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
         out << (IsHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
     }
+    written.Keep();
 }
 
 }  // namespace pack

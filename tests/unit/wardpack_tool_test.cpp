@@ -356,6 +356,35 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
                    (dir / "files.lst").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("DIFFERS"), std::string::npos) << run.output;
+    // The record names the damaged volume; extract refuses it unless forced, and says so.
+    EXPECT_NE(run.output.find(volume3.string() + ": damaged"), std::string::npos) << run.output;
+    std::string extract = "extract " + (dir / "out").string() + " " + (dir / "x").string();
+    run = Wardpack(extract);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("--force unpacks it all the same"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(dir / "x/Wardhavn.Exe"));
+    run = Wardpack("extract --force " + (dir / "out").string() + " " + (dir / "x").string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("warning: unpacking a disk set that failed its checks"), std::string::npos);
+
+    // Without a record (an older build's set) only what was checked before is checked, and said.
+    std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
+    std::vector<uint8_t> older(setup.begin(), setup.end() - table::TableSize(2) - recordSize);
+    older.insert(older.end(), setup.end() - table::TableSize(2), setup.end());
+    Write(dir / "out/disk1/Setup.exe", older);
+    run = Wardpack("verify " + (dir / "out").string());
+    EXPECT_NE(run.output.find("integrity record: none"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("damaged"), std::string::npos) << run.output;
+    Write(dir / "out/disk1/Setup.exe", setup);
+    Write(volume3, original);
+
+    // A table edited by hand fails the record's checksum, even when sound in itself.
+    std::vector<uint8_t> renamed = setup;
+    renamed[renamed.size() - 5 - 28 + 1] = 'C';  // "B.Dat" -> "C.Dat"
+    Write(dir / "Renamed.exe", renamed);
+    run = Wardpack("list " + (dir / "Renamed.exe").string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("does not match the record's checksum"), std::string::npos) << run.output;
 
     fs::remove(volume3);
     run = Wardpack("verify " + (dir / "out").string());
@@ -363,7 +392,6 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     EXPECT_NE(run.output.find("Wardhavn.003 is missing"), std::string::npos) << run.output;
 
     // A table with a gap.
-    std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
     setup[setup.size() - 5 - 28 + 20] ^= 1;  // second entry's offset
     Write(dir / "Broken.exe", setup);
     run = Wardpack("list " + (dir / "Broken.exe").string());
@@ -417,6 +445,62 @@ TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
     EXPECT_FALSE(fs::exists(dir / "out/disk1.img")) << "an image of an earlier build stays beside new folders";
 }
 
+TEST_F(WardpackTest, ImagesReplaceOnlyTheirOwnAndAllThreeOrNone) {
+    MakeProduct({{"A.Txt", 3000}});
+    // A folder that is no disk set: its disk1.img is somebody else's.
+    WriteText(dir / "product/disk1.img", "a user's image");
+    EXPECT_EQ(Wardpack("images " + (dir / "product").string()).status, 1);
+    EXPECT_EQ(BytesOf(dir / "product/disk1.img").size(), 14u);
+
+    ASSERT_EQ(Wardpack(BuildArgs("--images")).status, 0);
+    std::vector<uint8_t> before[3];
+    for (int d = 0; d < 3; ++d) before[d] = BytesOf(dir / "out" / ("disk" + std::to_string(d + 1) + ".img"));
+    WriteText(dir / "out/disk1/NEW.TXT", "changes disk 1's image");
+    fs::create_directories(dir / "out/disk3.img.new.partial/x");  // the last image cannot be written
+    EXPECT_EQ(Wardpack("images " + (dir / "out").string()).status, 1);
+    for (int d = 0; d < 3; ++d)
+        EXPECT_EQ(BytesOf(dir / "out" / ("disk" + std::to_string(d + 1) + ".img")), before[d]) << "disk " << d + 1;
+    EXPECT_FALSE(fs::exists(dir / "out/disk1.img.new"));
+}
+
+TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
+    MakeProduct({{"Tools.Exe", 5000}, {"Guide.HLP", 3000}, {"Core.LIB", 4000}});
+    ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
+    std::string out = (dir / "out").string(), x = (dir / "x").string();
+    // A later file that cannot be written: what was written before goes again.
+    fs::create_directories(dir / "x/Core.LIB.partial/x");
+    EXPECT_EQ(Wardpack("extract " + out + " " + x).status, 1);
+    EXPECT_FALSE(fs::exists(dir / "x/Wardhavn.Exe"));
+    EXPECT_FALSE(fs::exists(dir / "x/Tools.Exe"));
+    fs::remove_all(dir / "x");
+    fs::create_directories(dir / "out2/disk3/Wardhavn.003.partial/x");
+    EXPECT_EQ(Wardpack(BuildArgs().replace(BuildArgs().find(out), out.size(), (dir / "out2").string())).status, 1);
+    EXPECT_FALSE(fs::exists(dir / "out2/disk1/Setup.exe"));
+    fs::create_directories(dir / "s.partial/blocked");
+    EXPECT_EQ(Wardpack("encode " + (dir / "product/Core.LIB").string() + " " + (dir / "s").string()).status, 1);
+    EXPECT_FALSE(fs::exists(dir / "s"));
+
+    // Links in the output folder are replaced, never written through.
+    fs::create_directories(dir / "x");
+    WriteText(dir / "outside", "kept");
+    fs::create_symlink(dir / "outside", dir / "x/Tools.Exe");
+    ASSERT_EQ(Wardpack("extract " + out + " " + x).status, 0);
+    EXPECT_EQ(BytesOf(dir / "outside").size(), 4u);
+    EXPECT_EQ(BytesOf(dir / "x/Tools.Exe"), BytesOf(dir / "product/Tools.Exe"));
+    fs::remove_all(dir / "x");
+    fs::create_directories(dir / "x");
+    fs::create_directory_symlink(dir / "product", dir / "x/Help");
+    CommandRun run = Wardpack("extract " + out + " " + x);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("a symbolic link"), std::string::npos) << run.output;
+
+    // A file named Help beside help files could not be unpacked: refused at build.
+    MakeProduct({{"Help", 10}, {"Guide.HLP", 10}});
+    run = Wardpack(BuildArgs());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("\"Help\" is the name of the folder"), std::string::npos) << run.output;
+}
+
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     std::mt19937 rng(4);
     for (std::size_t size : {0u, 1u, 2u, 61u, 4097u, 100003u, 600011u}) {  // the last: several output blocks
@@ -450,7 +534,7 @@ TEST_F(WardpackTest, DecodeWritesExactlySizeBytesWhenTheLastMatchRunsPast) {
     EXPECT_EQ(BytesOf(dir / "out"), std::vector<uint8_t>(2, 't'));
 }
 
-TEST_F(WardpackTest, DecodingACutStreamWarnsAndKeepsOnlyWholeCodes) {
+TEST_F(WardpackTest, DecodingACutStreamFailsAndLeavesNoOutput) {
     std::vector<uint8_t> data(5000);
     std::mt19937 rng(5);
     for (auto& b : data) b = uint8_t(rng() % 3 ? 'x' : rng());
@@ -465,14 +549,14 @@ TEST_F(WardpackTest, DecodingACutStreamWarnsAndKeepsOnlyWholeCodes) {
     EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
     EXPECT_EQ(BytesOf(dir / "out"), data);
 
+    fs::remove(dir / "out");
     stream.resize(stream.size() - 2);  // the stream's own last byte gone
     Write(dir / "s", stream);
     run = Wardpack(decode);
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("ends early"), std::string::npos) << run.output;
-    std::vector<uint8_t> out = BytesOf(dir / "out");
-    EXPECT_LT(out.size(), data.size());
-    EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin())) << "the codes before the cut are exact";
+    EXPECT_FALSE(fs::exists(dir / "out")) << "a cut-short product is no output";
+    EXPECT_FALSE(fs::exists(dir / "out.partial"));
 }
 
 }  // namespace
