@@ -22,6 +22,17 @@ protected:
         Click(box, id);
         EXPECT_TRUE(run_->WaitGone(box));
     }
+    // Disk 3 asked for while the archive holds volumes 1 and 2 exactly; given, the installation ends.
+    void FinishFromDisk3() {
+        HWND prompt = WaitDiskPrompt(3);
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(2));
+        InsertVolume(3);
+        Answer(prompt, IDOK);
+        ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+        FinishInstallation();
+        ExpectInstalled(installDir_, product_);
+    }
     std::string VolumesJoined(int last) {
         std::string all;
         for (int k = 1; k <= last; ++k) all += ReadFileText(VolumeInSet(k));
@@ -56,15 +67,7 @@ TEST_P(Joining, MissingDiskOkShowsWrongDiskThenAsksAgain) {
     ASSERT_NE(prompt, nullptr);
     InsertVolume(2);
     Answer(prompt, IDOK);
-    // While disk 3 is asked for, the archive holds volumes 1 and 2 exactly.
-    prompt = WaitDiskPrompt(3);
-    ASSERT_NE(prompt, nullptr);
-    EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(2));
-    InsertVolume(3);
-    Answer(prompt, IDOK);
-    ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-    FinishInstallation();
-    ExpectInstalled(installDir_, product_);
+    FinishFromDisk3();
 }
 
 TEST_P(Joining, AVolumeThatFailsItsCheckIsTakenOutAndAnotherCopyAskedFor) {
@@ -106,14 +109,7 @@ TEST_P(Joining, AVolumeThatFailsItsCheckIsTakenOutAndAnotherCopyAskedFor) {
         }
         InsertVolume(2);
         Answer(refusal, IDOK);
-        prompt = WaitDiskPrompt(3);
-        ASSERT_NE(prompt, nullptr);
-        EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(2));
-        InsertVolume(3);
-        Answer(prompt, IDOK);
-        ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
-        FinishInstallation();
-        ExpectInstalled(installDir_, product_);
+        FinishFromDisk3();
     }
 }
 
