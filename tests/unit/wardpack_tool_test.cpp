@@ -174,6 +174,7 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
         missed += !refused;
     }
     EXPECT_EQ(missed, 0u) << "of " << flips << " flips";
+    RecordProperty("flips", static_cast<int>(flips));
 
     std::mt19937 rng(7);
     for (int trial = 0; trial < 600; ++trial) {
