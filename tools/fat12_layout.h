@@ -68,6 +68,7 @@ constexpr uint8_t startsWithE5 = 0x05;   // first name byte: a name whose first 
 constexpr uint8_t readOnly = 0x01, hidden = 0x02, systemFile = 0x04, volumeLabel = 0x08, directory = 0x10,
                   archive = 0x20;
 constexpr uint8_t longNamePart = readOnly | hidden | systemFile | volumeLabel;  // a VFAT long-name piece
+constexpr uint8_t attributeBits = 0x3F;  // the two above are reserved
 }  // namespace entry
 
 // FAT entry values.

@@ -11,14 +11,12 @@ namespace {
 
 // Where everything lies, from the boot sector; all in bytes or clusters.
 struct Geometry {
-    uint64_t sectorBytes = 0;
     uint64_t clusterBytes = 0;
     uint64_t fatOffset = 0;
     uint64_t rootOffset = 0;
     uint32_t rootEntries = 0;
     uint64_t dataOffset = 0;
     uint32_t clusters = 0;  // data clusters: numbers 2 to clusters + 1
-    uint64_t volumeBytes = 0;
 
     uint64_t ClusterOffset(uint32_t n) const { return dataOffset + (n - firstCluster) * clusterBytes; }
 };
@@ -52,7 +50,6 @@ Geometry ReadGeometry(const uint8_t* image, std::size_t size) {
         throw NotFat12("gives the media byte " + std::to_string(s[bpb::media]) + " (240, or 248 to 255)");
 
     Geometry g;
-    g.sectorBytes = sectorBytes;
     g.clusterBytes = uint64_t(sectorBytes) * perCluster;
     g.fatOffset = uint64_t(reserved) * sectorBytes;
     g.rootOffset = g.fatOffset + uint64_t(fats) * fatSectors * sectorBytes;
@@ -64,16 +61,16 @@ Geometry ReadGeometry(const uint8_t* image, std::size_t size) {
         throw NotFat12("gives " + std::to_string(total) + " sectors, too few for its FATs, root folder and a cluster");
     uint64_t clusters = (total - metaSectors) / perCluster;
     if (clusters > mostClusters)
-        throw NotFat12("gives " + std::to_string(clusters) + " clusters, a FAT16 volume's count (a floppy has at most " +
+        throw NotFat12("gives " + std::to_string(clusters) + " clusters, a FAT16 volume's count (FAT12 has at most " +
                        std::to_string(mostClusters) + ")");
     g.clusters = uint32_t(clusters);
     if (uint64_t(fatSectors) * sectorBytes < FatBytes(clusters + firstCluster))
         throw NotFat12("gives FATs of " + std::to_string(fatSectors) + " sectors, too small for " +
                        std::to_string(clusters) + " clusters");
-    g.volumeBytes = total * sectorBytes;
-    if (size < g.volumeBytes)
+    uint64_t volumeBytes = total * sectorBytes;
+    if (size < volumeBytes)
         throw ToolError("cut short: " + std::to_string(size) + " bytes, where its boot sector describes " +
-                        std::to_string(g.volumeBytes));
+                        std::to_string(volumeBytes));
     return g;
 }
 
@@ -161,7 +158,7 @@ Volume ReadImage(const uint8_t* image, std::size_t size) {
         const uint8_t* e = image + g.rootOffset + uint64_t(i) * entry::size;
         uint8_t attributes = e[entry::attributes];
         if (e[entry::name] == entry::endOfFolder) break;
-        if (e[entry::name] == entry::deleted || (attributes & 0x3F) == entry::longNamePart) continue;
+        if (e[entry::name] == entry::deleted || (attributes & entry::attributeBits) == entry::longNamePart) continue;
         if (attributes & entry::volumeLabel) {
             if (!labelEntry) labelEntry = e;
             continue;
