@@ -2,7 +2,8 @@
 # Runs every test: the native unit tests, then the Wine scenarios of the Win32
 # build (both Windows families) and its platform checks (tests/platform).
 # Installs what is missing first (see deps.sh).
-# Screenshots of failing scenarios land in build/test-shots as PNG files.
+# Screenshots land in build/test-shots as PNG files: those a few scenarios take
+# to show what they check, and one of every failing scenario.
 # It shows how far each run has come, every failing test, and the counts; the
 # runs' whole output is in build/logs/native-tests.log and win32-tests.log.
 set -uo pipefail
@@ -68,7 +69,7 @@ run_tests "Wine scenarios and platform checks (Win32)" "$wh_logs/win32-tests.log
 for shot in "$WH_SHOTS"/*.bmp; do
     [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
 done
-[ -n "$(ls -A "$WH_SHOTS")" ] && echo "Screenshots of the failing scenarios: $WH_SHOTS"
+[ -n "$(ls -A "$WH_SHOTS")" ] && echo "Screenshots from the scenarios: $WH_SHOTS"
 
 # One closing line for both runs.
 count() { sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -1; }
