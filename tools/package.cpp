@@ -9,6 +9,7 @@
 
 #include "runtime/paths.h"
 #include "runtime/text.h"
+#include "tools/disk_source.h"
 #include "tools/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/progress.h"
@@ -272,13 +273,14 @@ void Build(const BuildOptions& options, std::ostream& out) {
     else diskset::RemoveImages(options.outDir);  // they would show the disks of an earlier build
 }
 
-bool List(const fs::path& installer, std::ostream& out) {
-    std::vector<uint8_t> image = ReadWholeFile(installer);
+bool List(const fs::path& source, const std::string& installerName, std::ostream& out) {
+    diskset::DiskFile installer = diskset::ReadInstaller(source, installerName);
+    const std::vector<uint8_t>& image = installer.data;
     table::PackageTable t;
     std::string error;
-    if (!table::Parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
+    if (!table::Parse(image.data(), image.size(), t, error)) throw ToolError(installer.where + ": " + error);
     std::size_t tableStart = image.size() - table::TableSize(t.entries.size());
-    out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
+    out << installer.where << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
         << ", table of " << table::TableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
     out << "  #  name                     offset        size\n";
     out << "  -  (main executable)             0  " << std::setw(10) << MainSize(t) << "\n";
@@ -289,7 +291,7 @@ bool List(const fs::path& installer, std::ostream& out) {
     }
     std::vector<std::string> problems = table::Check(t);
     try {
-        std::size_t end = ExecutableImageEnd(image.data(), tableStart, installer.string());
+        std::size_t end = ExecutableImageEnd(image.data(), tableStart, installer.where);
         if (end != tableStart)
             problems.push_back(std::to_string(tableStart - end) +
                                " bytes lie between the executable image and the table");
@@ -312,21 +314,20 @@ struct Unpacked {
 // Reads and decodes a disk set; problems with the table or the stream are
 // collected, and the stream is decoded whenever the table allows.
 Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
-    diskset::Located found = diskset::Locate(options.diskSet, options.installerName);
+    diskset::SetFiles found = diskset::ReadDiskSet(options.disks, options.installerName, out);
     Unpacked u;
-    std::vector<uint8_t> installer = ReadWholeFile(found.installer);
+    const std::vector<uint8_t>& installer = found.installer.data;
     std::string error;
     if (!table::Parse(installer.data(), installer.size(), u.table, error))
-        throw ToolError(found.installer.string() + ": " + error);
+        throw ToolError(found.installer.where + ": " + error);
     u.problems = table::Check(u.table);
     if (u.table.decodedLength <= 0)
-        throw ToolError(found.installer.string() + ": decoded length " + std::to_string(u.table.decodedLength) +
+        throw ToolError(found.installer.where + ": decoded length " + std::to_string(u.table.decodedLength) +
                         " leaves nothing to decode");
     std::vector<uint8_t> archive;
-    for (const fs::path& volume : found.volumes) {
-        std::vector<uint8_t> part = ReadWholeFile(volume);
-        out << volume.string() << ": " << part.size() << " bytes\n";
-        archive.insert(archive.end(), part.begin(), part.end());
+    for (const diskset::DiskFile& volume : found.volumes) {
+        out << volume.where << ": " << volume.data.size() << " bytes\n";
+        archive.insert(archive.end(), volume.data.begin(), volume.data.end());
     }
     Progress progress("decoding", options.quiet);
     DecodeReport report = DecodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
