@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WH_BUILD:-$root/build}/native
 seconds=${1:-300}
 
-cmake --build "$build" --target lzh_decoder_fuzz table_fuzz -j "${WH_JOBS:-1}" >/dev/null
+cmake --build "$build" --target lzh_decoder_fuzz table_fuzz fat12_fuzz -j "${WH_JOBS:-1}" >/dev/null
 
 status=0
 run() {
@@ -28,4 +28,5 @@ run() {
 
 run lzh_decoder_fuzz -max_len=4096
 run table_fuzz "$root/tests/fuzz/table_seeds" -max_len=1024 -dict="$root/tests/fuzz/table.dict"
+run fat12_fuzz "$root/tests/fuzz/fat12_seeds" -max_len=8192
 exit $status

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when they are missing.
-# As root it installs them with apt-get; otherwise it prints the command.
+# As root it installs them with apt-get (its output in build/logs/apt.log,
+# shown when it fails); otherwise it prints the command.
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
     cmake make g++ clang libclang-rt-14-dev
@@ -30,10 +32,12 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "  $cmd" >&2
     exit 1
 fi
-echo "Installing: ${missing[*]}" >&2
-if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-$cmd
+. "$root/scripts/steps.sh"
+install_missing() {
+    if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 || return
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get update -q && DEBIAN_FRONTEND=noninteractive $cmd
+}
+echo "Missing Debian packages: ${missing[*]}"
+wh_step "Installing them with apt-get" apt install_missing

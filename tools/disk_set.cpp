@@ -1,7 +1,6 @@
 #include "tools/disk_set.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ostream>
 
 #include "tools/fat12_image.h"
@@ -73,45 +72,6 @@ std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, c
                                   const std::vector<uint64_t>& fixed) {
     std::vector<uint64_t> room = RoomOnDisks(installerSize, space);
     return fixed.empty() ? FillInTurn(streamSize, room) : FixedVolumes(streamSize, fixed, room, space);
-}
-
-namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// The file in `folder` named `name` in any case, or an empty path.
-fs::path FindFile(const fs::path& folder, const std::string& name) {
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return {};
-    fs::path exact = folder / name;
-    if (fs::is_regular_file(exact, ec)) return exact;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file() && Lower(entry.path().filename().string()) == Lower(name)) return entry.path();
-    return {};
-}
-
-}  // namespace
-
-Located Locate(const fs::path& root, const std::string& installerName) {
-    std::error_code ec;
-    if (!fs::is_directory(root, ec)) throw ToolError(root.string() + ": no such folder");
-    Located found;
-    bool split = fs::is_directory(root / DiskFolder(1), ec);
-    for (unsigned d = 1; d <= diskCount; ++d) {
-        fs::path folder = split ? root / DiskFolder(d) : root;
-        fs::path volume = FindFile(folder, VolumeName(d));
-        if (volume.empty())
-            throw ToolError(folder.string() + ": volume " + VolumeName(d) + " is missing");
-        found.volumes.push_back(volume);
-    }
-    found.installer = FindFile(split ? root / DiskFolder(1) : root, installerName);
-    if (found.installer.empty())
-        throw ToolError((split ? root / DiskFolder(1) : root).string() + ": installer " + installerName +
-                        " is missing (name it with --installer-name)");
-    return found;
 }
 
 namespace {

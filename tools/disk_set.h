@@ -39,14 +39,6 @@ struct DiskSpace {
 std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, const DiskSpace& space,
                                   const std::vector<uint64_t>& fixed);
 
-// The files of a disk set found under `root`: disk1/disk2/disk3 folders, or
-// every volume in `root` itself. Names match case-insensitively.
-struct Located {
-    std::filesystem::path installer;
-    std::vector<std::filesystem::path> volumes;
-};
-Located Locate(const std::filesystem::path& root, const std::string& installerName);
-
 // Writes `root`/disk1.img .. disk3.img from the disk1 .. disk3 folders, each
 // file under its 8.3 name. All three are made before any is written; throws
 // ToolError, leaving no image behind, when a folder's files do not make one.

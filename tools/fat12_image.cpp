@@ -10,18 +10,14 @@ namespace fat12 {
 
 namespace {
 
-constexpr uint32_t fatSectors = 9;
-constexpr uint32_t fatCopies = 2;
 constexpr uint32_t rootSector = 1 + fatCopies * fatSectors;  // 19
-constexpr uint8_t media = 0xF0;
 constexpr uint16_t fixedTime = 12 << 11;                      // 12:00:00
 constexpr uint16_t fixedDate = (1996 - 1980) << 9 | 1 << 5 | 1;  // 1 January 1996
-constexpr uint8_t attrVolumeLabel = 0x08, attrArchive = 0x20;
 
 // Run when the disk is booted: show the message, wait for a key, then ask
 // the BIOS to boot again. DS is zeroed and SI absolute, so it works whether the BIOS entered
 // at 0000:7C00 or 07C0:0000; every jump is relative.
-constexpr uint32_t codeOffset = 0x3E;
+constexpr uint32_t codeOffset = bpb::bootCode;
 constexpr uint8_t bootCode[] = {
     0xFA,              // cli
     0x31, 0xC0,        // xor ax, ax
@@ -44,16 +40,6 @@ constexpr uint8_t bootCode[] = {
     0xEB, 0xFE,        // jmp $            should the BIOS return
 };
 constexpr uint32_t messagePointer = 13;  // the operand of mov si
-
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
-}
 
 bool IsShortNameChar(char c) {
     unsigned char u = static_cast<unsigned char>(c);
@@ -98,23 +84,23 @@ uint32_t VolumeId(const std::string& label, const std::vector<File>& files) {
 }
 
 void WriteBootSector(uint8_t* s, const std::string& label, uint32_t volumeId) {
-    s[0] = 0xEB, s[1] = codeOffset - 2, s[2] = 0x90;
-    std::memcpy(s + 3, "MSWIN4.1", 8);  // the name FAT drivers are least suspicious of
-    Put16(s + 11, sectorSize);
-    s[13] = 1;  // sectors a cluster
-    Put16(s + 14, 1);  // reserved sectors
-    s[16] = fatCopies;
-    Put16(s + 17, rootEntries);
-    Put16(s + 19, totalSectors);
-    s[21] = media;
-    Put16(s + 22, fatSectors);
-    Put16(s + 24, 18);  // sectors a track
-    Put16(s + 26, 2);   // heads
-    s[36] = 0x00;       // BIOS drive A:
-    s[38] = 0x29;       // the extended BPB follows
-    Put32(s + 39, volumeId);
-    std::memcpy(s + 43, label.data(), 11);
-    std::memcpy(s + 54, "FAT12   ", 8);
+    s[bpb::jump] = 0xEB, s[bpb::jump + 1] = codeOffset - 2, s[bpb::jump + 2] = 0x90;
+    std::memcpy(s + bpb::oemName, "MSWIN4.1", 8);  // the name FAT drivers are least suspicious of
+    Put16(s + bpb::bytesPerSector, sectorSize);
+    s[bpb::sectorsPerCluster] = 1;
+    Put16(s + bpb::reservedSectors, 1);
+    s[bpb::fatCount] = fatCopies;
+    Put16(s + bpb::rootEntries, rootEntries);
+    Put16(s + bpb::totalSectors16, totalSectors);
+    s[bpb::media] = media;
+    Put16(s + bpb::sectorsPerFat, fatSectors);
+    Put16(s + bpb::sectorsPerTrack, 18);
+    Put16(s + bpb::heads, 2);
+    s[bpb::driveNumber] = 0x00;  // BIOS drive A:
+    s[bpb::extendedSignature] = bpb::extendedBpb;
+    Put32(s + bpb::volumeId, volumeId);
+    std::memcpy(s + bpb::volumeLabel, label.data(), 11);
+    std::memcpy(s + bpb::fileSystemType, "FAT12   ", 8);
 
     std::memcpy(s + codeOffset, bootCode, sizeof bootCode);
     uint32_t at = codeOffset + sizeof bootCode;
@@ -123,30 +109,19 @@ void WriteBootSector(uint8_t* s, const std::string& label, uint32_t volumeId) {
     std::string message = "\r\nNot a system disk: " + name + " holds installation files.\r\n"
                           "Remove it and press any key to restart.\r\n";
     std::memcpy(s + at, message.c_str(), message.size() + 1);
-    s[510] = 0x55, s[511] = 0xAA;
-}
-
-void SetFatEntry(uint8_t* fat, uint32_t n, uint16_t value) {
-    uint8_t* p = fat + n + n / 2;
-    if (n % 2 == 0) {
-        p[0] = uint8_t(value);
-        p[1] = uint8_t((p[1] & 0xF0) | (value >> 8 & 0x0F));
-    } else {
-        p[0] = uint8_t((p[0] & 0x0F) | (value & 0x0F) << 4);
-        p[1] = uint8_t(value >> 4);
-    }
+    s[bpb::bootMark] = 0x55, s[bpb::bootMark + 1] = 0xAA;
 }
 
 void WriteEntry(uint8_t* e, const std::string& name11, uint8_t attributes, uint16_t cluster, uint32_t size) {
-    std::memcpy(e, name11.data(), 11);
-    e[11] = attributes;
-    Put16(e + 14, fixedTime);
-    Put16(e + 16, fixedDate);
-    Put16(e + 18, fixedDate);
-    Put16(e + 22, fixedTime);
-    Put16(e + 24, fixedDate);
-    Put16(e + 26, cluster);
-    Put32(e + 28, size);
+    std::memcpy(e + entry::name, name11.data(), 11);
+    e[entry::attributes] = attributes;
+    Put16(e + entry::createTime, fixedTime);
+    Put16(e + entry::createDate, fixedDate);
+    Put16(e + entry::accessDate, fixedDate);
+    Put16(e + entry::writeTime, fixedTime);
+    Put16(e + entry::writeDate, fixedDate);
+    Put16(e + entry::firstCluster, cluster);
+    Put32(e + entry::fileSize, size);
 }
 
 uint32_t ClustersFor(std::size_t size) { return uint32_t((size + sectorSize - 1) / sectorSize); }
@@ -190,17 +165,20 @@ std::vector<uint8_t> MakeImage(const std::string& label, const std::vector<File>
     WriteBootSector(image.data(), label11, VolumeId(label11, files));
     uint8_t* fat = image.data() + sectorSize;
     SetFatEntry(fat, 0, 0xF00 | media);
-    SetFatEntry(fat, 1, 0xFFF);
+    SetFatEntry(fat, 1, endOfChain);
     uint8_t* root = image.data() + rootSector * sectorSize;
-    WriteEntry(root, label11, attrVolumeLabel, 0, 0);
-    uint32_t next = 2;
+    WriteEntry(root, label11, entry::volumeLabel, 0, 0);
+    uint32_t next = firstCluster;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::vector<uint8_t>& data = files[i].data;
         uint32_t count = ClustersFor(data.size());
-        WriteEntry(root + 32 * (i + 1), names[i], attrArchive, uint16_t(count ? next : 0), uint32_t(data.size()));
-        for (uint32_t c = 0; c < count; ++c) SetFatEntry(fat, next + c, c + 1 < count ? next + c + 1 : 0xFFF);
+        WriteEntry(root + entry::size * (i + 1), names[i], entry::archive, uint16_t(count ? next : 0),
+                   uint32_t(data.size()));
+        for (uint32_t c = 0; c < count; ++c)
+            SetFatEntry(fat, next + c, uint16_t(c + 1 < count ? next + c + 1 : endOfChain));
         if (!data.empty())
-            std::memcpy(image.data() + (firstDataSector + next - 2) * sectorSize, data.data(), data.size());
+            std::memcpy(image.data() + (firstDataSector + next - firstCluster) * sectorSize, data.data(),
+                        data.size());
         next += count;
     }
     std::memcpy(fat + fatSectors * sectorSize, fat, fatSectors * sectorSize);

@@ -1,4 +1,5 @@
 // A 1.44 MB floppy image, written byte by byte: no mounting, no root rights.
+// The byte layout is fat12_layout.h's, which the image reader shares.
 //
 //   sector 0        boot sector: jump, BPB, extended BPB, boot code, 0x55AA
 //   sectors 1-9     FAT 1 (12-bit entries; 0 and 1 hold the media byte)
@@ -15,20 +16,20 @@
 #include <string>
 #include <vector>
 
+#include "tools/fat12_layout.h"
+
 namespace fat12 {
 
 constexpr uint32_t sectorSize = 512;
 constexpr uint32_t totalSectors = 2880;  // 80 tracks, 2 heads, 18 sectors a track
 constexpr uint32_t imageSize = totalSectors * sectorSize;  // 1,474,560
+constexpr uint32_t fatSectors = 9;
+constexpr uint32_t fatCopies = 2;
+constexpr uint8_t media = 0xF0;
 constexpr uint32_t rootEntries = 224;
-constexpr uint32_t firstDataSector = 1 + 2 * 9 + rootEntries * 32 / sectorSize;  // 33
+constexpr uint32_t firstDataSector = 1 + fatCopies * fatSectors + rootEntries * entry::size / sectorSize;  // 33
 constexpr uint32_t clusterCount = totalSectors - firstDataSector;                 // 2,847
 constexpr uint32_t dataCapacity = clusterCount * sectorSize;                      // 1,457,664
-
-struct File {
-    std::string name;  // an 8.3 name in any case; stored in capitals
-    std::vector<uint8_t> data;
-};
 
 // The 11 bytes of a folder entry's name ("SETUP   EXE"); throws ToolError
 // when `name` is not a plain 8.3 name.

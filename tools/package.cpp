@@ -10,6 +10,7 @@
 
 #include "runtime/paths.h"
 #include "runtime/text.h"
+#include "tools/disk_source.h"
 #include "tools/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/progress.h"
@@ -365,13 +366,14 @@ void ReportRecord(const table::FoundRecord& found, const uint8_t* tableBytes, st
                            std::to_string(diskset::diskCount));
 }
 
-bool List(const fs::path& installer, std::ostream& out) {
-    std::vector<uint8_t> image = ReadWholeFile(installer);
+bool List(const fs::path& source, const std::string& installerName, std::ostream& out) {
+    diskset::DiskFile installer = diskset::ReadInstaller(source, installerName);
+    const std::vector<uint8_t>& image = installer.data;
     table::PackageTable t;
     std::string error;
-    if (!table::Parse(image.data(), image.size(), t, error)) throw ToolError(installer.string() + ": " + error);
+    if (!table::Parse(image.data(), image.size(), t, error)) throw ToolError(installer.where + ": " + error);
     std::size_t tableStart = image.size() - table::TableSize(t.entries.size());
-    out << installer.string() << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
+    out << installer.where << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
         << ", table of " << table::TableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
     out << "  #  name                     offset        size\n";
     out << "  -  (main executable)             0  " << std::setw(10) << MainSize(t) << "\n";
@@ -385,7 +387,7 @@ bool List(const fs::path& installer, std::ostream& out) {
     ReportRecord(record, image.data() + tableStart, table::TableSize(t.entries.size()), problems, out);
     std::size_t appendedStart = tableStart - record.size;
     try {
-        std::size_t end = ExecutableImageEnd(image.data(), appendedStart, installer.string());
+        std::size_t end = ExecutableImageEnd(image.data(), appendedStart, installer.where);
         if (end != appendedStart)
             problems.push_back(std::to_string(appendedStart - end) + " bytes lie between the executable image and the " +
                                (record.size ? "integrity record" : "table"));
@@ -407,19 +409,19 @@ struct Unpacked {
 };
 
 // Each volume against the record: its length, then its bytes.
-void CheckVolumes(const table::FoundRecord& found, const std::vector<fs::path>& volumes,
-                  const std::vector<std::vector<uint8_t>>& parts, uint32_t tableCrc, std::vector<std::string>& problems) {
+void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::DiskFile>& volumes, uint32_t tableCrc,
+                  std::vector<std::string>& problems) {
     const integrity::Record& r = found.record;
     uint32_t identity = tableCrc;
-    for (std::size_t v = 0; v < parts.size() && v < r.volumeCount; ++v) {
-        uint32_t crc = table::Crc32(parts[v].data(), parts[v].size());
-        identity = table::Crc32(parts[v].data(), parts[v].size(), identity);
-        std::string name = volumes[v].string();
-        if (parts[v].size() != r.volumeLength[v])
-            problems.push_back(name + ": " + std::to_string(parts[v].size()) + " bytes, the record says " +
+    for (std::size_t v = 0; v < volumes.size() && v < r.volumeCount; ++v) {
+        const std::vector<uint8_t>& bytes = volumes[v].data;
+        uint32_t crc = table::Crc32(bytes.data(), bytes.size());
+        identity = table::Crc32(bytes.data(), bytes.size(), identity);
+        if (bytes.size() != r.volumeLength[v])
+            problems.push_back(volumes[v].where + ": " + std::to_string(bytes.size()) + " bytes, the record says " +
                                std::to_string(r.volumeLength[v]) + ": another set's volume, or a copy cut short");
         else if (crc != r.volumeCrc[v])
-            problems.push_back(name + ": damaged: its bytes do not match the record's CRC-32 (" + Hex(crc) +
+            problems.push_back(volumes[v].where + ": damaged: its bytes do not match the record's CRC-32 (" + Hex(crc) +
                                ", recorded " + Hex(r.volumeCrc[v]) + ")");
     }
     if (identity != r.identity)
@@ -429,12 +431,12 @@ void CheckVolumes(const table::FoundRecord& found, const std::vector<fs::path>& 
 // Reads and decodes a disk set; problems with the table or the stream are
 // collected, and the stream is decoded whenever the table allows.
 Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
-    diskset::Located found = diskset::Locate(options.diskSet, options.installerName);
+    diskset::SetFiles found = diskset::ReadDiskSet(options.disks, options.installerName, out);
     Unpacked u;
-    std::vector<uint8_t> installer = ReadWholeFile(found.installer);
+    const std::vector<uint8_t>& installer = found.installer.data;
     std::string error;
     if (!table::Parse(installer.data(), installer.size(), u.table, error))
-        throw ToolError(found.installer.string() + ": " + error);
+        throw ToolError(found.installer.where + ": " + error);
     u.problems = table::Check(u.table);
     std::size_t tableSize = table::TableSize(u.table.entries.size());
     const uint8_t* tableBytes = installer.data() + installer.size() - tableSize;
@@ -445,17 +447,15 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     if (std::string clash = HelpFolderClash(names); !clash.empty()) u.problems.push_back(clash);
     u.tableSound = u.problems.empty();
     if (u.table.decodedLength <= 0)
-        throw ToolError(found.installer.string() + ": decoded length " + std::to_string(u.table.decodedLength) +
+        throw ToolError(found.installer.where + ": decoded length " + std::to_string(u.table.decodedLength) +
                         " leaves nothing to decode");
     std::vector<uint8_t> archive;
-    std::vector<std::vector<uint8_t>> parts;
-    for (const fs::path& volume : found.volumes) {
-        parts.push_back(ReadWholeFile(volume));
-        out << volume.string() << ": " << parts.back().size() << " bytes\n";
-        archive.insert(archive.end(), parts.back().begin(), parts.back().end());
+    for (const diskset::DiskFile& volume : found.volumes) {
+        out << volume.where << ": " << volume.data.size() << " bytes\n";
+        archive.insert(archive.end(), volume.data.begin(), volume.data.end());
     }
     if (record.presence == integrity::Presence::present)
-        CheckVolumes(record, found.volumes, parts, table::Crc32(tableBytes, tableSize), u.problems);
+        CheckVolumes(record, found.volumes, table::Crc32(tableBytes, tableSize), u.problems);
     Progress progress("decoding", options.quiet);
     DecodeReport report = DecodeStream(archive, u.table.decodedLength, &u.stream, nullptr, progress);
     if (report.cutShort)

@@ -33,10 +33,11 @@ std::vector<std::string> ReadFileList(const std::filesystem::path& list);
 void Build(const BuildOptions& options, std::ostream& out);
 
 // Prints the table of an installer and checks it; false when it is not sound.
-bool List(const std::filesystem::path& installer, std::ostream& out);
+// `source` is the installer, or a disk 1 folder or image holding it as `installerName`.
+bool List(const std::filesystem::path& source, const std::string& installerName, std::ostream& out);
 
 struct UnpackOptions {
-    std::filesystem::path diskSet;
+    std::vector<std::filesystem::path> disks;  // as diskset::ReadDiskSet takes them
     std::string installerName = "Setup.exe";
     std::string mainName = "Wardhavn.Exe";
     bool quiet = false;

@@ -4,6 +4,10 @@
 //   wardpack list    INSTALLER
 //   wardpack verify  DISKSET [--product DIR --list FILES]
 //   wardpack extract DISKSET OUTDIR
+//
+// DISKSET is a folder holding disk1/ to disk3/ (or all the files), or the three
+// disks one by one, each a folder or a floppy image: disk1.img disk2.img disk3.img.
+// INSTALLER may also be a disk 1 folder or image.
 //   wardpack images  DISKSET
 //   wardpack encode  IN OUT
 //   wardpack decode  --size N IN OUT
@@ -37,7 +41,7 @@ struct BuildCommand {
 
 struct ListCommand {
     CLI::App* cmd = nullptr;
-    std::string installer;
+    std::string installer, installerName = "Setup.exe";
 };
 
 struct VerifyCommand {
@@ -49,7 +53,8 @@ struct VerifyCommand {
 struct ExtractCommand {
     CLI::App* cmd = nullptr;
     pack::UnpackOptions options;
-    std::string outDir;
+    // One list, the folder last: CLI11 gives a list of positionals every argument, none to one after it.
+    std::vector<std::string> disksThenOutDir;
 };
 
 struct ImagesCommand {
@@ -110,12 +115,13 @@ void DeclareBuild(CLI::App& app, BuildCommand& c) {
 
 void DeclareList(CLI::App& app, ListCommand& c) {
     c.cmd = app.add_subcommand("list", "print an installer's package table and check it");
-    c.cmd->add_option("INSTALLER", c.installer, "installer file")->required();
+    c.cmd->add_option("INSTALLER", c.installer, "installer file, or a disk 1 folder or floppy image holding it")
+        ->required();
+    c.cmd->add_option("--installer-name", c.installerName, "installer's name on disk 1")->capture_default_str();
 }
 
-void AddDiskSet(CLI::App* cmd, pack::UnpackOptions& options) {
-    cmd->add_option("DISKSET", options.diskSet, "folder with disk1/ disk2/ disk3/, or with all volumes")->required();
-}
+constexpr const char* diskSetHelp =
+    "folder with disk1/ disk2/ disk3/ or with all volumes; or the three disks, each a folder or a floppy image";
 
 void AddDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
     cmd->add_option("--installer-name", options.installerName, "installer's name on disk 1")->capture_default_str();
@@ -124,7 +130,7 @@ void AddDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
 
 void DeclareVerify(CLI::App& app, VerifyCommand& c) {
     c.cmd = app.add_subcommand("verify", "decode a disk set and check it against its table");
-    AddDiskSet(c.cmd, c.options);
+    c.cmd->add_option("DISKSET", c.options.disks, diskSetHelp)->required()->expected(1, int(diskset::diskCount));
     c.cmd->add_option("--product", c.product, "also compare with this product folder...");
     c.cmd->add_option("--list", c.list, "...and this file list");
     AddDiskSetNames(c.cmd, c.options);
@@ -132,8 +138,10 @@ void DeclareVerify(CLI::App& app, VerifyCommand& c) {
 
 void DeclareExtract(CLI::App& app, ExtractCommand& c) {
     c.cmd = app.add_subcommand("extract", "unpack a disk set as the installer places the files");
-    AddDiskSet(c.cmd, c.options);
-    c.cmd->add_option("OUTDIR", c.outDir, "folder to unpack into (help files go to Help/)")->required();
+    c.cmd->add_option("DISKSET..OUTDIR", c.disksThenOutDir,
+                      std::string(diskSetHelp) + "; then the folder to unpack into (help files go to Help/)")
+        ->required()
+        ->expected(2, int(diskset::diskCount) + 1);
     AddDiskSetNames(c.cmd, c.options);
     c.cmd->add_flag("--force", c.options.force,
                     "unpack even a set that fails its integrity checks (never one whose table is unsafe)");
@@ -199,7 +207,7 @@ int RunBuild(BuildCommand& c, bool quiet) {
     return 0;
 }
 
-int RunList(const ListCommand& c) { return pack::List(c.installer, std::cout) ? 0 : 2; }
+int RunList(const ListCommand& c) { return pack::List(c.installer, c.installerName, std::cout) ? 0 : 2; }
 
 int RunVerify(VerifyCommand& c, bool quiet) {
     if (c.product.empty() != c.list.empty()) throw ToolError("--product and --list go together");
@@ -209,7 +217,8 @@ int RunVerify(VerifyCommand& c, bool quiet) {
 
 int RunExtract(ExtractCommand& c, bool quiet) {
     c.options.quiet = quiet;
-    pack::Extract(c.options, c.outDir, std::cout);
+    c.options.disks.assign(c.disksThenOutDir.begin(), c.disksThenOutDir.end() - 1);
+    pack::Extract(c.options, c.disksThenOutDir.back(), std::cout);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -186,7 +187,7 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
         flipped[bit / 8] ^= uint8_t(1u << bit % 8);
         Write(path, flipped);
         pack::UnpackOptions options;
-        options.diskSet = dir / "out";
+        options.disks = {dir / "out"};
         options.quiet = true;
         std::ostringstream out;
         bool verified = false;
@@ -500,6 +501,52 @@ TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
     run = Wardpack(BuildArgs());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("\"Help\" is the name of the folder"), std::string::npos) << run.output;
+}
+
+TEST_F(WardpackTest, FloppyImagesAreCheckedAsTheFoldersAre) {
+    MakeProduct({{"A.Txt", 3000}, {"Guide.HLP", 2000}});
+    ASSERT_EQ(Wardpack(BuildArgs("--images --volume-sizes 500,500")).status, 0);
+    std::string image[] = {(dir / "out/disk1.img").string(), (dir / "out/disk2.img").string(),
+                           (dir / "out/disk3.img").string()};
+    std::string against = " --product " + (dir / "product").string() + " --list " + (dir / "files.lst").string();
+    for (const std::string& disks : {image[0] + " " + image[1] + " " + image[2],
+                                     image[2] + " " + (dir / "out/disk2").string() + " " + image[0]}) {
+        CommandRun verified = Wardpack("verify " + disks + against);
+        EXPECT_EQ(verified.status, 0) << verified.output;
+        EXPECT_NE(verified.output.find("disk set: verified"), std::string::npos) << verified.output;
+    }
+    CommandRun listed = Wardpack("list " + image[0]);
+    EXPECT_EQ(listed.status, 0) << listed.output;
+    EXPECT_NE(listed.output.find("disk1.img: SETUP.EXE: 2 entries"), std::string::npos) << listed.output;
+    CommandRun extracted = Wardpack("extract " + image[0] + " " + image[1] + " " + image[2] + " " + (dir / "x").string());
+    ASSERT_EQ(extracted.status, 0) << extracted.output;
+    EXPECT_EQ(BytesOf(dir / "x/Help/Guide.HLP"), BytesOf(dir / "product/Guide.HLP"));
+
+    struct Bad {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> damage;  // to disk 2's image
+        std::string disks;
+        int status;
+        std::string message;
+    };
+    std::string all = image[0] + " " + image[1] + " " + image[2];
+    const Bad cases[] = {
+        {"cut short", [](auto& im) { im.resize(700000); }, all, 1, "disk2.img: cut short"},
+        {"boot sector lost", [](auto& im) { std::fill(im.begin(), im.begin() + 512, 0); }, all, 1,
+         "disk2.img: not a FAT12 floppy image"},
+        {"a byte of the volume changed", [](auto& im) { im[33 * 512 + 100] ^= 0x10; }, all, 2, "FAILED"},
+        {"disk 2 left out", nullptr, image[0] + " " + image[2], 1, "volume Wardhavn.002 is missing"},
+        {"disk 1 twice", nullptr, image[0] + " " + image[0] + " " + image[2], 1, "Setup.exe is on two disks"},
+    };
+    std::vector<uint8_t> original = BytesOf(image[1]);
+    for (const Bad& c : cases) {
+        std::vector<uint8_t> damaged = original;
+        if (c.damage) c.damage(damaged);
+        Write(image[1], damaged);
+        CommandRun run = Wardpack("verify " + c.disks + against);
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.what << ": " << run.output;
+    }
 }
 
 TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {

@@ -7,6 +7,7 @@
 //     DISKSET  the folder holding the disk1, disk2 and disk3 folders (the
 //              run command reads them from the floppy images)
 //     SHOTS    host folder for the screenshots (.bmp; the run script makes PNGs)
+//              and captions.txt: each screenshot's name, a tab and what it shows
 // WH_FAMILY=win98 makes Wine report the 95 family to the installer.
 // The disk in drive A: is changed when the installer asks for the next one.
 #include <cctype>
@@ -22,14 +23,38 @@ namespace {
 std::string setupPath, diskSet;
 int shotNumber = 0;
 
-void Shoot(const std::string& what) {
+// The contact sheet's caption of a screenshot.
+void NoteCaption(const std::string& name, const std::string& shows) {
+    std::FILE* f = std::fopen((ShotsDir() + "\\captions.txt").c_str(), "a");
+    if (!f) return;
+    std::fprintf(f, "%s\t%s\n", name.c_str(), shows.c_str());
+    std::fclose(f);
+}
+
+// `what` names the file; `shows` becomes its caption on the contact sheet.
+void Shoot(const std::string& what, const std::string& shows) {
     char name[160];
     std::snprintf(name, sizeof name, "%02d-%s", ++shotNumber, what.c_str());
     std::string full = name;
     for (char& c : full)
         if (!isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
     Screenshot(full);
-    std::printf("  screenshot %s\n", full.c_str());
+    NoteCaption(full, shows);
+}
+
+// The installer's message boxes, by caption; its pages have captions of their own.
+bool IsMessageBox(const std::string& caption) { return caption == "Wardhaven!" || caption == "Application Error"; }
+
+// What a window shows, on one line: its caption, and a message box's text.
+std::string Shows(HWND w, const std::string& caption) {
+    std::string shows = caption, text = IsMessageBox(caption) ? MessageText(w) : "";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bool space = text[i] == '\r' || text[i] == '\n' || text[i] == '\t';
+        if (i == 0) shows += ": ";
+        if (!space) shows += text[i];
+        else if (shows.back() != ' ') shows += ' ';
+    }
+    return shows;
 }
 
 // Takes the disk out of drive A: and puts disk n in.
@@ -74,6 +99,7 @@ int main(int argc, char** argv) {
     setupPath = argv[1];
     diskSet = argv[2];
     SetEnvironmentVariableA("WH_SHOTS", argv[3]);
+    std::remove((ShotsDir() + "\\captions.txt").c_str());  // a run into the same folder starts afresh
     const char* family = std::getenv("WH_FAMILY");
 
     SetupRun run(setupPath, family && std::string(family) == "win98" ? Family::win98 : Family::nt);
@@ -91,8 +117,9 @@ int main(int argc, char** argv) {
         Settle(300);
         bool first = shown.insert(w).second;
         if (first) {
-            std::printf("%s\n", caption.c_str());
-            Shoot(caption);
+            std::string shows = Shows(w, caption);
+            std::printf("%2d %s\n", shotNumber + 1, shows.c_str());
+            Shoot(caption, shows);
         }
         if (caption == "Please Stand By...") {
             Sleep(200);  // long work: it ends by itself
@@ -105,7 +132,7 @@ int main(int argc, char** argv) {
         Answer(run, w, caption);
     }
     DWORD code = run.WaitExit();
-    Shoot("end");
+    Shoot("end", "After the installer ended");
     std::printf("the installer ended with exit code %lu\n", code);
     return static_cast<int>(code);
 }

@@ -331,8 +331,6 @@ ScreenImage CaptureScreen() {
     return img;
 }
 
-namespace {
-
 std::string ShotsDir() {
     // WH_SHOTS is a host path; Wine's drive Z: is the host's root.
     char env[MAX_PATH] = "";
@@ -347,8 +345,6 @@ std::string ShotsDir() {
     MakeDirs(dir);
     return dir;
 }
-
-}  // namespace
 
 void Screenshot(const std::string& name) {
     ScreenImage img = CaptureScreen();

@@ -88,5 +88,7 @@ struct ScreenImage {
 ScreenImage CaptureScreen();
 // Saves the screen as <shots>\<name>.bmp (turned into PNG by the test script).
 void Screenshot(const std::string& name);
+// <shots>: the folder WH_SHOTS names on the host, made when missing.
+std::string ShotsDir();
 // The current test's name, for screenshot and scratch names.
 std::string CurrentTestName();
