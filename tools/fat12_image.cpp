@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/table_layout.h"
 #include "tools/tool_error.h"
 
 namespace fat12 {
@@ -44,15 +45,6 @@ constexpr uint32_t messagePointer = 13;  // the operand of mov si
 bool IsShortNameChar(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     return u < 0x80 && (std::isalnum(u) || (c != '\0' && std::strchr("!#$%&'()-@^_`{}~", c)));
-}
-
-// DOS opens the device, not the file, whatever the extension.
-bool IsDeviceName(const std::string& base) {
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
-    for (const char* d : devices)
-        if (base == d) return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
 }
 
 std::string Upper(std::string s) {
@@ -139,7 +131,9 @@ std::string ShortName(const std::string& name) {
     if (!plain)
         throw ToolError("\"" + name + "\": not an 8.3 name (1 to 8 letters or digits, a dot, up to 3 more), " +
                         "the only names a floppy's folder holds");
-    if (IsDeviceName(base)) throw ToolError("\"" + name + "\": a device's name, which DOS would open instead");
+    // Whatever the package table refuses (a device's name, which DOS would open instead) no disk holds either.
+    if (const char* problem = table::NameProblem(name.data(), name.size()))
+        throw ToolError("\"" + name + "\": " + problem);
     return base + std::string(8 - base.size(), ' ') + ext + std::string(3 - ext.size(), ' ');
 }
 
