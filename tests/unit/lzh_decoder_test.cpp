@@ -14,6 +14,7 @@
 namespace {
 
 using lzhio::DecodeBytes;
+using lzhio::DecodeInBlocks;
 using lzhio::io;
 
 std::vector<uint8_t> BytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
@@ -242,20 +243,6 @@ TEST_F(DecoderTest, AgreesWithThePlainDecoderOnArbitraryStreams) {
         EXPECT_EQ(use.cutShort, want.cutShort) << "round " << round;
         EXPECT_EQ(use.bytesUsed, want.cutShort ? in.size() : (want.bitsUsed + 7) / 8) << "round " << round;
     }
-}
-
-// LzhDecodeBlocks into a buffer of `bufferSize`, its blocks joined.
-std::vector<uint8_t> DecodeInBlocks(const std::vector<uint8_t>& input, int32_t textSize, std::size_t bufferSize) {
-    std::vector<uint8_t> buffer(bufferSize), out;
-    keepRunning = 1;
-    LzhDecodeBlocks(
-        input.data(), input.size(), textSize, buffer.data(), buffer.size(),
-        [](void* context, const uint8_t* data, std::size_t size) {
-            auto& joined = *static_cast<std::vector<uint8_t>*>(context);
-            joined.insert(joined.end(), data, data + size);
-        },
-        &out);
-    return out;
 }
 
 TEST_F(DecoderTest, BlockOutputEqualsTheByteProceduresAcrossFlushesAndCuts) {
