@@ -47,7 +47,8 @@ time_product() {
     gzip -9 -c "$data" >"$data.gz"
     "${pin[@]}" hyperfine --warmup 2 --runs "$runs" --export-json "$work/$name.json" \
         -n wardpack "$native/tools/wardpack -q decode --size $size $data.lzh $data.out-lzh" \
-        -n gzip "gzip -dc $data.gz > $data.out-gz" >/dev/null
+        -n gzip "gzip -dc $data.gz > $data.out-gz" >"$work/$name.log" 2>&1 ||
+        { cat "$work/$name.log" >&2; exit 1; }
     cmp -s "$data" "$data.out-lzh" || { echo "decode_speed.sh: wardpack decoded different bytes ($name)" >&2; exit 1; }
     cmp -s "$data" "$data.out-gz" || { echo "decode_speed.sh: gzip decoded different bytes ($name)" >&2; exit 1; }
     echo "$name: $size bytes; lzh ($parse) $(stat -c %s "$data.lzh") ($(( $(stat -c %s "$data.lzh") * 100 / size )) %), gzip -9 $(stat -c %s "$data.gz")"
