@@ -15,11 +15,38 @@ namespace {
 
 using namespace lzh;
 
-// The decoder state of one call: the window and the tree, nothing else.
+// The first levels of the tree as tables, for the block decoder: the next
+// topBits input bits give at once the slot a code reaches in its first levels.
+//   entry[b]   for the next topBits bits b, the slot they reach and its depth
+//              (slot | depth << 10): the code's leaf when it is that short,
+//              else the node at depth topBits, from which the walk goes on.
+//   slotAt[h]  the slot at heap position h = 1 << depth | code (depth 1 to
+//              topBits); positions below a shorter code's leaf are stale.
+//   placeOf[x] slot x's heap position h | depth << 12 when last filled; stale
+//              once x has left the top (PlaceOf() tells).
+// Only child[] shapes the tables. A move of an inner node changes the shape
+// under both slots of the move (RefillTop()); two leaves that trade places
+// change child[] of leaves only, which the walk reads after the table.
+// Seven levels measured best: one more halves the codes that walk on below
+// the top, but costs as much again in refills.
+constexpr unsigned topBits = 7;
+struct TopOfTree {
+    uint16_t entry[1u << topBits];
+    uint16_t slotAt[2u << topBits];
+    uint16_t placeOf[nodeCount];
+};
+
+// The decoder state of one call: the window and the tree, nothing else. The
+// block decoder keeps its window in the caller's buffer and the tables of the
+// tree's top in the window's place.
 struct Tables {
-    uint8_t window[windowSize];
+    union {
+        uint8_t window[windowSize];
+        TopOfTree top;
+    };
     Tree tree;
 };
+static_assert(sizeof(TopOfTree) <= windowSize, "the top's tables fit in the window's place");
 static_assert(sizeof(Tables) == lzhTablesSize, "the decoder state is 8,488 bytes");
 
 void* MallocTables(std::size_t size) { return std::malloc(size); }
@@ -66,8 +93,8 @@ struct TablesLease {
 constexpr unsigned pathSize = 64;  // a Huffman tree of weights below 0x8000 is at most ~22 deep
 constexpr unsigned noMove = ~0u;
 
-// Where the compressed bytes come from: Fetch() gives the next one, or false
-// once the input has ended (and from then on).
+// Where the compressed bytes come from for decode(): Fetch() gives the next
+// one, or false once the input has ended (and from then on).
 class ProcSource {
 public:
     explicit ProcSource(LzhReadProc readProc) : readProc_(readProc) {}
@@ -82,20 +109,6 @@ public:
 private:
     static void NothingMore(void*, uint16_t, uint16_t& actual) { actual = 0; }
     LzhReadProc readProc_;
-};
-
-class MemorySource {
-public:
-    MemorySource(const uint8_t* input, std::size_t size) : pos_(input), end_(input + size) {}
-    bool Fetch(uint8_t& byte) {
-        if (pos_ == end_) return false;
-        byte = *pos_++;
-        return true;
-    }
-
-private:
-    const uint8_t* pos_;
-    const uint8_t* end_;
 };
 
 template <class Source>
@@ -313,6 +326,260 @@ void DecodeCodes(Tree& tree, int32_t textSize, Source source, Sink& out) {
     lastInputUse = in.InputUse();
 }
 
+// The block decoder (LzhDecodeBlocks): the codes of DecodeCodes(), taken
+// faster; DecodeCodes() with the byte procedures stays the reference. Its
+// input is in memory, so the bit buffer is a 64-bit word (MemoryBits), and
+// its window is the caller's buffer, so the window's place holds the tables
+// of the tree's top (TopOfTree): a symbol's first topBits bits are one table
+// look-up, and only deeper codes walk on bit by bit, noting the slots they
+// pass (`path`). The update then knows every node of the code's path without
+// following parent[]: Count() adds one along it up to the first slot that
+// ties with its right neighbour, where the plain update's moves begin
+// (Climb(), lzh_tree.h's steps with the top's tables kept in step).
+
+// The input bits: up to 64 held left-aligned in `bits_`, `count_` of them
+// valid. TopUp() brings the count to 57 or more, eight bytes at a time while
+// eight remain: the bits past `count_` then already hold the next input bits,
+// which the next top-up ORs in again at the same place. Past the end of the
+// input come zero bytes, counted in `missing_`: a code that leaves count_ <
+// missing_ used one, so the input was cut short (as in CodeReader).
+class MemoryBits {
+public:
+    MemoryBits(const uint8_t* input, std::size_t size) : pos_(input), end_(input + size) {}
+
+    void TopUp() {
+        if (end_ - pos_ >= 8) {
+            bits_ |= BigEndian64(pos_) >> count_;
+            unsigned taken = (63 - count_) >> 3;
+            pos_ += taken;
+            fetched_ += taken;
+            count_ += taken * 8;
+        } else {
+            while (count_ <= 56) {
+                uint64_t byte = 0;
+                if (pos_ != end_) {
+                    byte = *pos_++;
+                    ++fetched_;
+                } else {
+                    missing_ += 8;
+                }
+                bits_ |= byte << (56 - count_);
+                count_ += 8;
+            }
+        }
+    }
+    unsigned Peek(unsigned n) const { return static_cast<unsigned>(bits_ >> (64 - n)); }
+    void Skip(unsigned n) {
+        bits_ <<= n;
+        count_ -= n;
+    }
+    unsigned Bit() {
+        if (count_ == 0) TopUp();  // only for codes longer than the top-up
+        unsigned bit = static_cast<unsigned>(bits_ >> 63);
+        Skip(1);
+        return bit;
+    }
+    // A distance code: at most 14 bits.
+    unsigned Distance() {
+        if (count_ < 14) TopUp();
+        unsigned b = Peek(8);
+        unsigned extra = positionTables.bits[b] - 2u;
+        b = Peek(8 + extra);
+        Skip(8 + extra);
+        return (static_cast<unsigned>(positionTables.high[b >> extra]) << 6) | (b & 0x3F);
+    }
+
+    bool RanOut() const { return count_ < missing_; }
+    LzhInputUse InputUse() const {
+        if (RanOut()) return {true, fetched_};
+        return {false, fetched_ - (count_ - missing_) / 8};
+    }
+
+private:
+    static uint64_t BigEndian64(const uint8_t* p) {
+        uint64_t v = 0;
+        for (unsigned k = 0; k < 8; ++k) v = (v << 8) | p[k];
+        return v;
+    }
+
+    const uint8_t* pos_;
+    const uint8_t* end_;
+    uint64_t bits_ = 0;
+    unsigned count_ = 0;
+    unsigned missing_ = 0;
+    uint64_t fetched_ = 0;
+};
+
+constexpr unsigned entrySlotMask = 0x3FF;  // entry: slot | depth << 10
+constexpr unsigned placeMask = 0xFFF;      // placeOf: position | depth << 12
+
+// Sets the tables for slot x, at heap position h and the given depth, and
+// everything under it down to depth topBits.
+void FillTop(TopOfTree& top, const Tree& tree, unsigned x, unsigned h, unsigned depth) {
+    top.slotAt[h] = static_cast<uint16_t>(x);
+    top.placeOf[x] = static_cast<uint16_t>(h | depth << 12);
+    unsigned c = tree.child[x];
+    if (c >= leafMark || depth == topBits) {
+        unsigned span = 1u << (topBits - depth);
+        uint16_t* entry = top.entry + (h - (1u << depth)) * span;
+        for (unsigned k = 0; k < span; ++k) entry[k] = static_cast<uint16_t>(x | depth << 10);
+        return;
+    }
+    FillTop(top, tree, c, 2 * h, depth + 1);
+    FillTop(top, tree, c + 1, 2 * h + 1, depth + 1);
+}
+
+void BuildTop(TopOfTree& top, const Tree& tree) {
+    std::memset(top.placeOf, 0, sizeof top.placeOf);
+    std::memset(top.slotAt, 0, sizeof top.slotAt);
+    unsigned c = tree.child[root];
+    FillTop(top, tree, c, 2, 1);
+    FillTop(top, tree, c + 1, 3, 1);
+}
+
+// Slot x's heap position if it is in the top, else 0. Its noted place holds
+// if the place still names it and no shorter code's leaf covers the place
+// (the table's first entry under it is as deep): a region of the tables is
+// only ever written through its top position or by a leaf above it.
+unsigned PlaceOf(const TopOfTree& top, unsigned x) {
+    unsigned place = top.placeOf[x];
+    unsigned h = place & placeMask;
+    unsigned depth = place >> 12;
+    if (h == 0 || top.slotAt[h] != x) return 0;
+    if ((top.entry[(h - (1u << depth)) << (topBits - depth)] >> 10) < depth) return 0;
+    return h;
+}
+
+// Slot x took another node's children: the tables under it change if it is in the top.
+void RefillTop(TopOfTree& top, const Tree& tree, unsigned x) {
+    unsigned h = PlaceOf(top, x);
+    if (h) FillTop(top, tree, x, h, top.placeOf[x] >> 12);
+}
+
+// The plain update (UpdateFrom in lzh_tree.h) from slot n, whose count ties
+// with its right neighbour's: the same moves, the top's tables refilled when
+// a move changes the shape there, and the way up taken from the heap
+// positions once a slot is in the top (h, 0 when not known).
+void Climb(Tree& tree, TopOfTree& top, unsigned n, unsigned h) {
+    uint16_t* weight = tree.weight;
+    uint16_t* child = tree.child;
+    uint16_t* parent = tree.parent;
+    for (;;) {
+        unsigned k = ++weight[n];
+        if (k > weight[n + 1]) {
+            unsigned l = n + 1;
+            while (k > weight[l + 1]) ++l;
+            weight[n] = weight[l];
+            weight[l] = static_cast<uint16_t>(k);
+            unsigned i = child[n];
+            parent[i] = static_cast<uint16_t>(l);
+            if (i < leafMark) parent[i + 1] = static_cast<uint16_t>(l);
+            unsigned j = child[l];
+            child[l] = static_cast<uint16_t>(i);
+            parent[j] = static_cast<uint16_t>(n);
+            if (j < leafMark) parent[j + 1] = static_cast<uint16_t>(n);
+            child[n] = static_cast<uint16_t>(j);
+            if (i < leafMark || j < leafMark) {
+                RefillTop(top, tree, n);
+                RefillTop(top, tree, l);
+            }
+            n = l;
+            h = PlaceOf(top, l);
+        }
+        if (h) {
+            // In the top: the ancestors are the heap positions above h.
+            for (h >>= 1; h != 1; h >>= 1) {
+                unsigned x = top.slotAt[h];
+                if (weight[x] == weight[x + 1]) break;
+                ++weight[x];
+            }
+            if (h == 1) {
+                ++weight[root];
+                return;
+            }
+            n = top.slotAt[h];
+            continue;
+        }
+        n = parent[n];
+        if (n == 0) return;
+        h = PlaceOf(top, n);
+    }
+}
+
+// Counts one more occurrence of the symbol at leaf code n, whose code took
+// the table entry for bits b (reaching the given depth) and then `below` more
+// slots, noted in path[]. Below the first slot that ties with its right
+// neighbour a count only grows by one (the argument of CodeReader::Update).
+inline void Count(Tree& tree, TopOfTree& top, unsigned n, unsigned b, unsigned depth, const uint16_t* path,
+                  unsigned below) {
+    uint16_t* weight = tree.weight;
+    if (weight[root] == rebuildWeight || below > pathSize) {
+        UpdateTree(tree, n - leafMark);
+        BuildTop(top, tree);
+        return;
+    }
+    while (below > 0) {
+        unsigned x = path[--below];
+        if (weight[x] == weight[x + 1]) {
+            Climb(tree, top, x, 0);
+            return;
+        }
+        ++weight[x];
+    }
+    for (unsigned h = ((1u << topBits) | b) >> (topBits - depth);; h >>= 1) {
+        if (h == 1) {
+            ++weight[root];
+            return;
+        }
+        unsigned x = top.slotAt[h];
+        if (weight[x] == weight[x + 1]) {
+            Climb(tree, top, x, h);
+            return;
+        }
+        ++weight[x];
+    }
+}
+
+void DecodeBlocks(Tables& tables, const uint8_t* input, std::size_t inputSize, int32_t textSize, BlockSink& out) {
+    Tree& tree = tables.tree;
+    TopOfTree& top = tables.top;
+    ResetTree(tree);
+    BuildTop(top, tree);
+    const uint16_t* child = tree.child;
+    MemoryBits in(input, inputSize);
+    uint16_t path[pathSize];
+    int64_t produced = 0;  // 64 bits: a final match may carry it up to 59 past textSize
+    while (produced < textSize && keepRunning != 0) {
+        in.TopUp();
+        unsigned b = in.Peek(topBits);
+        unsigned entry = top.entry[b];
+        unsigned slot = entry & entrySlotMask;
+        unsigned depth = entry >> 10;
+        in.Skip(depth);
+        unsigned n = child[slot];
+        unsigned below = 0;
+        while (n < leafMark) {  // a code longer than topBits
+            slot = n + in.Bit();
+            path[below++ & (pathSize - 1)] = static_cast<uint16_t>(slot);
+            n = child[slot];
+        }
+        Count(tree, top, n, b, depth, path, below);
+        if (in.RanOut()) break;
+        unsigned s = n - leafMark;
+        if (s < literalCount) {
+            out.Literal(static_cast<uint8_t>(s));
+            ++produced;
+        } else {
+            unsigned distance = in.Distance();
+            if (in.RanOut()) break;
+            unsigned length = MatchLength(s);
+            out.Match(distance, length);
+            produced += length;
+        }
+    }
+    lastInputUse = in.InputUse();
+}
+
 Tables* AcquireTables() {
     lastInputUse = LzhInputUse{false, 0};
     Tables* tables = static_cast<Tables*>(acquireProc(sizeof(Tables)));
@@ -347,7 +614,7 @@ void LzhDecodeBlocks(const uint8_t* input, std::size_t inputSize, int32_t textSi
     TablesLease lease{AcquireTables()};
     if (bufferSize < lzhBlockBufferMin) RaiseError(ErrorClass::lzh, 0, lzhSmallBufferMessage);
     BlockSink out(buffer, bufferSize, flush, context);
-    DecodeCodes(lease.tables->tree, textSize, MemorySource(input, inputSize), out);
+    DecodeBlocks(*lease.tables, input, inputSize, textSize, out);
     out.Finish();
     ReleaseTables(lease);
 }

@@ -1,5 +1,6 @@
 #include "lzh/lzh_tree.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lzh {
@@ -29,12 +30,11 @@ void RebuildTree(Tree& t) {
             ++j;
         }
     }
-    // Pair them up; a new node goes after all nodes of equal weight.
+    // Pair them up; a new node goes after all nodes of equal weight. The
+    // first j weights are in order, so the place is found by halving.
     for (unsigned i = 0, j = symbolCount; j < nodeCount; ++j, i += 2) {
         unsigned f = t.weight[i] + t.weight[i + 1];
-        unsigned k = j - 1;
-        while (f < t.weight[k]) --k;
-        ++k;
+        unsigned k = static_cast<unsigned>(std::upper_bound(t.weight, t.weight + j, f) - t.weight);
         std::memmove(&t.weight[k + 1], &t.weight[k], (j - k) * sizeof t.weight[0]);
         std::memmove(&t.child[k + 1], &t.child[k], (j - k) * sizeof t.child[0]);
         t.weight[k] = static_cast<uint16_t>(f);

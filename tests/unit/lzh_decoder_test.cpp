@@ -14,6 +14,7 @@
 namespace {
 
 using lzhio::DecodeBytes;
+using lzhio::DecodeInBlocks;
 using lzhio::io;
 
 std::vector<uint8_t> BytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
@@ -244,20 +245,6 @@ TEST_F(DecoderTest, AgreesWithThePlainDecoderOnArbitraryStreams) {
     }
 }
 
-// LzhDecodeBlocks into a buffer of `bufferSize`, its blocks joined.
-std::vector<uint8_t> DecodeInBlocks(const std::vector<uint8_t>& input, int32_t textSize, std::size_t bufferSize) {
-    std::vector<uint8_t> buffer(bufferSize), out;
-    keepRunning = 1;
-    LzhDecodeBlocks(
-        input.data(), input.size(), textSize, buffer.data(), buffer.size(),
-        [](void* context, const uint8_t* data, std::size_t size) {
-            auto& joined = *static_cast<std::vector<uint8_t>*>(context);
-            joined.insert(joined.end(), data, data + size);
-        },
-        &out);
-    return out;
-}
-
 TEST_F(DecoderTest, BlockOutputEqualsTheByteProceduresAcrossFlushesAndCuts) {
     // Random streams: every distance, matches reaching back across a flush,
     // and inputs that end under a code.
@@ -276,6 +263,32 @@ TEST_F(DecoderTest, BlockOutputEqualsTheByteProceduresAcrossFlushesAndCuts) {
         }
     }
     EXPECT_EQ(acquired, released);
+}
+
+TEST_F(DecoderTest, BlockOutputFollowsTheTreeThroughRebuildsAndEveryCut) {
+    // Long arbitrary streams: the tree is rebuilt a few times and its top
+    // changes shape often, so stale tables of the top would show.
+    std::mt19937 rng(18);
+    for (int round = 0; round < 3; ++round) {
+        std::vector<uint8_t> in(100000 + rng() % 40000);
+        for (auto& b : in) b = uint8_t(rng());
+        reference::Decoded want = reference::DecodeWithEnd(in, 2000000);
+        ASSERT_EQ(DecodeInBlocks(in, 2000000, std::size_t(1) << 16), want.out) << "round " << round;
+        EXPECT_TRUE(LzhLastInputUse().cutShort) << "round " << round;
+    }
+    // Every cut of a literal-heavy stream ends as the byte procedures end.
+    std::vector<uint8_t> text(2500);
+    for (size_t i = 0; i < text.size(); ++i) text[i] = uint8_t(i * 7 / 5 + rng() % 23);
+    std::vector<uint8_t> stream = reference::Encode(text);
+    for (size_t cut = 0; cut <= stream.size(); ++cut) {
+        std::vector<uint8_t> in(stream.begin(), stream.begin() + cut);
+        std::vector<uint8_t> want = DecodeBytes(in, int32_t(text.size()));
+        LzhInputUse wantUse = LzhLastInputUse();
+        ASSERT_EQ(DecodeInBlocks(in, int32_t(text.size()), lzhBlockBufferMin), want) << "cut " << cut;
+        LzhInputUse use = LzhLastInputUse();
+        ASSERT_EQ(use.cutShort, wantUse.cutShort) << "cut " << cut;
+        ASSERT_EQ(use.bytesUsed, wantUse.bytesUsed) << "cut " << cut;
+    }
 }
 
 TEST_F(DecoderTest, BlockDecodingRefusesASmallBufferAndPassesFlushErrors) {

@@ -89,6 +89,7 @@ TEST(EncoderTest, RoundTripsThroughBothDecodersInBothParses) {
             const char* mode = parse == LzhParse::greedy ? "greedy" : "optimal";
             int32_t size = int32_t(c.data.size());
             EXPECT_EQ(lzhio::DecodeBytes(stream, size), c.data) << c.name << ", " << mode;
+            EXPECT_EQ(lzhio::DecodeInBlocks(stream, size), c.data) << c.name << ", " << mode << ", blocks";
             EXPECT_EQ(reference::Decode(stream, size), c.data) << c.name << ", " << mode << ", plain decoder";
         }
     }
@@ -100,6 +101,7 @@ TEST(EncoderTest, RoundTripsTheBenchCorpusInBothParses) {
     for (LzhParse parse : {LzhParse::greedy, LzhParse::optimal}) {
         std::vector<uint8_t> stream = Encode(corpus, parse);
         EXPECT_TRUE(lzhio::DecodeBytes(stream, int32_t(corpus.size())) == corpus) << (parse == LzhParse::greedy ? "greedy" : "optimal");
+        EXPECT_TRUE(lzhio::DecodeInBlocks(stream, int32_t(corpus.size())) == corpus) << "blocks";
     }
 }
 

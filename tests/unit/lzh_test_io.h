@@ -1,5 +1,5 @@
 // Byte sources and sinks for the decoder's context-free procedures, with the
-// counts the tests check (calls, sizes asked for).
+// counts the tests check (calls, sizes asked for), and the block output joined.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +50,21 @@ inline std::vector<uint8_t> DecodeBytes(const std::vector<uint8_t>& input, int32
     keepRunning = 1;
     decode(textSize, ReadProc, WriteProc);
     return io.output;
+}
+
+// LzhDecodeBlocks into a buffer of `bufferSize`, its blocks joined.
+inline std::vector<uint8_t> DecodeInBlocks(const std::vector<uint8_t>& input, int32_t textSize,
+                                           std::size_t bufferSize = 4096 + (64 << 10)) {
+    std::vector<uint8_t> buffer(bufferSize), out;
+    keepRunning = 1;
+    LzhDecodeBlocks(
+        input.data(), input.size(), textSize, buffer.data(), buffer.size(),
+        [](void* context, const uint8_t* data, std::size_t size) {
+            auto& joined = *static_cast<std::vector<uint8_t>*>(context);
+            joined.insert(joined.end(), data, data + size);
+        },
+        &out);
+    return out;
 }
 
 }  // namespace lzhio
