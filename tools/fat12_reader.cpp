@@ -165,6 +165,9 @@ Volume ReadImage(const uint8_t* image, std::size_t size) {
         }
         if (attributes & entry::directory) continue;  // no disk of a set has one; what is in it is no disk file
         File file{DottedName(e), {}};
+        // A name of blanks alone (the base's first byte is never one in a sound folder).
+        if (file.name.empty() || file.name[0] == '.')
+            throw ToolError("entry " + std::to_string(i + 1) + " of the root folder has no name");
         if (!names.insert(Upper(file.name)).second) throw ToolError("the root folder names " + file.name + " twice");
         try {
             file.data = ReadChain(image, g, uint16_t(Get16(e + entry::firstCluster)), Get32(e + entry::fileSize), used);

@@ -286,6 +286,7 @@ TEST(FloppyImage, DamagedImagesAreRefusedWithTheirReason) {
         {"no first cluster", [&](auto& im) { fat12::Put16(entry(im, 1) + 26, 0); }, "has no cluster"},
         {"first cluster 1", [&](auto& im) { fat12::Put16(entry(im, 1) + 26, 1); }, "its first cluster, 1, outside"},
         {"a name twice", [&](auto& im) { std::copy(entry(im, 1), entry(im, 1) + 11, entry(im, 2)); }, "A.BIN twice"},
+        {"a name of blanks", [&](auto& im) { std::fill(entry(im, 1), entry(im, 1) + 11, ' '); }, "has no name"},
     };
     for (const Damage& c : cases) {
         std::vector<uint8_t> image = sound;
