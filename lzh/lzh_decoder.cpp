@@ -302,6 +302,24 @@ private:
     void* context_;
 };
 
+// Puts decoded symbol s out: a literal, or a match whose distance bits follow
+// (the symbol and the tree's update come before them). False when the input
+// ran out under the distance.
+template <class Reader, class Sink>
+inline bool PutSymbol(Reader& in, Sink& out, unsigned s, int64_t& produced) {
+    if (s < literalCount) {
+        out.Literal(static_cast<uint8_t>(s));
+        ++produced;
+        return true;
+    }
+    unsigned distance = in.Distance();
+    if (in.RanOut()) return false;
+    unsigned length = MatchLength(s);
+    out.Match(distance, length);
+    produced += length;
+    return true;
+}
+
 template <class Source, class Sink>
 void DecodeCodes(Tree& tree, int32_t textSize, Source source, Sink& out) {
     ResetTree(tree);
@@ -310,18 +328,7 @@ void DecodeCodes(Tree& tree, int32_t textSize, Source source, Sink& out) {
     int64_t produced = 0;
     while (produced < textSize && keepRunning != 0) {
         unsigned s = in.Symbol();
-        if (in.RanOut()) break;
-        if (s < literalCount) {
-            out.Literal(static_cast<uint8_t>(s));
-            ++produced;
-        } else {
-            // The symbol (and the tree's update) come before the distance bits.
-            unsigned distance = in.Distance();
-            if (in.RanOut()) break;
-            unsigned length = MatchLength(s);
-            out.Match(distance, length);
-            produced += length;
-        }
+        if (in.RanOut() || !PutSymbol(in, out, s, produced)) break;
     }
     lastInputUse = in.InputUse();
 }
@@ -462,24 +469,13 @@ void RefillTop(TopOfTree& top, const Tree& tree, unsigned x) {
 // positions once a slot is in the top (h, 0 when not known).
 void Climb(Tree& tree, TopOfTree& top, unsigned n, unsigned h) {
     uint16_t* weight = tree.weight;
-    uint16_t* child = tree.child;
     uint16_t* parent = tree.parent;
     for (;;) {
         unsigned k = ++weight[n];
         if (k > weight[n + 1]) {
-            unsigned l = n + 1;
-            while (k > weight[l + 1]) ++l;
-            weight[n] = weight[l];
-            weight[l] = static_cast<uint16_t>(k);
-            unsigned i = child[n];
-            parent[i] = static_cast<uint16_t>(l);
-            if (i < leafMark) parent[i + 1] = static_cast<uint16_t>(l);
-            unsigned j = child[l];
-            child[l] = static_cast<uint16_t>(i);
-            parent[j] = static_cast<uint16_t>(n);
-            if (j < leafMark) parent[j + 1] = static_cast<uint16_t>(n);
-            child[n] = static_cast<uint16_t>(j);
-            if (i < leafMark || j < leafMark) {
+            bool inner;
+            unsigned l = MovePastLighter(tree, n, k, inner);
+            if (inner) {
                 RefillTop(top, tree, n);
                 RefillTop(top, tree, l);
             }
@@ -564,18 +560,7 @@ void DecodeBlocks(Tables& tables, const uint8_t* input, std::size_t inputSize, i
             n = child[slot];
         }
         Count(tree, top, n, b, depth, path, below);
-        if (in.RanOut()) break;
-        unsigned s = n - leafMark;
-        if (s < literalCount) {
-            out.Literal(static_cast<uint8_t>(s));
-            ++produced;
-        } else {
-            unsigned distance = in.Distance();
-            if (in.RanOut()) break;
-            unsigned length = MatchLength(s);
-            out.Match(distance, length);
-            produced += length;
-        }
+        if (in.RanOut() || !PutSymbol(in, out, n - leafMark, produced)) break;
     }
     lastInputUse = in.InputUse();
 }

@@ -39,34 +39,45 @@ void ResetTree(Tree& t);
 // Halves the weights (rounding up) and builds the tree afresh from them.
 void RebuildTree(Tree& t);
 
+// The move of an update: node n, now weighing k and heavier than its right
+// neighbour, trades places with the last node still lighter, l, which is
+// returned; their subtrees go with them. `inner` tells whether either of the
+// two was an inner node (then the shape of the tree above the leaves changed).
+inline unsigned MovePastLighter(Tree& t, unsigned n, unsigned k, bool& inner) {
+    uint16_t* weight = t.weight;
+    uint16_t* child = t.child;
+    uint16_t* parent = t.parent;
+    unsigned l = n + 1;
+    while (k > weight[l + 1]) ++l;
+    weight[n] = weight[l];
+    weight[l] = static_cast<uint16_t>(k);
+    unsigned i = child[n];
+    parent[i] = static_cast<uint16_t>(l);
+    if (i < leafMark) parent[i + 1] = static_cast<uint16_t>(l);
+    unsigned j = child[l];
+    child[l] = static_cast<uint16_t>(i);
+    parent[j] = static_cast<uint16_t>(n);
+    if (j < leafMark) parent[j + 1] = static_cast<uint16_t>(n);
+    child[n] = static_cast<uint16_t>(j);
+    inner = i < leafMark || j < leafMark;
+    return l;
+}
+
 // Counts one more occurrence at node n and all its ancestors, moving a node
 // that became heavier than its right neighbours past them (to the last node
 // still lighter) so the weights stay in order. Returns the highest position
 // that took part in a move (0 if none). Inline: the decoder's hot path.
 inline unsigned UpdateFrom(Tree& t, unsigned n) {
     uint16_t* weight = t.weight;
-    uint16_t* child = t.child;
-    uint16_t* parent = t.parent;
     unsigned moved = 0;
     do {
         unsigned k = ++weight[n];
         if (k > weight[n + 1]) {
-            unsigned l = n + 1;
-            while (k > weight[l + 1]) ++l;
-            weight[n] = weight[l];
-            weight[l] = static_cast<uint16_t>(k);
-            unsigned i = child[n];
-            parent[i] = static_cast<uint16_t>(l);
-            if (i < leafMark) parent[i + 1] = static_cast<uint16_t>(l);
-            unsigned j = child[l];
-            child[l] = static_cast<uint16_t>(i);
-            parent[j] = static_cast<uint16_t>(n);
-            if (j < leafMark) parent[j + 1] = static_cast<uint16_t>(n);
-            child[n] = static_cast<uint16_t>(j);
-            n = l;
-            moved = l;  // positions only grow on the way up
+            bool inner;
+            n = MovePastLighter(t, n, k, inner);
+            moved = n;  // positions only grow on the way up
         }
-        n = parent[n];
+        n = t.parent[n];
     } while (n != 0);
     return moved;
 }

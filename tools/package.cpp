@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -26,11 +25,7 @@ namespace {
 
 bool IsHelpFile(const std::string& name) { return UpperExtension(name) == ".HLP"; }
 
-std::string Hex(uint32_t value) {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
+std::string Hex(uint32_t value) { return std::string("0x") + HexText(value, 8).c_str(); }
 
 // Windows names ignore case. names[0] is the main executable, installed as mainName.
 bool AppearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {

@@ -62,16 +62,6 @@ bool SharedFolder(const Installation& at, const String& dir) {
     return dir.size() <= 3 || SamePath(dir, at.windowsDir);
 }
 
-bool Remove(Installation& at, const String& path) {
-    if (DeleteFileA(path.c_str())) {
-        at.removedAny = true;
-        return true;
-    }
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    NoteLeftover(at, path);
-    return false;
-}
-
 void NoteKept(Installation& at, const String& path) { at.kept += path + "\r\n"; }
 
 void RemoveHelpFiles(Installation& at) {
@@ -79,7 +69,7 @@ void RemoveHelpFiles(Installation& at) {
     for (const ShippedFile& f : productFiles) {
         String path = PathJoin(help, f.name);
         if (UpperExtension(f.name) != ".HLP" || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        if (SameContent(at, f, path)) Remove(at, path);
+        if (SameContent(at, f, path)) RemoveFile(at, path);
         else NoteKept(at, path);
     }
 }
@@ -101,7 +91,7 @@ bool RemoveFromFolder(Installation& at) {
         // A joined archive left by an installation that stopped: its bytes are the disk set's.
         bool archive = SameTextIgnoringCase(name, product.archiveName) && !SharedFolder(at, at.dir);
         if (archive || (named && !systemTaskManager && PlacedContent(at, name, path))) {
-            if (!Remove(at, path)) empty = false;
+            if (!RemoveFile(at, path)) empty = false;
             continue;
         }
         empty = false;
@@ -132,6 +122,16 @@ void RemoveFolderAtNextStart(Installation& at) {
 }
 
 }  // namespace
+
+bool RemoveFile(Installation& at, const String& path) {
+    if (DeleteFileA(path.c_str())) {
+        at.removedAny = true;
+        return true;
+    }
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    NoteLeftover(at, path);
+    return false;
+}
 
 bool HoldsShippedFile(const Installation& at, const String& name, const String& path) {
     for (const ShippedFile& f : productFiles)

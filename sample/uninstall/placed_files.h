@@ -10,6 +10,9 @@
 
 void RemovePlacedFiles(Installation& at);
 
+// Deletes `path` (counting it removed); false, noted as left over, when it is there and cannot be.
+bool RemoveFile(Installation& at, const String& path);
+
 // Whether the file at `path` holds the shipped content of the product's file `name`.
 bool HoldsShippedFile(const Installation& at, const String& name, const String& path);
 

@@ -102,9 +102,7 @@ void RestoreTaskManager(Installation& at) {
     if (lines || moves) {
         at.removedAny = true;
         String staged = moves ? moveSource : lineSource;
-        if (!SamePath(staged, PathJoin(at.dir, product.taskManager)) && !DeleteFileA(staged.c_str()) &&
-            GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES)
-            NoteLeftover(at, staged);
+        if (!SamePath(staged, PathJoin(at.dir, product.taskManager))) RemoveFile(at, staged);
         return;
     }
     // Carried out: Windows' own Task Manager was moved aside and the product's

@@ -33,16 +33,6 @@ std::string ProfileString(const std::string& file, const char* section, const ch
     return value;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::vector<std::string> Lower(std::vector<std::string> v) {
-    for (std::string& s : v) s = Lower(s);
-    return v;
-}
-
 std::string ShortPath(const std::string& path) {
     char buffer[MAX_PATH] = "";
     DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);

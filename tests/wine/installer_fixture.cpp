@@ -2,12 +2,23 @@
 #include "tests/wine/installer_fixture.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "engine/integrity_record.h"
 #include "engine/table_layout.h"
 #include "tests/wine/link_probe.h"
 
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info) { return FamilyName(info.param); }
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::vector<std::string> Lower(std::vector<std::string> v) {
+    for (std::string& s : v) s = Lower(s);
+    return v;
+}
 
 std::vector<Family> FamiliesHere() {
     if (RunningUnderWow64()) return {Family::wow64};

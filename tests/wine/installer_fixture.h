@@ -120,6 +120,10 @@ std::string LogonShellValue();
 
 std::string FamilyParamName(const testing::TestParamInfo<Family>& info);
 
+// Paths compare ignoring case: Windows keeps whichever spelling it was given.
+std::string Lower(std::string s);
+std::vector<std::string> Lower(std::vector<std::string> v);
+
 #define INSTANTIATE_FOR_BOTH_FAMILIES(suite) \
     INSTANTIATE_TEST_SUITE_P(Families, suite, testing::Values(Family::nt, Family::win98), FamilyParamName)
 

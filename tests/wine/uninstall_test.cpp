@@ -18,16 +18,6 @@ const char removed[] = "Wardhaven! has been removed from your computer.";
 const char runOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char keptHeading[] = "These files have the names of Wardhaven!'s files but other content; they have been kept:";
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::vector<std::string> Lower(std::vector<std::string> v) {
-    for (std::string& s : v) s = Lower(s);
-    return v;
-}
-
 std::string ShortPathOf(const std::string& path) {
     char buffer[MAX_PATH] = "";
     DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
