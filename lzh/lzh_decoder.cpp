@@ -404,8 +404,11 @@ public:
 
 private:
     static uint64_t BigEndian64(const uint8_t* p) {
-        uint64_t v = 0;
-        for (unsigned k = 0; k < 8; ++k) v = (v << 8) | p[k];
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        v = __builtin_bswap64(v);  // one load and a byte swap, not eight loads
+#endif
         return v;
     }
 
@@ -464,13 +467,12 @@ void RefillTop(TopOfTree& top, const Tree& tree, unsigned x) {
 }
 
 // The plain update (UpdateFrom in lzh_tree.h) from slot n, whose count ties
-// with its right neighbour's: the same moves, the top's tables refilled when
-// a move changes the shape there, and the way up taken from the heap
-// positions once a slot is in the top (h, 0 when not known).
-void Climb(Tree& tree, TopOfTree& top, unsigned n, unsigned h) {
+// with its right neighbour's: the same moves, and the top's tables refilled
+// where a move changes the shape there. The way up is parent[]: looking up
+// heap positions on the way costs more than it spares.
+void Climb(Tree& tree, TopOfTree& top, unsigned n) {
     uint16_t* weight = tree.weight;
-    uint16_t* parent = tree.parent;
-    for (;;) {
+    do {
         unsigned k = ++weight[n];
         if (k > weight[n + 1]) {
             bool inner;
@@ -480,26 +482,9 @@ void Climb(Tree& tree, TopOfTree& top, unsigned n, unsigned h) {
                 RefillTop(top, tree, l);
             }
             n = l;
-            h = PlaceOf(top, l);
         }
-        if (h) {
-            // In the top: the ancestors are the heap positions above h.
-            for (h >>= 1; h != 1; h >>= 1) {
-                unsigned x = top.slotAt[h];
-                if (weight[x] == weight[x + 1]) break;
-                ++weight[x];
-            }
-            if (h == 1) {
-                ++weight[root];
-                return;
-            }
-            n = top.slotAt[h];
-            continue;
-        }
-        n = parent[n];
-        if (n == 0) return;
-        h = PlaceOf(top, n);
-    }
+        n = tree.parent[n];
+    } while (n != 0);
 }
 
 // Counts one more occurrence of the symbol at leaf code n, whose code took
@@ -517,7 +502,7 @@ inline void Count(Tree& tree, TopOfTree& top, unsigned n, unsigned b, unsigned d
     while (below > 0) {
         unsigned x = path[--below];
         if (weight[x] == weight[x + 1]) {
-            Climb(tree, top, x, 0);
+            Climb(tree, top, x);
             return;
         }
         ++weight[x];
@@ -529,7 +514,7 @@ inline void Count(Tree& tree, TopOfTree& top, unsigned n, unsigned b, unsigned d
         }
         unsigned x = top.slotAt[h];
         if (weight[x] == weight[x + 1]) {
-            Climb(tree, top, x, h);
+            Climb(tree, top, x);
             return;
         }
         ++weight[x];

@@ -20,7 +20,11 @@
 // root weight has reached 0x8000.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "lzh/lzh_format.h"
 
@@ -39,6 +43,31 @@ void ResetTree(Tree& t);
 // Halves the weights (rounding up) and builds the tree afresh from them.
 void RebuildTree(Tree& t);
 
+// The last node from `from` on that is lighter than k (`from` itself is). The
+// weights rise by index and the sentinel ends the scan. With SSE2 eight
+// weights are compared at once: the end of a scan of unknown length is a
+// branch no predictor foresees. The block read may pass the weights by up to
+// 14 bytes, which stay inside the tree (child[] follows) and cannot matter,
+// since the sentinel is never lighter.
+inline unsigned LastLighter(const Tree& t, unsigned from, unsigned k) {
+#if defined(__SSE2__)
+    const __m128i key = _mm_set1_epi16(static_cast<short>(k));
+    const char* weights = reinterpret_cast<const char*>(&t) + offsetof(Tree, weight);
+    for (unsigned l = from;; l += 8) {
+        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * (l + 1)));
+        // k - w saturates to 0 exactly where w >= k: the nodes that are not lighter.
+        __m128i notLighter = _mm_cmpeq_epi16(_mm_subs_epu16(key, next), _mm_setzero_si128());
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(notLighter));
+        if (mask) return l + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1);
+    }
+#else
+    const uint16_t* weight = t.weight;
+    unsigned l = from;
+    while (k > weight[l + 1]) ++l;
+    return l;
+#endif
+}
+
 // The move of an update: node n, now weighing k and heavier than its right
 // neighbour, trades places with the last node still lighter, l, which is
 // returned; their subtrees go with them. `inner` tells whether either of the
@@ -47,8 +76,7 @@ inline unsigned MovePastLighter(Tree& t, unsigned n, unsigned k, bool& inner) {
     uint16_t* weight = t.weight;
     uint16_t* child = t.child;
     uint16_t* parent = t.parent;
-    unsigned l = n + 1;
-    while (k > weight[l + 1]) ++l;
+    unsigned l = LastLighter(t, n + 1, k);
     weight[n] = weight[l];
     weight[l] = static_cast<uint16_t>(k);
     unsigned i = child[n];
