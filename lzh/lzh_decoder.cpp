@@ -466,25 +466,15 @@ void RefillTop(TopOfTree& top, const Tree& tree, unsigned x) {
     if (h) FillTop(top, tree, x, h, top.placeOf[x] >> 12);
 }
 
-// The plain update (UpdateFrom in lzh_tree.h) from slot n, whose count ties
-// with its right neighbour's: the same moves, and the top's tables refilled
-// where a move changes the shape there. The way up is parent[]: looking up
-// heap positions on the way costs more than it spares.
+// The plain update from slot n, whose count ties with its right neighbour's,
+// with the top's tables refilled where a move changes the shape there. The
+// way up is parent[]: looking up heap positions on the way costs more than it
+// spares.
 void Climb(Tree& tree, TopOfTree& top, unsigned n) {
-    uint16_t* weight = tree.weight;
-    do {
-        unsigned k = ++weight[n];
-        if (k > weight[n + 1]) {
-            bool inner;
-            unsigned l = MovePastLighter(tree, n, k, inner);
-            if (inner) {
-                RefillTop(top, tree, n);
-                RefillTop(top, tree, l);
-            }
-            n = l;
-        }
-        n = tree.parent[n];
-    } while (n != 0);
+    UpdateFrom(tree, n, [&](unsigned moved, unsigned past) {
+        RefillTop(top, tree, moved);
+        RefillTop(top, tree, past);
+    });
 }
 
 // Counts one more occurrence of the symbol at leaf code n, whose code took

@@ -93,21 +93,26 @@ inline unsigned MovePastLighter(Tree& t, unsigned n, unsigned k, bool& inner) {
 
 // Counts one more occurrence at node n and all its ancestors, moving a node
 // that became heavier than its right neighbours past them (to the last node
-// still lighter) so the weights stay in order. Returns the highest position
-// that took part in a move (0 if none). Inline: the decoder's hot path.
-inline unsigned UpdateFrom(Tree& t, unsigned n) {
+// still lighter) so the weights stay in order. `innerMove(n, l)` hears of
+// every move that took an inner node along, which changed the tree's shape
+// above the leaves. Inline: the decoders' hot path.
+template <class InnerMove>
+inline void UpdateFrom(Tree& t, unsigned n, InnerMove innerMove) {
     uint16_t* weight = t.weight;
-    unsigned moved = 0;
     do {
         unsigned k = ++weight[n];
         if (k > weight[n + 1]) {
             bool inner;
-            n = MovePastLighter(t, n, k, inner);
-            moved = n;  // positions only grow on the way up
+            unsigned l = MovePastLighter(t, n, k, inner);
+            if (inner) innerMove(n, l);
+            n = l;
         }
         n = t.parent[n];
     } while (n != 0);
-    return moved;
+}
+
+inline void UpdateFrom(Tree& t, unsigned n) {
+    UpdateFrom(t, n, [](unsigned, unsigned) {});
 }
 
 // Counts one more occurrence of symbol s; rebuilds first if the root weight
