@@ -1,5 +1,5 @@
 # Fails when the executable is larger than LIMIT bytes.
-#   cmake -DEXE=Setup.exe -DLIMIT=65536 -P check-size.cmake
+#   cmake -DEXE=Setup.exe -DLIMIT=57344 -P check-size.cmake
 cmake_minimum_required(VERSION 3.25)
 if(NOT DEFINED EXE OR NOT DEFINED LIMIT OR NOT LIMIT MATCHES "^[0-9]+$")
   message(FATAL_ERROR "usage: cmake -DEXE=... -DLIMIT=bytes -P check-size.cmake")

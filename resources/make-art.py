@@ -87,9 +87,52 @@ def dib_4bpp(img, height_factor=1):
     return head + pal + bits
 
 
+def rle4_rows(img):
+    """The bottom-up rows in BI_RLE4, each split into the fewest bytes: runs of
+    one colour or of two alternating ones (count, colour pair) and absolute
+    runs (0, count, packed pixels to a 16-bit boundary; 3 to 255 pixels)."""
+    w, h = img.size
+    px = img.load()
+    out = bytearray()
+    for y in range(h - 1, -1, -1):
+        row = [px[x, y] & 15 for x in range(w)]
+        # best[x]: fewest bytes for row[x:], with the first piece that achieves it.
+        best = [(0, None)] * (w + 1)
+        for x in range(w - 1, -1, -1):
+            choices = []
+            n = 1
+            while x + n <= w and n <= 255:
+                if n > 2 and row[x + n - 1] != row[x + (n - 1) % 2]:
+                    break
+                choices.append((2 + best[x + n][0], ("run", n)))
+                n += 1
+            for n in range(3, min(255, w - x) + 1):
+                choices.append((2 + ((n + 3) // 4) * 2 + best[x + n][0], ("abs", n)))
+            best[x] = min(choices)
+        x = 0
+        while x < w:
+            kind, n = best[x][1]
+            part = row[x:x + n]
+            if kind == "run":
+                out.extend((n, part[0] << 4 | (part[1] if n > 1 else 0)))
+            else:
+                packed = bytes(part[i] << 4 | (part[i + 1] if i + 1 < n else 0) for i in range(0, n, 2))
+                out.extend((0, n))
+                out.extend(packed + b"\0" * (len(packed) % 2))
+            x += n
+        out.extend((0, 0))                          # end of line
+    out[-1] = 1                                     # the last line ends the bitmap
+    return bytes(out)
+
+
 def bmp_file(img):
-    dib = dib_4bpp(img)
-    return struct.pack("<2sIHHI", b"BM", 14 + len(dib), 0, 0, 14 + 40 + 64) + dib
+    """A 16-colour BMP, run-length encoded: the logo is mostly flat areas, and
+    its bytes travel in the installer on the first disk."""
+    w, h = img.size
+    bits = rle4_rows(img)
+    head = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 4, 2, len(bits), 0, 0, 16, 0)
+    pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
+    return struct.pack("<2sIHHI", b"BM", 14 + 40 + 64 + len(bits), 0, 0, 14 + 40 + 64) + head + pal + bits
 
 
 logo()

@@ -159,14 +159,27 @@ bool SameTextIgnoringCase(const String& a, const String& b) {
     return true;
 }
 
+// Divides by ten in 16-bit pieces, returning the remainder: a 64-bit division
+// would link the compiler's helper, and its unwind table, into the installer.
+static uint32_t DivideByTen(uint64_t& value) {
+    uint64_t quotient = 0;
+    uint32_t rest = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        uint32_t part = rest << 16 | (static_cast<uint32_t>(value >> shift) & 0xFFFF);
+        quotient = quotient << 16 | part / 10;
+        rest = part % 10;
+    }
+    value = quotient;
+    return rest;
+}
+
 String DecimalText(int64_t value) {
     char digits[24];
     size_t n = sizeof digits;
     // Through the unsigned value, so the most negative number has its digits too.
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     do {
-        digits[--n] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
+        digits[--n] = static_cast<char>('0' + DivideByTen(magnitude));
     } while (magnitude);
     if (value < 0) digits[--n] = '-';
     return String(digits + n, sizeof digits - n);
