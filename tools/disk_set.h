@@ -47,8 +47,8 @@ std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, c
 void WriteImages(const std::filesystem::path& root, std::ostream& out);
 
 // The same images, made and written under temporary names, to take their
-// places at the next commit of `outputs`. Throws ToolError and stages none
-// when a folder's files do not make one or one cannot be written.
+// places at the next commit of `outputs`. Throws ToolError when a folder's
+// files do not make one or one cannot be written.
 void StageImages(const std::filesystem::path& root, StagedFiles& outputs);
 void ReportImages(std::ostream& out);  // what the images hold, once in place
 
