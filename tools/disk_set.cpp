@@ -76,13 +76,16 @@ std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, c
 
 namespace {
 
-// A disk folder's files, in name order so that the same folder gives the same image.
+// A disk folder's files, in name order so that the same folder gives the same
+// image. Temporary files, of a command at work or left by one that failed, are
+// no part of the disk.
 std::vector<fat12::File> DiskFiles(const fs::path& folder) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         throw ToolError(folder.string() + ": no such folder (images are made from a disk set's disk1 to disk3)");
     std::vector<fs::path> paths;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (IsTemporaryName(entry.path().filename().string())) continue;
         if (!entry.is_regular_file())
             throw ToolError(entry.path().string() + ": not a file; a disk's image holds its files alone");
         paths.push_back(entry.path());
@@ -94,7 +97,23 @@ std::vector<fat12::File> DiskFiles(const fs::path& folder) {
     return files;
 }
 
-}  // namespace
+std::vector<std::vector<uint8_t>> MakeImages(const fs::path& root) {
+    std::vector<std::vector<uint8_t>> images;
+    for (unsigned d = 1; d <= diskCount; ++d) {
+        fs::path folder = root / DiskFolder(d);
+        try {
+            images.push_back(fat12::MakeImage(VolumeLabel(d), DiskFiles(folder)));
+        } catch (const ToolError& e) {
+            throw ToolError(folder.string() + ": no image made: " + e.what());
+        }
+    }
+    return images;
+}
+
+void Stage(const fs::path& root, const std::vector<std::vector<uint8_t>>& images, StagedFiles& outputs) {
+    for (unsigned d = 1; d <= diskCount; ++d)
+        outputs.Write(root / ImageName(d), images[d - 1].data(), images[d - 1].size());
+}
 
 // A folder whose disk1 to disk3 hold their volumes: its images are the tool's to replace.
 bool IsDiskSet(const fs::path& root) {
@@ -104,42 +123,40 @@ bool IsDiskSet(const fs::path& root) {
     return true;
 }
 
-void RemoveImages(const fs::path& root) {
+}  // namespace
+
+void StageImages(const fs::path& root, StagedFiles& outputs) { Stage(root, MakeImages(root), outputs); }
+
+void ReportImages(std::ostream& out) {
+    for (unsigned d = 1; d <= diskCount; ++d)
+        out << ImageName(d) << ": " << fat12::imageSize << " bytes, label " << VolumeLabel(d) << "\n";
+}
+
+void StageImageRemoval(const fs::path& root, StagedFiles& outputs) {
     if (!IsDiskSet(root)) return;  // a disk1.img elsewhere is somebody else's
-    std::error_code ec;
-    for (unsigned d = 1; d <= diskCount; ++d) fs::remove(root / ImageName(d), ec);
+    for (unsigned d = 1; d <= diskCount; ++d) {
+        std::error_code ec;
+        fs::file_type type = fs::symlink_status(root / ImageName(d), ec).type();
+        if (type == fs::file_type::regular || type == fs::file_type::symlink) outputs.Remove(root / ImageName(d));
+    }
 }
 
 void WriteImages(const fs::path& root, std::ostream& out) {
+    StagedFiles outputs;
     std::vector<std::vector<uint8_t>> images;
-    for (unsigned d = 1; d <= diskCount; ++d) {
-        fs::path folder = root / DiskFolder(d);
-        try {
-            images.push_back(fat12::MakeImage(VolumeLabel(d), DiskFiles(folder)));
-        } catch (const ToolError& e) {
-            RemoveImages(root);  // an earlier set's images would no longer match the folders
-            throw ToolError(folder.string() + ": no image made: " + e.what());
-        }
-    }
-    // All three are written whole under new names before any takes its place:
-    // a full disk leaves the earlier images as they were, never a mix.
-    std::vector<fs::path> fresh;
     try {
-        for (unsigned d = 1; d <= diskCount; ++d) {
-            fresh.push_back(root / (ImageName(d) + ".new"));
-            WriteWholeFile(fresh.back(), images[d - 1]);
-        }
-    } catch (...) {
-        std::error_code ec;
-        for (const fs::path& f : fresh) fs::remove(f, ec);
+        images = MakeImages(root);
+    } catch (const ToolError&) {
+        // An earlier set's images would no longer match the folders.
+        StageImageRemoval(root, outputs);
+        outputs.Commit();
+        outputs.Keep();
         throw;
     }
-    for (unsigned d = 1; d <= diskCount; ++d) {
-        std::error_code ec;
-        fs::rename(fresh[d - 1], root / ImageName(d), ec);
-        if (ec) throw ToolError((root / ImageName(d)).string() + ": cannot put in place: " + ec.message());
-        out << ImageName(d) << ": " << images[d - 1].size() << " bytes, label " << VolumeLabel(d) << "\n";
-    }
+    Stage(root, images, outputs);
+    outputs.Commit();
+    outputs.Keep();
+    ReportImages(out);
 }
 
 }  // namespace diskset

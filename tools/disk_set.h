@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/file_io.h"
+
 namespace diskset {
 
 constexpr unsigned diskCount = 3;
@@ -40,10 +42,18 @@ std::vector<uint64_t> PlanVolumes(uint64_t streamSize, uint64_t installerSize, c
                                   const std::vector<uint64_t>& fixed);
 
 // Writes `root`/disk1.img .. disk3.img from the disk1 .. disk3 folders, each
-// file under its 8.3 name. All three are made before any is written; throws
-// ToolError, leaving no image behind, when a folder's files do not make one.
+// file under its 8.3 name; all three replace the earlier ones, or none does.
+// Throws ToolError, leaving no image behind, when a folder's files do not make one.
 void WriteImages(const std::filesystem::path& root, std::ostream& out);
-void RemoveImages(const std::filesystem::path& root);
+
+// The same images, made and written under temporary names, to take their
+// places at the next commit of `outputs`. Throws ToolError when a folder's
+// files do not make one or one cannot be written.
+void StageImages(const std::filesystem::path& root, StagedFiles& outputs);
+void ReportImages(std::ostream& out);  // what the images hold, once in place
+
+// The images of an earlier set: removed with the next commit of `outputs`.
+void StageImageRemoval(const std::filesystem::path& root, StagedFiles& outputs);
 
 // Whether a plan for `space` always fits a 1.44 MB floppy image.
 bool FitsFloppyImages(const DiskSpace& space);

@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 #include <ostream>
+#include <sstream>
 
 #include "runtime/paths.h"
 #include "runtime/text.h"
@@ -239,37 +240,18 @@ void CheckDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uin
     if (back != stream) throw ToolError("internal error: the compressed stream does not decode to the product");
 }
 
-// The files a command has written so far: on a failure they go again, so
-// that no half of a disk set or of an unpacked product stays behind.
-class Written {
-public:
-    ~Written() {
-        std::error_code ec;
-        for (const fs::path& p : paths_) fs::remove(p, ec);
-    }
-    void Write(const fs::path& path, const uint8_t* data, std::size_t size) {
-        WriteWholeFile(path, data, size);
-        paths_.push_back(path);
-    }
-    void Keep() { paths_.clear(); }
-
-private:
-    std::vector<fs::path> paths_;
-};
-
-void WriteDiskSet(const fs::path& outDir, const DiskSet& set) {
-    Written written;
+// The disk set's files, staged in `outputs` to take their places together.
+void StageDiskSet(const fs::path& outDir, const DiskSet& set, StagedFiles& outputs) {
     uint64_t at = 0;
     for (unsigned d = 1; d <= diskset::diskCount; ++d) {
         fs::path folder = outDir / diskset::DiskFolder(d);
         std::error_code ec;
         fs::create_directories(folder, ec);
         if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        if (d == 1) written.Write(folder / set.installerName, set.installer.data(), set.installer.size());
-        written.Write(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
+        if (d == 1) outputs.Write(folder / set.installerName, set.installer.data(), set.installer.size());
+        outputs.Write(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
         at += set.volumes[d - 1];
     }
-    written.Keep();
 }
 
 // extract puts help files in a folder Help: a file of that name beside them
@@ -327,10 +309,16 @@ void Build(const BuildOptions& options, std::ostream& out) {
     set.installer = image;
     set.installer.insert(set.installer.end(), recordBytes.begin(), recordBytes.end());
     set.installer.insert(set.installer.end(), tableBytes.begin(), tableBytes.end());
-    WriteDiskSet(options.outDir, set);
+    // The folders and the images change together: a failure leaves the earlier set whole.
+    StagedFiles outputs;
+    StageDiskSet(options.outDir, set, outputs);
+    outputs.Commit();  // the images are made from the folders as they now stand
+    if (options.images) diskset::StageImages(options.outDir, outputs);
+    else diskset::StageImageRemoval(options.outDir, outputs);  // they would show the disks of an earlier build
+    outputs.Commit();
+    outputs.Keep();
     ReportBuild(product, t, set, options.space, out);
-    if (options.images) diskset::WriteImages(options.outDir, out);
-    else diskset::RemoveImages(options.outDir);  // they would show the disks of an earlier build
+    if (options.images) diskset::ReportImages(out);
 }
 
 // Prints the record (or says there is none) and checks the table against it.
@@ -528,17 +516,21 @@ void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
     // A link there would carry the help files out of the output folder.
     if (fs::is_symlink(outDir / "Help", ec))
         throw ToolError((outDir / "Help").string() + ": a symbolic link; extract writes into no folder it leads to");
-    Written written;
-    written.Write(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
-    out << options.mainName << " " << MainSize(u.table) << "\n";
+    // Every file is written before any takes its place: a failure leaves the folder as it was.
+    StagedFiles outputs;
+    outputs.Write(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
+    std::ostringstream placed;
+    placed << options.mainName << " " << MainSize(u.table) << "\n";
     for (const table::Entry& e : u.table.entries) {
         fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);
         if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        written.Write(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
-        out << (IsHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
+        outputs.Write(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
+        placed << (IsHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
     }
-    written.Keep();
+    outputs.Commit();
+    outputs.Keep();
+    out << placed.str();
 }
 
 }  // namespace pack

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -25,6 +26,12 @@ constexpr std::size_t recordSize = integrity::tailSize + integrity::BodySize(3);
 
 CommandRun Wardpack(const std::string& args) { return RunCommand(std::string(WARDPACK_PATH) + " -q " + args); }
 
+// As on a disk that holds no file past `bytes`: a file-size limit whose signal
+// is ignored, so that a write past it fails as on a full disk.
+CommandRun WardpackOnFullDisk(std::size_t bytes, const std::string& args) {
+    return RunCommand("trap '' XFSZ; ulimit -f " + std::to_string(bytes / 512) + "; " + WARDPACK_PATH + " -q " + args);
+}
+
 std::vector<uint8_t> BytesOf(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -35,6 +42,20 @@ void Write(const fs::path& p, const std::vector<uint8_t>& data) {
 }
 
 void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+// Every file and folder under `root`, with the files' bytes: what a failed command leaves as it found it.
+std::map<std::string, std::vector<uint8_t>> Contents(const fs::path& root) {
+    std::map<std::string, std::vector<uint8_t>> all;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        all[fs::relative(e.path(), root).string()] = e.is_regular_file() ? BytesOf(e.path()) : std::vector<uint8_t>{};
+    return all;
+}
+
+std::string Names(const std::map<std::string, std::vector<uint8_t>>& contents) {
+    std::string names;
+    for (const auto& [name, bytes] : contents) names += name + " (" + std::to_string(bytes.size()) + ") ";
+    return names;
+}
 
 // A small but well-formed Windows executable: headers and one 1 KB section.
 std::vector<uint8_t> TinyExecutable() {
@@ -234,6 +255,8 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"volume sizes past 64 bits", {{"Big.Dat", 2000}}, "--volume-sizes 18446744073709551615,1", "exceed"},
         {"installer named as a volume", {{"A.Txt", 5}}, "--installer-name WARDHAVN.001", "a volume's name"},
         {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
+        {"installer named as a temporary file", {{"A.Txt", 5}}, "--installer-name ~WARDPACK-PARTIAL-1.TMP",
+         "the tool's temporary files"},
     };
     for (const Bad& c : cases) {
         MakeProduct(c.files);
@@ -458,11 +481,26 @@ TEST_F(WardpackTest, ImagesReplaceOnlyTheirOwnAndAllThreeOrNone) {
     std::vector<uint8_t> before[3];
     for (int d = 0; d < 3; ++d) before[d] = BytesOf(dir / "out" / ("disk" + std::to_string(d + 1) + ".img"));
     WriteText(dir / "out/disk1/NEW.TXT", "changes disk 1's image");
-    fs::create_directories(dir / "out/disk3.img.new.partial/x");  // the last image cannot be written
-    EXPECT_EQ(Wardpack("images " + (dir / "out").string()).status, 1);
-    for (int d = 0; d < 3; ++d)
+    fs::remove(dir / "out/disk3.img");
+    fs::create_directories(dir / "out/disk3.img/x");  // the last image cannot be replaced
+    auto earlier = Contents(dir / "out");
+    CommandRun run = Wardpack("images " + (dir / "out").string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("disk3.img: a folder"), std::string::npos) << run.output;
+    EXPECT_TRUE(Contents(dir / "out") == earlier) << Names(Contents(dir / "out"));
+    for (int d = 0; d < 2; ++d)
         EXPECT_EQ(BytesOf(dir / "out" / ("disk" + std::to_string(d + 1) + ".img")), before[d]) << "disk " << d + 1;
-    EXPECT_FALSE(fs::exists(dir / "out/disk1.img.new"));
+
+    // Out of room for the images: the disk folders stay the earlier build's too.
+    fs::remove_all(dir / "out/disk3.img");
+    fs::remove(dir / "out/disk1/NEW.TXT");
+    ASSERT_EQ(Wardpack(BuildArgs("--images")).status, 0);
+    earlier = Contents(dir / "out");
+    MakeProduct({{"A.Txt", 3000}, {"B.Txt", 9000}});
+    run = WardpackOnFullDisk(1 << 20, BuildArgs("--images"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("disk full"), std::string::npos) << run.output;
+    EXPECT_TRUE(Contents(dir / "out") == earlier) << Names(Contents(dir / "out"));
 }
 
 TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
@@ -470,17 +508,25 @@ TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
     ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
     std::string out = (dir / "out").string(), x = (dir / "x").string();
     // A later file that cannot be written: what was written before goes again.
-    fs::create_directories(dir / "x/Core.LIB.partial/x");
-    EXPECT_EQ(Wardpack("extract " + out + " " + x).status, 1);
+    EXPECT_EQ(WardpackOnFullDisk(4096, "extract " + out + " " + x).status, 1);
     EXPECT_FALSE(fs::exists(dir / "x/Wardhavn.Exe"));
-    EXPECT_FALSE(fs::exists(dir / "x/Tools.Exe"));
     fs::remove_all(dir / "x");
-    fs::create_directories(dir / "out2/disk3/Wardhavn.003.partial/x");
+    fs::create_directories(dir / "out2/disk3/Wardhavn.003/x");
     EXPECT_EQ(Wardpack(BuildArgs().replace(BuildArgs().find(out), out.size(), (dir / "out2").string())).status, 1);
     EXPECT_FALSE(fs::exists(dir / "out2/disk1/Setup.exe"));
-    fs::create_directories(dir / "s.partial/blocked");
-    EXPECT_EQ(Wardpack("encode " + (dir / "product/Core.LIB").string() + " " + (dir / "s").string()).status, 1);
+    EXPECT_EQ(WardpackOnFullDisk(512, "encode " + (dir / "product/Core.LIB").string() + " " + (dir / "s").string()).status, 1);
     EXPECT_FALSE(fs::exists(dir / "s"));
+    // An earlier extraction, and a user's file of any name, stay as they were when the next one fails.
+    ASSERT_EQ(Wardpack("extract " + out + " " + x).status, 0);
+    WriteText(dir / "x/Tools.Exe.partial", "a user's file");
+    auto earlier = Contents(dir / "x");
+    MakeProduct({{"Tools.Exe", 3000}, {"Guide.HLP", 3000}, {"Core.LIB", 5000}});
+    ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
+    EXPECT_EQ(WardpackOnFullDisk(4096, "extract " + out + " " + x).status, 1);
+    EXPECT_TRUE(Contents(dir / "x") == earlier) << Names(Contents(dir / "x"));
+    ASSERT_EQ(Wardpack("extract " + out + " " + x).status, 0);
+    EXPECT_EQ(BytesOf(dir / "x/Tools.Exe.partial").size(), 13u);
+    fs::remove_all(dir / "x");
 
     // Links in the output folder are replaced, never written through.
     fs::create_directories(dir / "x");
@@ -501,6 +547,15 @@ TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
     run = Wardpack(BuildArgs());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("\"Help\" is the name of the folder"), std::string::npos) << run.output;
+
+    // No name of the set or of the table is a temporary name of another.
+    fs::remove_all(dir / "x");
+    MakeProduct({{"Notes.Txt.partial", 100}, {"Notes.Txt", 200}});
+    ASSERT_EQ(Wardpack(BuildArgs("--installer-name Wardhavn.001.partial")).status, 0);
+    EXPECT_EQ(Wardpack("list --installer-name Wardhavn.001.partial " + out + "/disk1").status, 0);
+    ASSERT_EQ(Wardpack("extract --installer-name Wardhavn.001.partial " + out + " " + x).status, 0);
+    EXPECT_EQ(BytesOf(dir / "x/Notes.Txt.partial"), BytesOf(dir / "product/Notes.Txt.partial"));
+    EXPECT_EQ(BytesOf(dir / "x/Notes.Txt"), BytesOf(dir / "product/Notes.Txt"));
 }
 
 TEST_F(WardpackTest, FloppyImagesAreCheckedAsTheFoldersAre) {
