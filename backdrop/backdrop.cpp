@@ -55,11 +55,23 @@ void PaintLogo(HDC dc) {
     BitBlt(dc, ctx.screenWidth / 2 - 102, ctx.screenHeight - 72, 204, 66, memory.Get(), 0, 0, SRCCOPY);
 }
 
+// 200 pixels left of the right edge, or as far left as a wider line needs to
+// end on the screen (where another font stands in for "Small"). Looked up,
+// not imported: the import list does not carry the measuring call.
+int NoticeLeft(HDC dc, const String& text) {
+    typedef BOOL(WINAPI * TextExtent)(HDC, LPCSTR, int, LPSIZE);
+    TextExtent measure = reinterpret_cast<TextExtent>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("GDI32"), "GetTextExtentPoint32A")));
+    SIZE size = {200, 0};
+    if (measure) measure(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return ctx.screenWidth - (size.cx > 200 ? size.cx : 200);
+}
+
 // Drawn in the title colour, which PaintTitle left selected.
 void PaintNotice(HDC dc) {
     GdiObject<HFONT> font(CreateFontA(12, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Small"));
     SelectedObject selected(dc, font.Get());
-    DrawLine(dc, ctx.screenWidth - 200, ctx.screenHeight - 20, product.noticeLine);
+    DrawLine(dc, NoticeLeft(dc, product.noticeLine), ctx.screenHeight - 20, product.noticeLine);
 }
 
 }  // namespace

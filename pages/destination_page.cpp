@@ -2,6 +2,7 @@
 
 #include "pages/conventions.h"
 #include "runtime/file_io.h"
+#include "runtime/guards.h"
 #include "runtime/paths.h"
 #include "resources/resource.h"
 #include "state/context.h"
@@ -15,31 +16,81 @@ void OpenDestination(HWND page) {
     SetDlgItemTextA(page, IDC_DESTINATION_EDIT, product.defaultInstallDir.c_str());
 }
 
-// A capital drive letter and a colon; nothing after them is looked at.
+// A capital drive letter and a colon, alone or followed by a separator: "C:X"
+// would name a folder below whatever drive C:'s current directory is.
 bool WellFormed(const String& entry) {
-    return entry.size() >= 2 && entry[0] >= 'A' && entry[0] <= 'Z' && entry[1] == ':';
+    return entry.size() >= 2 && entry[0] >= 'A' && entry[0] <= 'Z' && entry[1] == ':' &&
+           (entry.size() == 2 || entry[2] == '\\' || entry[2] == '/');
 }
 
-// The same folder, however spelled: case, a closing backslash, the 8.3 form.
-bool SameFolder(String a, const String& b) {
-    if (a.size() > 3 && a[a.size() - 1] == '\\') a = a.substr(0, a.size() - 1);
-    return SameTextIgnoringCase(a, b) || SameTextIgnoringCase(ShortPathOf(a), ShortPathOf(b));
+// The longest name placed in installDir: a package entry's or its substitute's
+// (the table's 19-character name field); the archive's is shorter.
+const size_t longestPlacedName = 19;
+
+// Whether a file's path below the entry would pass the system's limit.
+bool TooLong(const String& entry) {
+    return PathJoin(entry, String(longestPlacedName, 'X')).size() >= MAX_PATH;
 }
 
-// The Windows folder and its system folder (SYSTEM on the 95 family,
-// SYSTEM32 on NT): the product's TaskMan.Exe would overwrite the system's,
-// and its generic file names would mix with the system's own.
+// Looked up, not imported: the import list does not carry them.
+template <class Function>
+Function Kernel32(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KERNEL32"), name)));
+}
+
+// The full path as the system reads it ('.', '..', '/' and doubled
+// backslashes resolved), without a closing backslash but a root's; the path
+// itself when it cannot be resolved.
+String FullPath(const String& path) {
+    typedef DWORD(WINAPI * FullPathName)(LPCSTR, DWORD, LPSTR, LPSTR*);
+    FullPathName resolve = Kernel32<FullPathName>("GetFullPathNameA");
+    char full[MAX_PATH], *name;
+    DWORD n = resolve ? resolve(path.c_str(), MAX_PATH, full, &name) : 0;
+    if (n < 3 || n >= MAX_PATH) return path;
+    if (n > 3 && full[n - 1] == '\\') --n;
+    return String(full, n);
+}
+
+// Volume serial and file index of an existing folder, where the system tells
+// them (the NT family): another drive letter for it (SUBST, a mapped drive)
+// has the same.
+bool Identity(const String& path, BY_HANDLE_FILE_INFORMATION& info) {
+    typedef BOOL(WINAPI * FileInformation)(HANDLE, BY_HANDLE_FILE_INFORMATION*);
+    FileInformation query = Kernel32<FileInformation>("GetFileInformationByHandle");
+    ScopedHandle folder(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return query && folder.Valid() && query(folder.Get(), &info);
+}
+
+// One folder, however it is spelled or reached.
+bool SameFolder(const String& a, const String& b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    if (Identity(a, x) && Identity(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+        x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow)
+        return true;
+    // Case and the short (8.3) spelling of the parts that exist do not count either.
+    String p = FullPath(a), q = FullPath(b);
+    return SameTextIgnoringCase(p, q) || SameTextIgnoringCase(ShortPathOf(p), ShortPathOf(q));
+}
+
+// The Windows folder and its system folders (SYSTEM on the 95 family,
+// SYSTEM32 on NT, and under WOW64 SysWOW64 and Sysnative, where a 32-bit
+// program reaches the 64-bit one): the product's TaskMan.Exe would overwrite
+// the system's, and its generic file names would mix with the system's own.
 bool SystemFolder(const String& entry) {
-    String windows = ctx.windowsDir;
-    return SameFolder(entry, windows) || SameFolder(entry, PathJoin(windows, "SYSTEM")) ||
-           SameFolder(entry, PathJoin(windows, "SYSTEM32"));
+    static const char* const folders[] = {"", "SYSTEM", "SYSTEM32", "SYSWOW64", "SYSNATIVE"};
+    // "C:" alone places its files in the drive's root.
+    String target = entry.size() == 2 ? entry + "\\" : entry;
+    for (const char* folder : folders)
+        if (SameFolder(target, PathJoin(ctx.windowsDir, folder))) return true;
+    return false;
 }
 
 void AcceptDestination(HWND page) {
     char entry[255] = "";
     GetDlgItemTextA(page, IDC_DESTINATION_EDIT, entry, sizeof entry);
     ctx.installDir = entry;
-    if (!WellFormed(ctx.installDir) || SystemFolder(ctx.installDir)) {
+    if (!WellFormed(ctx.installDir) || TooLong(ctx.installDir) || SystemFolder(ctx.installDir)) {
         MessageBeep(MB_OK);  // the default sound
         return;
     }

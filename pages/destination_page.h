@@ -1,6 +1,7 @@
-// The second page: the installation directory, checked for form (and never
-// the Windows folder or its system folder), created one level deep and made
-// the current directory.
+// The second page: the installation directory, checked for form (a drive and
+// a full path, short enough for every file placed in it, never the Windows
+// folder or a system folder under any spelling), created one level deep and
+// made the current directory.
 #pragma once
 
 #include <windows.h>

@@ -90,11 +90,18 @@ TEST_P(Destination, UntouchedDefaultIsCreatedAndAccepted) {
 
 TEST_P(Destination, BadlyFormedEntriesAndSystemFoldersBeepAndKeepThePage) {
     const std::string lower = scratch_ + "\\lower";
-    // The Windows folder and its system folders too, however spelled.
+    // The Windows folder and its system folders too, however spelled, W: being another drive letter
+    // for it (under Wine a link); drive-relative; so long that a 19-character name below passes 259.
     const std::string windows = WindowsDir();
     const std::string entries[] = {"", "C", "1:\\WARDHAVEN", "\\WHTEST\\X", " C:\\X",
                                    "c" + lower.substr(1), windows, windows + "\\", "C:\\WINDOWS",
-                                   windows + "\\SYSTEM", windows + "\\SYSTEM32\\"};
+                                   windows + "\\SYSTEM", windows + "\\SYSTEM32\\", windows + "\\.", "C:/WINDOWS",
+                                   windows + "\\..\\WINDOWS", "C:\\\\WINDOWS", "C:\\.\\WINDOWS", "W:\\", "W:\\SYSTEM32",
+                                   windows + "\\SYSTEM32\\.", windows + "\\SYSWOW64", windows + "\\SYSNATIVE", "C:WHREL",
+                                   scratch_ + "\\" + std::string(239 - scratch_.size(), 'L')};
+    std::string out, link = std::string(getenv("WINEPREFIX")) + "/dosdevices/w:";
+    RunTool("Z:\\bin\\ln -sfn ../drive_c/windows " + link, out);  // started, not awaited
+    for (int ms = 0; !DirExists("W:\\SYSTEM32"); ms += 50, Sleep(50)) ASSERT_LT(ms, 5000) << out;
     HWND page = Open();
     ASSERT_NE(page, nullptr);
     for (const std::string& entry : entries) {
@@ -104,6 +111,7 @@ TEST_P(Destination, BadlyFormedEntriesAndSystemFoldersBeepAndKeepThePage) {
     EXPECT_FALSE(DirExists(lower)) << "a lower-case drive letter is refused before anything is created";
     EscapeAndConfirm(page);
     ExpectTerminated();
+    RunTool("Z:\\bin\\rm " + link, out);
 }
 
 TEST_P(Destination, EscapeOrCloseBoxThenNoLeavesThePageAsItWas) {
@@ -187,7 +195,7 @@ TEST_P(Destination, TrailingBackslashIsKeptAndNotDoubled) {
     EXPECT_TRUE(FileExists(dir + "\\Readme.Txt"));
 }
 
-INSTANTIATE_FOR_BOTH_FAMILIES(Destination);
+INSTANTIATE_FOR_EVERY_FAMILY(Destination);
 
 // Cancelling before an installation directory is confirmed deletes nothing anywhere;
 // afterwards it deletes the archive there, and the main executable only once this
