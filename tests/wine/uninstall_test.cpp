@@ -109,9 +109,7 @@ protected:
     }
 
     // Starts the command, answers the question, and returns the closing message.
-    std::string RunUninstallCommand(bool yes, const std::string& currentDir = "") {
-        return RunUninstaller(EntryCommand(), yes, currentDir);
-    }
+    std::string RunUninstallCommand(bool yes) { return RunUninstaller(EntryCommand(), yes); }
     std::string RunUninstaller(const std::string& command, bool yes, const std::string& currentDir = "") {
         uninstall_.reset(new SetupRun(command, GetParam(), currentDir));
         HWND box = uninstall_->WaitWindow("Wardhaven!");
@@ -407,10 +405,11 @@ TEST_P(Uninstall, DllsPlantedBesideEitherProgramOrInTheCurrentFolderAreNeverLoad
     }
     run_.reset(new SetupRun(setupPath_, GetParam(), current));
     Install("Wardhaven!");
-    RunUninstallCommand(true, current);
+    RunUninstaller(EntryCommand(), true, current);
     ExpectProductFilesGone();
     for (const std::string& folder : folders)
-        for (const char* name : plantedDlls) EXPECT_FALSE(FileExists(folder + "\\" + name + ".loaded")) << folder << " " << name;
+        for (const char* name : plantedDlls)
+            EXPECT_FALSE(FileExists(folder + "\\" + name + ".loaded")) << folder << " " << name;
 }
 
 INSTANTIATE_FOR_EVERY_FAMILY(Uninstall);
