@@ -1,7 +1,10 @@
 // The process entry of a program built without a C runtime DLL (the installer
-// and the sample product): run the global constructors, call WinMain, end
-// the process with its result. Destructors are left to the end of the process.
+// and the sample product): keep DLL loads in the system directory, run the
+// global constructors, call WinMain, end the process with its result.
+// Destructors are left to the end of the process.
 #include <windows.h>
+
+#include "runtime/system_dlls.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int show);
 
@@ -37,6 +40,8 @@ int ShowCommand() {
 }  // namespace
 
 extern "C" void WinMainCRTStartup() {
+    // Before anything else can load a DLL by its bare name.
+    KeepDllSearchInSystemDirectory();
     RunConstructors();
     ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, CommandTail(), ShowCommand())));
 }

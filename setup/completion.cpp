@@ -8,6 +8,7 @@
 #include "engine/placement.h"
 #include "runtime/guards.h"
 #include "runtime/paths.h"
+#include "runtime/system_dlls.h"
 #include "state/context.h"
 #include "system/registry.h"
 
@@ -192,5 +193,7 @@ void RunProduct() {
     // A staged copy carries no extension the shell can start; until the restart
     // puts it in place, the product's own file is the one to run.
     String file = PathJoin(ctx.installDir, UnstagedExecutable(product.mainExecutable));
-    ShellExecuteA(ctx.mainWindow, nullptr, file.c_str(), nullptr, ctx.installDir.c_str(), SW_SHOW);
+    // SHELL32 is loaded late, from the system directory: see runtime/system_dlls.h.
+    if (auto execute = SystemFunction<decltype(&ShellExecuteA)>("SHELL32", "ShellExecuteA"))
+        execute(ctx.mainWindow, nullptr, file.c_str(), nullptr, ctx.installDir.c_str(), SW_SHOW);
 }

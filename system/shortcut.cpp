@@ -5,6 +5,7 @@
 
 #include "runtime/guards.h"
 #include "runtime/paths.h"
+#include "runtime/system_dlls.h"
 #include "state/context.h"
 #include "system/registry.h"
 
@@ -18,14 +19,19 @@ const IID persistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00,
 const int widePathSize = 255;
 
 // Through the item-list calls every shell since the first 32-bit one has;
-// the item list is the shell allocator's to free.
+// the item list is the shell allocator's to free. SHELL32 is not imported:
+// it would load SHLWAPI and SHCORE by bare name before the entry point runs.
 String ProgramsFolderFromShell() {
+    auto location = SystemFunction<decltype(&SHGetSpecialFolderLocation)>("SHELL32", "SHGetSpecialFolderLocation");
+    auto pathOf = SystemFunction<decltype(&SHGetPathFromIDListA)>("SHELL32", "SHGetPathFromIDListA");
+    auto allocator = SystemFunction<decltype(&SHGetMalloc)>("SHELL32", "SHGetMalloc");
     LPITEMIDLIST list = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAMS, &list)) || !list) return String();
+    if (!location || !pathOf || !allocator) return String();
+    if (FAILED(location(nullptr, CSIDL_PROGRAMS, &list)) || !list) return String();
     char path[MAX_PATH] = "";
-    BOOL found = SHGetPathFromIDListA(list, path);
+    BOOL found = pathOf(list, path);
     ComRef<IMalloc> shellMemory;
-    if (SUCCEEDED(SHGetMalloc(reinterpret_cast<IMalloc**>(shellMemory.Receive())))) shellMemory->Free(list);
+    if (SUCCEEDED(allocator(reinterpret_cast<IMalloc**>(shellMemory.Receive())))) shellMemory->Free(list);
     return found ? String(path) : String();
 }
 

@@ -170,13 +170,13 @@ BOOL CALLBACK FindDialog(HWND w, LPARAM param) {
 
 }  // namespace
 
-SetupRun::SetupRun(const std::string& setupPath, Family family) {
+SetupRun::SetupRun(const std::string& setupPath, Family family, const std::string& currentDir) {
     std::string exe = setupPath.substr(setupPath.find_last_of('\\') + 1);
     SetFamily(exe, family);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + setupPath + "\"";
-    std::string dir = setupPath.substr(0, setupPath.find_last_of('\\'));
+    std::string dir = currentDir.empty() ? setupPath.substr(0, setupPath.find_last_of('\\')) : currentDir;
     if (!CreateProcessA(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
                         &process_)) {
         ADD_FAILURE() << "cannot start " << setupPath << ": error " << GetLastError();

@@ -40,8 +40,9 @@ std::string ScratchDir(const std::string& name);
 
 class SetupRun {
 public:
-    // Starts `setupPath` (normally a copy in a scratch "disk" folder) reporting `family`.
-    SetupRun(const std::string& setupPath, Family family);
+    // Starts `setupPath` (normally a copy in a scratch "disk" folder) reporting `family`,
+    // in `currentDir` (default: the program's own folder).
+    SetupRun(const std::string& setupPath, Family family, const std::string& currentDir = "");
     ~SetupRun();  // ends a process still running, with a screenshot
 
     // A visible dialog of the installer with exactly this caption; 0 and a test

@@ -2,6 +2,7 @@
 // step and read back through the shell link object and the file's bytes.
 #include <gtest/gtest.h>
 
+#include "runtime/system_dlls.h"
 #include "state/context.h"
 #include "system/shortcut.h"
 #include "tests/string_print.h"
@@ -138,4 +139,18 @@ TEST_F(ShortcutStep, PathTooLongForTheWideBufferIsNotSavedCut) {
     std::string path = MakeFor(group, menu);
     EXPECT_EQ(path.size(), 254u);
     EXPECT_TRUE(ReadLinkFile(path).loaded);
+}
+
+// Where the system cannot limit the search (95 to an unpatched 7; Wine always
+// can), the guard loads the usual victims from the system directory at once.
+TEST(DllGuard, WithoutASearchLimitTheUsualVictimsComeFromTheSystemDirectory) {
+    const char* const spread[] = {"SETUPAPI", "OLEACC", "WINMM"};  // early, middle and late in its table
+    for (const char* name : spread) ASSERT_EQ(GetModuleHandleA(name), nullptr) << name << " is loaded already";
+    LoadUsualDllsFromSystemDirectory();
+    char system[MAX_PATH], path[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    for (const char* name : spread) {
+        GetModuleFileNameA(GetModuleHandleA(name), path, MAX_PATH);
+        EXPECT_EQ(std::string(CharUpperA(path)), CharUpperA(system) + ("\\" + std::string(name) + ".DLL"));
+    }
 }

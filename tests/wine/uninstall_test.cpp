@@ -37,6 +37,15 @@ ProductFile Shipped(const std::string& name) {
     return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltUninstaller() : BuiltSample() + "\\product\\" + name)};
 }
 
+// Every DLL the installer's and the uninstaller's processes load under Wine
+// (WINEDEBUG=+loaddll), and the usual victims on Windows.
+const char* const plantedDlls[] = {
+    "kernelbase.dll", "kernel32.dll", "msvcrt.dll", "ucrtbase.dll", "sechost.dll", "advapi32.dll", "zlib1.dll",
+    "version.dll", "win32u.dll", "user32.dll", "gdi32.dll", "rpcrt4.dll", "combase.dll", "ole32.dll", "shcore.dll",
+    "shlwapi.dll", "shell32.dll", "imm32.dll", "winex11.drv", "uxtheme.dll", "msimg32.dll", "userenv.dll",
+    "setupapi.dll", "apphelp.dll", "propsys.dll", "dwmapi.dll", "cryptbase.dll", "oleacc.dll", "clbcatq.dll",
+    "winmm.dll", "comctl32.dll"};
+
 std::string ShellSetting(Family family) {
     if (family != Family::win98) return LogonShellValue();
     char value[MAX_PATH] = "";
@@ -101,8 +110,8 @@ protected:
 
     // Starts the command, answers the question, and returns the closing message.
     std::string RunUninstallCommand(bool yes) { return RunUninstaller(EntryCommand(), yes); }
-    std::string RunUninstaller(const std::string& command, bool yes) {
-        uninstall_.reset(new SetupRun(command, GetParam()));
+    std::string RunUninstaller(const std::string& command, bool yes, const std::string& currentDir = "") {
+        uninstall_.reset(new SetupRun(command, GetParam(), currentDir));
         HWND box = uninstall_->WaitWindow("Wardhaven!");
         if (!box) return "(no question)";
         EXPECT_EQ(MessageText(box), question);
@@ -382,6 +391,25 @@ TEST_P(Uninstall, ACopyOutsideTheInstallationRemovesNothing) {
     for (const char* name : {"ReadMe.Txt", "TaskMan.Exe"}) EXPECT_EQ(ReadFileText(elsewhere + "\\" + name), "kept");
     EXPECT_TRUE(FileExists(InstalledFile("Wardhavn.Exe")));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
+}
+
+TEST_P(Uninstall, DllsPlantedBesideEitherProgramOrInTheCurrentFolderAreNeverLoaded) {
+    // The disk set in a download folder, and the installation folder, each with a
+    // DLL under every name; a copy of them in the folder both programs start in.
+    std::string current = scratch_ + "\\current";
+    const std::string folders[] = {disk_, current, installDir_};
+    for (const std::string& folder : folders) {
+        MakeDirs(folder);
+        for (const char* name : plantedDlls)
+            ASSERT_TRUE(CopyFileTo(DriverDir() + "\\planted.dll", folder + "\\" + name));
+    }
+    run_.reset(new SetupRun(setupPath_, GetParam(), current));
+    Install("Wardhaven!");
+    RunUninstaller(EntryCommand(), true, current);
+    ExpectProductFilesGone();
+    for (const std::string& folder : folders)
+        for (const char* name : plantedDlls)
+            EXPECT_FALSE(FileExists(folder + "\\" + name + ".loaded")) << folder << " " << name;
 }
 
 INSTANTIATE_FOR_EVERY_FAMILY(Uninstall);

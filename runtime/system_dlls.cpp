@@ -1,0 +1,46 @@
+#include "runtime/system_dlls.h"
+
+namespace {
+
+// Loaded by bare name by the system, the shell or COM on a program's behalf.
+const char usualVictims[] =
+    "UXTHEME\0VERSION\0USERENV\0SETUPAPI\0APPHELP\0PROPSYS\0DWMAPI\0CRYPTBASE\0OLEACC\0CLBCATQ\0WINMM\0"
+    "COMCTL32\0SHCORE\0SHLWAPI\0";
+
+// Without an extension LoadLibraryA adds ".DLL"; null when the path would not fit.
+HMODULE LoadFromSystemDirectory(const char* name) {
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH - 16);
+    if (length == 0 || length >= MAX_PATH - 16) return nullptr;
+    path[length] = '\\';
+    lstrcpynA(path + length + 1, name, MAX_PATH - length - 1);
+    return LoadLibraryA(path);
+}
+
+}  // namespace
+
+void LoadUsualDllsFromSystemDirectory() {
+    // A missing DLL (the 95 family has few of these) must not ask for a disk.
+    UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    for (const char* name = usualVictims; *name; name += lstrlenA(name) + 1) LoadFromSystemDirectory(name);
+    SetErrorMode(mode);
+}
+
+void KeepDllSearchInSystemDirectory() {
+    // Looked up, not imported: 95 and NT 4.0 would refuse to load the program.
+    typedef BOOL(WINAPI * SetDirectory)(LPCSTR);
+    typedef BOOL(WINAPI * SetDefaultDirectories)(DWORD);
+    HMODULE kernel = GetModuleHandleA("KERNEL32");
+    // XP SP1 on: the current folder leaves the search.
+    if (FARPROC found = GetProcAddress(kernel, "SetDllDirectoryA"))
+        reinterpret_cast<SetDirectory>(reinterpret_cast<void*>(found))("");
+    FARPROC found = GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (found && reinterpret_cast<SetDefaultDirectories>(reinterpret_cast<void*>(found))(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    LoadUsualDllsFromSystemDirectory();
+}
+
+FARPROC SystemFunction(const char* dll, const char* name) {
+    HMODULE module = LoadFromSystemDirectory(dll);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
