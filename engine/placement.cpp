@@ -104,6 +104,68 @@ bool NtFamily() {
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+const char sessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char pendingValue[] = "PendingFileRenameOperations";
+
+// The NT family's key of moves, open to read and write; raises when it cannot be.
+HKEY SessionManager() {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    if (result != ERROR_SUCCESS) RaiseIoError(result, pendingValue);
+    return key;
+}
+
+// The list's pairs "source\0destination\0" (a deletion's destination empty),
+// without the empty string that closes it or a pair cut short.
+String PendingList() {
+    HKEY key = SessionManager();
+    DWORD type = 0, size = 0;
+    String list;
+    if (RegQueryValueExA(key, pendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+        list = String(size, '\0');
+        if (RegQueryValueExA(key, pendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list.data()), &size) != ERROR_SUCCESS)
+            size = 0;
+    }
+    RegCloseKey(key);
+    size_t end = 0;
+    // Odd strings are sources, which are never empty; even ones destinations.
+    for (size_t at = 0, strings = 1; at < size && (list[at] != '\0' || strings % 2 == 0); ++strings) {
+        while (at < size && list[at] != '\0') ++at;
+        if (++at <= size && strings % 2 == 0) end = at;
+    }
+    return list.substr(0, end);
+}
+
+// A path of the list without its "!" and "\??\".
+void AppendUnmarked(String& to, const char* entry) {
+    if (*entry == '!') ++entry;
+    if (entry[0] == '\\' && entry[1] == '?' && entry[2] == '?' && entry[3] == '\\') entry += 4;
+    to += entry;
+}
+
+// The pairs of the list as "destination=source" lines.
+String MovesOf(const String& list) {
+    String lines;
+    for (size_t at = 0, second; at < list.size(); at = list.find('\0', second) + 1) {
+        second = list.find('\0', at) + 1;
+        AppendUnmarked(lines, list.c_str() + second);
+        lines += "=";
+        AppendUnmarked(lines, list.c_str() + at);
+        lines += "\r\n";
+    }
+    return lines;
+}
+
+// The lines of `moves` that `waiting` does not hold.
+String NewMoves(const String& waiting, const String& moves) {
+    String added;
+    for (size_t at = 0, end; (end = moves.find('\n', at)) != String::npos; at = end + 1) {
+        String line = moves.substr(at, end + 1 - at);
+        if (!MoveWaiting(waiting, line.substr(line[0] == '!'))) added += line;
+    }
+    return added;
+}
+
 }  // namespace
 
 // The extension counts; the rest of the name is cut to make room.
@@ -121,15 +183,65 @@ void QueueRename(RenameQueue& queue, const String& blocked, const String& substi
 }
 
 void CommitRenames(const RenameQueue& queue) {
-    CheckedWrite(ctx.winInitFile, queue.lines.c_str(), static_cast<uint32_t>(queue.lines.size()));
+    QueueLines(queue.lines);
     // The 95 family's MoveFileExA fails whatever it is asked.
     if (queue.names.empty() || !NtFamily()) return;
+    String moves;
     for (size_t at = 0, middle, end; (middle = queue.names.find('|', at)) != String::npos; at = end + 1) {
         end = queue.names.find('|', middle + 1);
-        String blocked = PathJoin(ctx.installDir, queue.names.substr(at, middle - at));
-        String substitute = PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1));
-        CheckedMoveAtRestart(substitute, blocked, true);
+        moves += "!" + PathJoin(ctx.installDir, queue.names.substr(at, middle - at)) + "=" +
+                 PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1)) + "\r\n";
     }
+    QueueMoves(moves);
+}
+
+String WaitingLines() {
+    FileVar& f = ctx.winInitFile;
+    uint32_t size = CheckedSize(f);
+    String text(size, '\0');
+    CheckedSeek(f, 0);
+    CheckedReadExact(f, text.data(), size);  // and the next line goes at the end again
+    return text;
+}
+
+String WaitingMoves() { return MovesOf(PendingList()); }
+
+bool MoveWaiting(const String& waiting, const String& text) {
+    for (size_t at = 0; at < waiting.size(); ++at) {
+        if (at > 0 && waiting[at - 1] != '\n') continue;
+        size_t from = at + (waiting[at] == '!'), i = 0;
+        while (i < text.size() && UpperAscii(waiting[from + i]) == UpperAscii(text[i])) ++i;
+        if (i == text.size()) return true;
+    }
+    return false;
+}
+
+void QueueLines(const String& lines) {
+    String added = NewMoves(WaitingLines(), lines);
+    CheckedWrite(ctx.winInitFile, added.c_str(), static_cast<uint32_t>(added.size()));
+}
+
+// Written back whole with the new pairs: two moves queued together are never
+// found one without the other.
+void QueueMoves(const String& moves) {
+    String list = PendingList(), added = NewMoves(MovesOf(list), moves);
+    if (added.empty()) return;
+    for (size_t at = 0, equals, end; (end = added.find('\r', at)) != String::npos; at = end + 2) {
+        equals = added.find('=', at);
+        list += "\\??\\";
+        list.append(added.c_str() + equals + 1, end - equals - 1);
+        list += '\0';
+        if (added[at] == '!') list += added[at++];
+        list += "\\??\\";
+        list.append(added.c_str() + at, equals - at);
+        list += '\0';
+    }
+    list += '\0';
+    HKEY key = SessionManager();
+    LONG result = RegSetValueExA(key, pendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list.c_str()),
+                                 static_cast<DWORD>(list.size()));
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) RaiseIoError(result, pendingValue);
 }
 
 void PlaceProductFiles(RenameQueue& renames) {

@@ -34,6 +34,22 @@ void QueueRename(RenameQueue& queue, const String& blocked, const String& substi
 // system as well. A failure of either raises EInOutError.
 void CommitRenames(const RenameQueue& queue);
 
+// What waits for the next start, one "destination=source" line (CR LF) per
+// move: WinInit.Ini's lines, or the NT family's own list without the "!" and
+// "\??\" of its paths; moves to add to it give "!" first where they may
+// replace a file. An installation run again (after an interruption, or twice before a restart)
+// finds its moves there and queues none of them twice.
+String WaitingLines();
+String WaitingMoves();
+// Whether a line of `waiting` begins with `text` (after a "!"), ignoring case:
+// "destination=source\r\n" is that move, "destination=" any move onto it.
+bool MoveWaiting(const String& waiting, const String& text);
+// Add, each in one write, the moves ("destination=source" lines, spelled as
+// their record spells them) that do not wait already.
+// A failure raises EInOutError.
+void QueueLines(const String& lines);
+void QueueMoves(const String& moves);
+
 // Every file step is checked: a failed read, write (a full disk), a decoded
 // stream shorter than the table, or a substitute that cannot be created
 // either raises EInOutError naming the file.

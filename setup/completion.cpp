@@ -63,46 +63,52 @@ String RenamePath(const String& directory, const String& name) {
     return PathJoin(IsNtFamily() ? directory : ShortPathOf(directory), name);
 }
 
-// Where the product's Task Manager comes from at the next start: its own
-// file, or, from another volume than the Windows directory, a copy staged
-// there under a name of its own (neither family moves a file from one volume
-// to another at its start). False when that copy cannot be made.
-bool TaskManagerSource(const String& windows, String& dir, String& name) {
-    dir = ctx.installDir;
-    name = product.taskManager;
-    if (SameVolume(ctx.installDir, windows)) return true;
+// From another volume than the Windows directory the product's Task Manager
+// arrives through a copy staged there (neither family moves a file from one
+// volume to another at its start): under the first stand-in name that no
+// waiting move brings in already, so an earlier installation's copy stays as
+// queued, and one left by an interrupted run is filled again. False when the
+// copy cannot be made.
+bool StageTaskManager(const String& waiting, const String& windows, String& name) {
+    String onto = RenamePath(windows, product.taskManager) + "=";
     for (int k = 0; k < 1000; ++k) {
-        String staged = SubstituteCandidate(product.taskManager, k);
-        if (FileExists(PathJoin(windows, staged))) continue;
-        if (FileCopy(PathJoin(ctx.installDir, product.taskManager), PathJoin(windows, staged)) != 0) return false;
-        dir = windows;
-        name = staged;
-        return true;
+        name = SubstituteCandidate(product.taskManager, k);
+        if (MoveWaiting(waiting, onto + RenamePath(windows, name) + "\r\n")) continue;
+        return FileCopy(PathJoin(ctx.installDir, product.taskManager), PathJoin(windows, name)) == 0;
     }
     return false;
 }
 
+// The moves that put `source` in the place of the system's Task Manager. Its
+// own goes aside first, and only while it will still be the one in place then:
+// not while another Task Manager's move onto it waits, and never over a saved
+// one that stays (one that an uninstallation waits to move back does not).
+String TaskManagerMoves(const String& waiting, const String& system, const String& saved, const String& source,
+                        bool savedStays, const char* replace) {
+    String onto = system + "=", aside = saved + "=" + system + "\r\n", moves = replace + onto + source + "\r\n";
+    bool restoring = MoveWaiting(waiting, onto + saved + "\r\n");
+    if ((restoring || (!savedStays && !MoveWaiting(waiting, onto))) && !MoveWaiting(waiting, aside)) moves = aside + moves;
+    return moves;
+}
+
 // At the next start Windows moves its own Task Manager aside, then moves the
 // product's in: the 95 family from the lines of WinInit.Ini, the NT family
-// from its own list of moves. False, and nothing queued, when the product's
-// cannot arrive: the system's own then stays where it is.
+// from its own list of moves. None is queued twice. False, and nothing
+// queued, when the product's cannot arrive: the system's own then stays.
 bool QueueTaskManagerRenames() {
-    String windows = ctx.windowsDir, dir, name;
-    if (!TaskManagerSource(windows, dir, name)) return false;
-    String system = PathJoin(windows, product.taskManager), saved = PathJoin(windows, product.savedTaskManager);
-    // Saved by an earlier installation: moved aside again, the product's
-    // earlier copy would take the place of the system's own for good.
-    if (!FileExists(saved)) {
-        ctx.renameLine = RenamePath(windows, product.savedTaskManager) + "=" + RenamePath(windows, product.taskManager);
-        CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
-        // Only a Task Manager that is there, and never over a saved one: where
-        // both lists are carried out (Wine), or the pair is queued twice, it
-        // would be the product's copy moving there.
-        if (IsNtFamily() && FileExists(system)) CheckedMoveAtRestart(system, saved, false);
+    bool nt = IsNtFamily();
+    String w = ctx.windowsDir, lines = WaitingLines(), moves = nt ? WaitingMoves() : String();
+    String dir = ctx.installDir, name = product.taskManager;
+    if (!SameVolume(dir, w)) {
+        dir = w;
+        if (!StageTaskManager(nt ? moves : lines, w, name)) return false;
     }
-    ctx.renameLine = RenamePath(windows, product.taskManager) + "=" + RenamePath(dir, name);
-    CheckedWriteLine(ctx.winInitFile, ctx.renameLine);
-    if (IsNtFamily()) CheckedMoveAtRestart(PathJoin(dir, name), system, true);
+    String saved = PathJoin(w, product.savedTaskManager), system = PathJoin(w, product.taskManager);
+    // Both lines in one write, both moves in one: the system's never goes aside alone.
+    QueueLines(TaskManagerMoves(lines, RenamePath(w, product.taskManager), RenamePath(w, product.savedTaskManager),
+                                RenamePath(dir, name), FileExists(saved), ""));
+    // Only a Task Manager that is there goes aside in the NT family's list.
+    if (nt) QueueMoves(TaskManagerMoves(moves, system, saved, PathJoin(dir, name), FileExists(saved) || !FileExists(system), "!"));
     return true;
 }
 

@@ -43,23 +43,24 @@ HKEY OpenSessionManager() {
     return key;
 }
 
-}  // namespace
-
-bool PendingMoveQueued(const String& source, const String& destination) {
+// Calls `visit` with each waiting move's destination and source, without their marks.
+template <class Visit>
+void ForEachPendingMove(Visit visit) {
     HKEY key = OpenSessionManager();
-    if (!key) return false;
+    if (!key) return;
     String list = ReadList(key);
     RegCloseKey(key);
     for (size_t pos = 0; pos < list.size() && list[pos] != '\0';) {
         String from = ListedPath(NextString(list, pos));
         String to = pos < list.size() ? ListedPath(NextString(list, pos)) : String();
-        if (SameTextIgnoringCase(from, source) && SameTextIgnoringCase(to, destination)) return true;
+        visit(to, from);
     }
-    return false;
 }
 
-bool DropPendingMoves(Installation& at, bool (*ours)(const Installation&, const String&, const String&),
-                      String& source) {
+// Rewrites the list without the moves `drop` picks (given destination and
+// source); false when none is picked, or when it cannot be rewritten (noted).
+template <class Drop>
+bool DropMoves(Installation& at, Drop drop) {
     HKEY key = OpenSessionManager();
     if (!key) return false;
     String list = ReadList(key), kept;
@@ -67,9 +68,8 @@ bool DropPendingMoves(Installation& at, bool (*ours)(const Installation&, const 
     for (size_t pos = 0; pos < list.size() && list[pos] != '\0';) {
         String from = NextString(list, pos);
         String to = pos < list.size() ? NextString(list, pos) : String();
-        if (ours(at, ListedPath(from), ListedPath(to))) {
+        if (drop(ListedPath(to), ListedPath(from))) {
             dropped = true;
-            source = ListedPath(from);
             continue;
         }
         kept += from + String(1, '\0') + to + String(1, '\0');
@@ -77,8 +77,43 @@ bool DropPendingMoves(Installation& at, bool (*ours)(const Installation&, const 
     // The list ends in an empty string.
     kept += String(1, '\0');
     if (dropped && RegSetValueExA(key, pendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.c_str()),
-                                  static_cast<DWORD>(kept.size())) != ERROR_SUCCESS)
+                                  static_cast<DWORD>(kept.size())) != ERROR_SUCCESS) {
         NoteLeftover(at, String("the moves waiting for the next start (") + pendingValue + ")");
+        dropped = false;
+    }
     RegCloseKey(key);
     return dropped;
+}
+
+}  // namespace
+
+bool PendingMoveQueued(const String& source, const String& destination) {
+    bool queued = false;
+    ForEachPendingMove([&](const String& to, const String& from) {
+        queued = queued || (SameTextIgnoringCase(from, source) && SameTextIgnoringCase(to, destination));
+    });
+    return queued;
+}
+
+bool TakeBackPendingMoves(Installation& at, const String& asideFrom, const String& asideTo, const String& destination,
+                          bool (*ours)(const Installation&, const String&), String& sources) {
+    String taken;
+    bool others = false;
+    ForEachPendingMove([&](const String& to, const String& from) {
+        if (!SameTextIgnoringCase(to, destination)) return;
+        if (ours(at, from)) taken += from + "\n";
+        else others = true;
+    });
+    if (taken.empty()) return false;
+    bool dropped = DropMoves(at, [&](const String& to, const String& from) {
+        return SameTextIgnoringCase(to, destination)
+                   ? ours(at, from)
+                   : !others && SameTextIgnoringCase(from, asideFrom) && SameTextIgnoringCase(to, asideTo);
+    });
+    if (dropped) sources = taken;
+    return dropped;
+}
+
+bool TakeBackMovesFrom(Installation& at, const String& source) {
+    return DropMoves(at, [&](const String&, const String& from) { return SameTextIgnoringCase(from, source); });
 }

@@ -12,8 +12,12 @@
 // Whether the move of `source` onto `destination` (empty: its deletion) waits.
 bool PendingMoveQueued(const String& source, const String& destination);
 
-// Takes out every move that `ours` accepts (given its source and destination,
-// without their prefixes); `source` is the source of the last one taken.
-// False when none was there. A list that cannot be rewritten is noted.
-bool DropPendingMoves(Installation& at, bool (*ours)(const Installation&, const String&, const String&),
-                      String& source);
+// Takes out every move onto `destination` from a source `ours` accepts, and
+// the move of `asideFrom` onto `asideTo` (the file there moved away first)
+// unless another file's move onto it stays. `sources` gets the taken moves'
+// sources, one a line ("\n"). False when none was there, or when the list
+// cannot be rewritten (noted: then nothing is taken).
+bool TakeBackPendingMoves(Installation& at, const String& asideFrom, const String& asideTo, const String& destination,
+                          bool (*ours)(const Installation&, const String&), String& sources);
+// Takes out every move of `source`; false when none.
+bool TakeBackMovesFrom(Installation& at, const String& source);

@@ -40,6 +40,20 @@ bool ProductName(const String& name) {
     return false;
 }
 
+bool StandInName(const String& name) {
+    for (const ShippedFile& f : productFiles)
+        if (StandInFor(name, f.name)) return true;
+    return false;
+}
+
+// A substitute's move over the file it stood for goes first: gone with it,
+// the move would do nothing, and left alone after an interruption, no run
+// would find it again.
+void TakeBackMovesOf(Installation& at, const String& path) {
+    TakeBackLinesFrom(at, path);
+    if (at.ntFamily) TakeBackMovesFrom(at, path);
+}
+
 bool SameContent(const Installation& at, const ShippedFile& f, const String& path) {
     int32_t size = 0, wantSize = f.size;
     uint32_t crc = 0, wantCrc = f.crc;
@@ -91,6 +105,7 @@ bool RemoveFromFolder(Installation& at) {
         // A joined archive left by an installation that stopped: its bytes are the disk set's.
         bool archive = SameTextIgnoringCase(name, product.archiveName) && !SharedFolder(at, at.dir);
         if (archive || (named && !systemTaskManager && PlacedContent(at, name, path))) {
+            if (StandInName(name)) TakeBackMovesOf(at, path);
             if (!RemoveFile(at, path)) empty = false;
             continue;
         }

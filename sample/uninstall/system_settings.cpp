@@ -49,20 +49,31 @@ String RenamePath(const Installation& at, const String& directory, const String&
     return PathJoin(at.ntFamily ? directory : ShortPathOf(directory), name);
 }
 
-// Where the installer's move of the product's Task Manager starts: this
-// folder's TaskMan.Exe, or the copy staged in the Windows directory for an
-// installation on another volume.
+// Where an installer's move of the product's Task Manager starts: this
+// folder's TaskMan.Exe, a copy staged in the Windows directory for an
+// installation on another volume, or another installation's copy of it.
 bool TaskManagerSource(const Installation& at, const String& source) {
     if (SamePath(source, PathJoin(at.dir, product.taskManager))) return true;
-    return StandInFor(FilePart(source), product.taskManager) &&
-           SamePath(source, PathJoin(at.windowsDir, FilePart(source)));
+    if (StandInFor(FilePart(source), product.taskManager)) return SamePath(source, PathJoin(at.windowsDir, FilePart(source)));
+    return SameTextIgnoringCase(FilePart(source), product.taskManager) && HoldsShippedFile(at, product.taskManager, source);
 }
 
-// The installer's two moves: the system's Task Manager aside, the product's in.
-bool InstallerTaskManagerMove(const Installation& at, const String& from, const String& to) {
-    String system = PathJoin(at.windowsDir, product.taskManager);
-    if (SameTextIgnoringCase(from, system)) return SameTextIgnoringCase(to, PathJoin(at.windowsDir, product.savedTaskManager));
-    return SameTextIgnoringCase(to, system) && TaskManagerSource(at, from);
+// The copies staged in the Windows directory that no move waits for any
+// more: those just taken back, and any left by an interrupted run.
+void RemoveStagedCopies(Installation& at, const String& taken) {
+    WIN32_FIND_DATAA found;
+    String w = at.windowsDir, system = PathJoin(w, product.taskManager);
+    HANDLE search = FindFirstFileA(PathJoin(w, ReplaceExtension(product.taskManager, ".*")).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        String path = PathJoin(w, found.cFileName);
+        if (!StandInFor(found.cFileName, product.taskManager) || RenameQueued(at, path, system)) continue;
+        bool wasTaken = false;
+        for (size_t from = 0, end; (end = taken.find('\n', from)) != String::npos; from = end + 1)
+            wasTaken = wasTaken || SamePath(taken.substr(from, end - from), path);
+        if (wasTaken || HoldsShippedFile(at, product.taskManager, path)) RemoveFile(at, path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 }  // namespace
@@ -92,33 +103,30 @@ void RestoreShell(Installation& at) {
 }
 
 void RestoreTaskManager(Installation& at) {
-    // Still waiting: the installer's moves are taken back, with any copy it
-    // staged for them. Both families have the lines; the NT family also its list.
+    // Still waiting: every move that an installation of the product queued is
+    // taken back, then the copies staged for them. Both families have the
+    // lines; the NT family reads only its own list, which tells whether they wait.
     const String& w = at.windowsDir;
-    String first = RenamePath(at, w, product.savedTaskManager) + "=" + RenamePath(at, w, product.taskManager);
-    String lineSource, moveSource;
-    bool lines = RemovePendingPair(at, first, RenamePath(at, w, product.taskManager), TaskManagerSource, lineSource);
-    bool moves = at.ntFamily && DropPendingMoves(at, InstallerTaskManagerMove, moveSource);
-    if (lines || moves) {
-        at.removedAny = true;
-        String staged = moves ? moveSource : lineSource;
-        if (!SamePath(staged, PathJoin(at.dir, product.taskManager))) RemoveFile(at, staged);
-        return;
-    }
+    String system = PathJoin(w, product.taskManager), saved = PathJoin(w, product.savedTaskManager);
+    String aside = RenamePath(at, w, product.savedTaskManager) + "=" + RenamePath(at, w, product.taskManager);
+    String lineSources, moveSources;
+    bool lines = TakeBackPendingLines(at, aside, RenamePath(at, w, product.taskManager), TaskManagerSource, lineSources);
+    bool moves = at.ntFamily && TakeBackPendingMoves(at, system, saved, system, TaskManagerSource, moveSources);
+    RemoveStagedCopies(at, lineSources + moveSources);
+    if (lines || moves) at.removedAny = true;
+    if (at.ntFamily ? moves : lines) return;
     // Carried out: Windows' own Task Manager was moved aside and the product's
     // took its place. The saved one goes back over it, which needs no removal
     // first: queued twice, the second move finds nothing to move.
-    String saved = PathJoin(w, product.savedTaskManager);
-    String replaced = PathJoin(w, product.taskManager);
     if (GetFileAttributesA(saved.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     const char restoring[] = "The Windows Task Manager will be restored.\r\n";
-    if (RenameQueued(at, saved, replaced)) {
+    if (RenameQueued(at, saved, system)) {
         at.waiting += restoring;
         return;
     }
     // Anything else in its place (the system's own, updated) stays.
-    if (!HoldsShippedFile(at, product.taskManager, replaced)) return;
-    if (RenameAtNextStart(at, saved, replaced)) {
+    if (!HoldsShippedFile(at, product.taskManager, system)) return;
+    if (RenameAtNextStart(at, saved, system)) {
         at.removedAny = true;
         at.waiting += restoring;
     }

@@ -65,12 +65,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!Confirmed()) return 0;
     // A current folder cannot be removed, not even at the next start.
     SetCurrentDirectoryA(at.windowsDir.c_str());
-    // The settings first: the 8.3 spellings they are compared in need the files still there.
+    // The settings first: the 8.3 spellings they are compared in need the files
+    // still there. The entry last: until it goes, an interrupted run can be run
+    // again from it, whatever files are gone.
     RestoreShell(at);
     RestoreTaskManager(at);
     RemoveProgramShortcut(at);
-    RemoveUninstallEntry(at);
     RemovePlacedFiles(at);
+    RemoveUninstallEntry(at);
     Report(at);
     return 0;
 }

@@ -54,30 +54,63 @@ String LastSection(const String& text) {
     return section;
 }
 
-}  // namespace
+// Calls `visit` with each "destination=source" line's two sides, blanks trimmed.
+template <class Visit>
+void ForEachMove(const String& text, Visit visit) {
+    ForEachLine(text, [&](size_t at, size_t end) {
+        String line = Trimmed(text.substr(at, end - at));
+        size_t equals = line.find('=');
+        if (equals != String::npos) visit(Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1)));
+    });
+}
 
-bool RemovePendingPair(Installation& at, const String& first, const String& destination,
-                       bool (*ours)(const Installation&, const String&), String& source) {
-    String text, second;
-    if (!ReadText(WinInitPath(at), text)) return false;
+// Rewrites the file without the moves `drop` picks (given destination and
+// source); false when none is picked, or when it cannot be rewritten (noted).
+template <class Drop>
+bool DropLines(Installation& at, const String& text, Drop drop) {
+    String kept;
+    bool dropped = false;
     ForEachLine(text, [&](size_t from, size_t end) {
         String line = Trimmed(text.substr(from, end - from));
         size_t equals = line.find('=');
-        if (second.empty() && equals != String::npos && SameTextIgnoringCase(line.substr(0, equals), destination) &&
-            ours(at, line.substr(equals + 1))) {
-            second = line;
-            source = line.substr(equals + 1);
+        if (equals != String::npos && drop(Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1)))) {
+            dropped = true;
+            return;
         }
+        kept += text.substr(from, end < text.size() ? end + 1 - from : end - from);
     });
-    if (second.empty()) return false;
-    String kept;
-    ForEachLine(text, [&](size_t from, size_t end) {
-        String line = Trimmed(text.substr(from, end - from));
-        if (!SameTextIgnoringCase(line, first) && !SameTextIgnoringCase(line, second))
-            kept += text.substr(from, end < text.size() ? end + 1 - from : end - from);
+    if (!dropped) return false;
+    if (WriteText(WinInitPath(at), kept)) return true;
+    NoteLeftover(at, "the pending lines in " + WinInitPath(at));
+    return false;
+}
+
+}  // namespace
+
+bool TakeBackPendingLines(Installation& at, const String& aside, const String& destination,
+                          bool (*ours)(const Installation&, const String&), String& sources) {
+    String text, taken;
+    bool others = false;
+    if (!ReadText(WinInitPath(at), text)) return false;
+    ForEachMove(text, [&](const String& to, const String& from) {
+        if (!SameTextIgnoringCase(to, destination)) return;
+        if (ours(at, from)) taken += from + "\n";
+        else others = true;
     });
-    if (!WriteText(WinInitPath(at), kept)) NoteLeftover(at, "the pending lines in " + WinInitPath(at) + ": " + second);
-    return true;
+    if (taken.empty()) return false;
+    // Another move onto the destination still waits: the file there must go aside first still.
+    bool dropped = DropLines(at, text, [&](const String& to, const String& from) {
+        return SameTextIgnoringCase(to, destination) ? ours(at, from)
+                                                     : !others && SameTextIgnoringCase(to + "=" + from, aside);
+    });
+    if (dropped) sources = taken;
+    return dropped;
+}
+
+bool TakeBackLinesFrom(Installation& at, const String& source) {
+    String text;
+    return ReadText(WinInitPath(at), text) &&
+           DropLines(at, text, [&](const String&, const String& from) { return SamePath(from, source); });
 }
 
 bool PendingLineQueued(const Installation& at, const String& line) {

@@ -4,11 +4,15 @@
 
 #include "sample/uninstall/installation.h"
 
-// When a line of WinInit.Ini reads `destination` "=" a source that `ours`
-// accepts (ignoring case and blanks), that line and every line reading
-// `first` go, and `source` is that line's source. False when there is none.
-bool RemovePendingPair(Installation& at, const String& first, const String& destination,
-                       bool (*ours)(const Installation&, const String&), String& source);
+// Takes out of WinInit.Ini every line moving a file onto `destination` from
+// a source `ours` accepts, and every line reading `aside` (the file there
+// moved away first) unless another file's move onto it stays. `sources` gets
+// the taken lines' sources, one a line ("\n"). False when none was there, or
+// when the file cannot be rewritten (noted: then nothing is taken).
+bool TakeBackPendingLines(Installation& at, const String& aside, const String& destination,
+                          bool (*ours)(const Installation&, const String&), String& sources);
+// Takes out every line whose source is `source` (in any spelling); false when none.
+bool TakeBackLinesFrom(Installation& at, const String& source);
 
 // Whether a line of WinInit.Ini reads `line` (ignoring case and blanks).
 bool PendingLineQueued(const Installation& at, const String& line);

@@ -202,6 +202,25 @@ protected:
         EXPECT_EQ(run_->WaitExit(), 0u);
     }
 
+    // The same installation again before the restart: the product's executable,
+    // there now, is staged, and nothing the first one queued is queued twice;
+    // `restaged` is the product's Task Manager staged anew, beside a waiting one.
+    void InstallAgainBeforeTheRestart(std::string winInit, std::vector<std::string> moves,
+                                      const std::string& restaged = "") {
+        run_.reset();
+        ChooseOptions(false, true, true);
+        DeclineRestartAndRun();
+        std::string exe = InstalledFile("Wardhavn.Exe"), staged = InstalledFile("Wardhavn.$$$");
+        winInit += ShortPath(exe) + "=" + ShortPath(staged) + "\r\n";
+        if (Nt()) moves.insert(moves.end(), {"\\??\\" + staged, "!\\??\\" + exe});
+        if (!restaged.empty()) {
+            winInit += TaskManagerLines(restaged, true);
+            if (Nt()) moves.insert(moves.end(), {"\\??\\" + restaged, "!\\??\\" + WindowsDir() + "\\TaskMan.Exe"});
+        }
+        EXPECT_EQ(ReadFileText(WinInitPath()), winInit);
+        EXPECT_EQ(Lower(PendingRenames()), Lower(moves));
+    }
+
     // After the restart: the system's Task Manager saved, the product's in its place.
     void ExpectTaskManagersSwapped() {
         EXPECT_EQ(ReadFileText(WindowsDir() + "\\TaskMang.Exe"), systemTaskManager);
@@ -244,7 +263,7 @@ TEST_P(Completion, StagedMainExecutableAsksForTheRestartAndChangesNothingElse) {
     EXPECT_NE(Lower(winInit).find(".$$$"), std::string::npos) << "the staged executable's rename line: " << winInit;
 }
 
-TEST_P(Completion, TaskManagerOnlyQueuesItsTwoMovesAndTheRestartSwapsTheTaskManagers) {
+TEST_P(Completion, TaskManagerQueuesItsTwoMovesOnceHoweverOftenInstalledAndTheRestartSwapsTheTaskManagers) {
     ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", systemTaskManager));
     ChooseOptions(false, true, true);
     DeclineRestartAndRun();
@@ -258,13 +277,15 @@ TEST_P(Completion, TaskManagerOnlyQueuesItsTwoMovesAndTheRestartSwapsTheTaskMana
     EXPECT_EQ(Lower(PendingRenames()), Lower(TaskManagerMoves()));
     ExpectUninstallEntry();
     ExpectShellUntouched();
+    // Queued again, the system's would be moved aside a second time, over the saved one.
+    InstallAgainBeforeTheRestart(winInit, TaskManagerMoves());
     // Wine carries out both lists whatever the family: the second pass must harm nothing.
     CarryOutRestart();
     ExpectTaskManagersSwapped();
     EXPECT_FALSE(FileExists(InstalledFile("TaskMan.Exe")));
 }
 
-TEST_P(Completion, TaskManagerOnAnotherDriveArrivesThroughACopyStagedInTheWindowsDirectory) {
+TEST_P(Completion, TaskManagerOnAnotherDriveArrivesThroughACopyStagedInTheWindowsDirectoryHoweverOftenInstalled) {
     // Neither family moves a file from one volume to another at its start.
     FolderOnDriveD drive;
     installDir_ = drive.path + "\\WARDHAVEN";
@@ -275,9 +296,13 @@ TEST_P(Completion, TaskManagerOnAnotherDriveArrivesThroughACopyStagedInTheWindow
     EXPECT_EQ(ReadFileText(staged), taskManagerContent);
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines(staged));
     EXPECT_EQ(Lower(PendingRenames()), Lower(TaskManagerMoves(staged)));
+    std::string restaged = WindowsDir() + "\\TaskMan.$$1";
+    InstallAgainBeforeTheRestart(ReadFileText(WinInitPath()), TaskManagerMoves(staged), restaged);
+    EXPECT_EQ(ReadFileText(restaged), taskManagerContent);
     CarryOutRestart();
     ExpectTaskManagersSwapped();
     EXPECT_FALSE(FileExists(staged));
+    EXPECT_FALSE(FileExists(restaged));
 }
 
 TEST_P(Completion, TaskManagerThatCannotBeStagedLeavesTheSystemsAloneAndTheMessageSaysSo) {

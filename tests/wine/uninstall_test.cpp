@@ -67,7 +67,7 @@ protected:
         uninstall_.reset();
         InstallerTest::TearDown();
         DeleteFileA((WindowsHelpDir() + "\\TaskMan.HLP").c_str());
-        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "COMMAND.COM"})
+        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1", "COMMAND.COM"})
             DeleteFileA((WindowsDir() + "\\" + name).c_str());
         RegValue none;
         RestoreRegValue(HKEY_LOCAL_MACHINE, runOnce, "Wardhaven! folder", none);
@@ -78,6 +78,7 @@ protected:
 
     // Through every page: the group typed, both options chosen, restart and run declined.
     void Install(const std::string& group) {
+        run_.reset();
         HWND page = AdvanceToPage("Program Group");
         ASSERT_NE(page, nullptr);
         SetItemText(page, IDC_GROUP_EDIT, group);
@@ -272,17 +273,23 @@ TEST_P(Uninstall, InADriveRootOnlyTheInstallationsOwnFilesGo) {
     DeleteFileA("D:\\UnInstal.Exe");
 }
 
-TEST_P(Uninstall, PendingTaskManagerFromAnotherDriveGoesWithTheCopyStagedForIt) {
+TEST_P(Uninstall, PendingTaskManagerFromAnotherDriveGoesWithTheCopiesStagedForItHoweverOftenInstalled) {
     RemoveTree("D:\\WHTEST");
     MakeDirs("D:\\WHTEST");
     installDir_ = "D:\\WHTEST\\WARDHAVEN";
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", "Windows' own task manager"));
+    // Twice before the restart: a staged copy and its move each time, the executable staged the second.
     Install("Wardhaven!");
-    std::string staged = WindowsDir() + "\\TaskMan.$$$";
-    ASSERT_TRUE(FileExists(staged));
+    Install("Wardhaven!");
+    std::vector<std::string> staged = {WindowsDir() + "\\TaskMan.$$$", WindowsDir() + "\\TaskMan.$$1"};
+    for (const std::string& path : staged) ASSERT_TRUE(FileExists(path)) << path;
     EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied()));
-    EXPECT_FALSE(FileExists(staged));
-    // Neither the lines nor the NT family's moves are left to bring it in.
+    for (const std::string& path : staged) EXPECT_FALSE(FileExists(path)) << path;
+    // Neither the lines nor the NT family's moves are left to bring a copy in or move the system's aside.
     ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe"), installDir_}, "[Rename]\r\n");
+    CarryOutRestart();
+    EXPECT_EQ(ReadFileText(WindowsDir() + "\\TaskMan.Exe"), "Windows' own task manager");
+    EXPECT_FALSE(FileExists(WindowsDir() + "\\TaskMang.Exe"));
     RemoveTree("D:\\WHTEST");
 }
 
