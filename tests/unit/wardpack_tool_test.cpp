@@ -145,7 +145,7 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
     std::string error;
     ASSERT_TRUE(table::Parse(setup.data(), setup.size(), t, error)) << error;
     const std::size_t tableSize = table::TableSize(t.entries.size()), tableStart = setup.size() - tableSize;
-    table::FoundRecord found = table::FindRecord(setup.data(), tableStart);
+    table::FoundRecord found = table::FindRecord(setup.data(), TinyExecutable().size(), tableStart);
     ASSERT_EQ(found.presence, integrity::Presence::present);
     const integrity::Record& r = found.record;
 
