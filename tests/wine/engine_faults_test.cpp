@@ -5,6 +5,8 @@
 // nothing is placed.
 #include <cstring>
 
+#include "engine/integrity_record.h"
+#include "runtime/crc32.h"
 #include "tests/wine/engine_scenario.h"
 
 namespace {
@@ -68,6 +70,18 @@ const Damage damages[] = {
      "decoded length"},
 };
 
+// Wear of the integrity record (body at b, tail at t): disk 1's damage, never
+// read as no record, never blamed on a sound disk 2.
+const struct {
+    const char* what;
+    void (*wear)(std::string& image, size_t b, size_t t);
+} wearings[] = {
+    {"a bit of its signature", [](std::string& i, size_t, size_t t) { i[t + 6] ^= 0x02; }},
+    {"8 bytes of its signature cut", [](std::string& i, size_t, size_t t) { i.erase(t + 4, 8); }},
+    {"a bit of volume 2's CRC-32", [](std::string& i, size_t b, size_t) { i[b + 28] ^= 0x40; }},
+    {"a bit of the stream's CRC-32", [](std::string& i, size_t b, size_t) { i[b + 12] ^= 0x01; }},
+};
+
 }  // namespace
 
 class EngineFaults : public EngineTest {
@@ -98,6 +112,23 @@ TEST_P(EngineFaults, DamagedTableIsRefusedBeforeAnythingIsCopied) {
         ExpectNothingInstalled();
         EXPECT_FALSE(FileExists(scratch_ + "\\Evil.Dll"));
         EXPECT_FALSE(FileExists("C:\\Evil.Dll"));
+    }
+}
+
+TEST_P(EngineFaults, WornRecordIsRefusedAsDiskOnesDamageBeforeAnythingIsCopied) {
+    StageDiskSet(product_, "9000,9000");
+    const std::string pristine = ReadFileText(setupPath_);
+    const size_t body = IntegrityRecordBody(pristine), tail = body + integrity::BodySize(3);
+    for (const auto& w : wearings) {
+        SCOPED_TRACE(w.what);
+        std::string image = pristine;
+        w.wear(image, body, tail);
+        ASSERT_TRUE(WriteFileText(setupPath_, image));
+        DeleteFileA(WinInitPath().c_str());
+        run_.reset();
+        PassQuestionPages();
+        ExpectErrorReport("Damaged package table in " + setupPath_ + "\n", "disk 1 is damaged");
+        ExpectNothingInstalled();
     }
 }
 
@@ -150,11 +181,14 @@ TEST_P(EngineFaults, HugeDecodedLengthOverTinyVolumesIsReportedPromptly) {
 
 TEST_P(EngineFaults, DecodedStreamThatFailsTheRecordsChecksumIsRefusedAtUnpacking) {
     StageDiskSet(product_, "9000,9000");
-    // Volumes that pass their checks, a stream checksum that does not hold.
+    // Volumes that pass their checks, a stream checksum that does not hold in
+    // a record sound in itself (resealed with its own CRC-32).
     std::string image = ReadFileText(setupPath_);
-    size_t body = IntegrityRecordBody(image);
+    size_t body = IntegrityRecordBody(image), fields = integrity::BodySizeVersion1(3);
     ASSERT_NE(body, std::string::npos);
     image[body + 12] ^= 0x01;
+    uint32_t seal = Crc32Update(0, &image[body], fields);
+    std::memcpy(&image[body + fields], &seal, 4);
     ASSERT_TRUE(WriteFileText(setupPath_, image));
     PassQuestionPages();
     ExpectErrorReport("Invalid data: " + TypedInstallDir() + "\\Wardhavn.Exe",
