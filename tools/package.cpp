@@ -298,7 +298,8 @@ std::string HelpFolderClash(const std::vector<std::string>& names) {
 }
 
 void ReportBuild(const Product& product, const table::PackageTable& t, const DiskSet& set,
-                 const diskset::DiskSpace& space, std::ostream& out) {
+                 const BuildOptions& options, std::ostream& out) {
+    const diskset::DiskSpace& space = options.space;
     const std::vector<uint8_t>& stream = product.stream;
     out << "product: " << product.names.size() << " files, " << stream.size() << " bytes (main executable "
         << product.sizes[0] << ", " << t.entries.size() << " entries)\n"
@@ -311,7 +312,11 @@ void ReportBuild(const Product& product, const table::PackageTable& t, const Dis
     for (unsigned d = 0; d < diskset::diskCount; ++d) {
         uint64_t used = space.Used(set.volumes[d]) + (d == 0 ? space.Used(set.installer.size()) : 0);
         out << diskset::DiskFolder(d + 1) << ": " << diskset::VolumeName(d + 1) << " " << set.volumes[d]
-            << " bytes, disk " << used << " of " << space.capacity << " bytes used\n";
+            << " bytes, disk " << used << " of " << space.capacity << " bytes used"
+            << (d == 0 && options.signatureRoom ? ", " + std::to_string(options.signatureRoom) +
+                                                      " more kept for a signature"
+                                                : "")
+            << "\n";
     }
 }
 
@@ -332,7 +337,9 @@ void Build(const BuildOptions& options, std::ostream& out) {
     set.installerName = InstallerNameOnDisk(options);
     set.tableSize = tableBytes.size();
     set.archive = Compress(product.stream, options);
-    set.volumes = diskset::PlanVolumes(set.archive.size(), image.size() + recordSize + tableBytes.size(),
+    // A signature comes after build, on disk 1 beside the installer: its room is kept.
+    set.volumes = diskset::PlanVolumes(set.archive.size(),
+                                       image.size() + recordSize + tableBytes.size() + options.signatureRoom,
                                        options.space, options.volumeSizes);
     CheckDecodesBack(set.archive, product.stream, t, options.quiet);
     set.record = MakeRecord(tableBytes, product, set);
@@ -341,7 +348,7 @@ void Build(const BuildOptions& options, std::ostream& out) {
     set.installer.insert(set.installer.end(), recordBytes.begin(), recordBytes.end());
     set.installer.insert(set.installer.end(), tableBytes.begin(), tableBytes.end());
     WriteDiskSet(options.outDir, set);
-    ReportBuild(product, t, set, options.space, out);
+    ReportBuild(product, t, set, options, out);
     if (options.images) diskset::WriteImages(options.outDir, out);
     else diskset::RemoveImages(options.outDir);  // they would show the disks of an earlier build
 }
