@@ -32,15 +32,13 @@ std::string Trailer(int count, int32_t decoded) {
     return t;
 }
 
-// `size` (512 or more) bytes of a Windows executable, its one section ending where the appended table begins.
+// `size` (512 or more) bytes of a Windows executable whose one section ends where the table begins.
 std::string Executable(size_t size) {
-    std::string exe(size, 'x');
-    std::fill(&exe[2], &exe[0x200], '\0');
-    const uint32_t fields[][2] = {{0, 'M' | 'Z' << 8}, {0x3C, 0x40}, {0x40, 'P' | 'E' << 8}, {0x46, 1}, {0x54, 0xE0},
-                                  {0x58, 0x10B}, {0x58 + 60, 0x200}, {0x58 + 92, 16}, {0x138 + 16, static_cast<uint32_t>(size) - 0x200},
-                                  {0x138 + 20, 0x200}};
-    for (const auto& f : fields) std::memcpy(&exe[f[0]], &f[1], f[0] ? 4 : 2);
-    return exe;
+    std::string exe(0x200, '\0');
+    for (auto f : {std::pair<int, uint32_t>{0, 0x5A4D}, {0x3C, 0x40}, {0x40, 0x4550}, {0x46, 1}, {0x54, 0xE0},
+                   {0x58, 0x10B}, {0x94, 0x200}, {0xB4, 16}, {0x148, uint32_t(size) - 0x200}, {0x14C, 0x200}})
+        std::memcpy(&exe[f.first], &f.second, 4);
+    return exe + std::string(size - 0x200, 'x');
 }
 
 class TableLoader : public testing::Test {
