@@ -32,7 +32,8 @@ __attribute__((noinline)) Fault ReadHeaders(const File& f, Layout& out) {
     if (!f.At(0, h, 64) || h[0] != 'M' || h[1] != 'Z') return Fault::noMzHeader;
     uint32_t pe = U32(h + 0x3C);
     if (!f.At(pe, h, 24) || U32(h) != 0x4550) return Fault::noPeHeader;  // "PE\0\0"
-    uint32_t sections = U16(h + 6), optionalSize = U16(h + 20), symbols = U32(h + 12), symbolCount = U32(h + 16);
+    uint32_t sections = U16(h + 6), optionalSize = U16(h + 20);
+    out.coffSymbols = U32(h + 12) && U32(h + 16);
     uint32_t at = pe + 24, sectionTable = at + optionalSize;  // pe + 24 lies in the file: no overflow
     if (optionalSize < 64 || !f.At(at, h + 24, optionalSize < 152 ? optionalSize : 152))
         return Fault::headerCutShort;
@@ -49,10 +50,6 @@ __attribute__((noinline)) Fault ReadHeaders(const File& f, Layout& out) {
     for (uint32_t i = 0; i < sections; ++i) {
         f.At(sectionTable + 40 * i + 16, h, 8);
         if (U32(h)) end = Max(end, Sum(U32(h + 4), U32(h)));  // raw data's offset + size
-    }
-    if (symbols && symbolCount) {
-        uint32_t strings = symbolCount > UINT32_MAX / 18 ? UINT32_MAX : Sum(symbols, symbolCount * 18);
-        end = Max(end, Sum(strings, Max(f.At(strings, h, 4) ? U32(h) : 0, 4)));
     }
     out.imageEnd = end;
     return Fault::none;
@@ -91,7 +88,6 @@ uint32_t EndBeforeCertificates(const File& f, uint32_t start, uint32_t certifica
 
 __attribute__((noinline)) Fault Locate(ReadProc read, void* file, uint32_t size, Layout& out) {
     File f{read, file, size};
-    out = Layout{};
     Fault fault = ReadHeaders(f, out);
     if (fault != Fault::none) return fault;
     uint32_t certificatesEnd = Sum(out.certificates, out.certificatesSize);

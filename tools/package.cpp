@@ -189,6 +189,9 @@ std::vector<uint8_t> InstallerImage(const BuildOptions& options, std::ostream& w
     std::vector<uint8_t> image = ReadWholeFile(options.installer);
     std::string what = options.installer.string();
     appended::Layout layout = ExecutableLayout(image.data(), image.size(), what);
+    if (layout.coffSymbols)
+        throw ToolError(what + ": carries a COFF symbol table (a debug build), where the installer looks for its "
+                               "table; give it stripped (strip, or a Release build)");
     if (layout.certificatesSize) RemoveSignature(image, layout, what, warn);
     std::size_t appendedSize = layout.end - layout.start;
     table::Appended old;

@@ -322,6 +322,10 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("not a package table"), std::string::npos) << run.output;
+
+    junk[0x80 + 12] = 0x10, junk[0x80 + 16] = 1;  // a COFF symbol table, as a debug build has
+    Write(dir / "Setup.exe", junk);
+    EXPECT_NE(Wardpack(BuildArgs()).output.find("COFF symbol table"), std::string::npos);
 }
 
 TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
