@@ -94,7 +94,7 @@ __attribute__((noinline)) Fault Locate(ReadProc read, void* file, uint32_t size,
     out.signedAtEnd = out.certificatesSize && certificatesEnd == size && out.certificates >= out.imageEnd;
     if (out.certificatesSize && !out.signedAtEnd) out.imageEnd = Max(out.imageEnd, certificatesEnd);
     if (out.imageEnd > size) return Fault::imageCutShort;
-    out.start = static_cast<uint32_t>(out.imageEnd);
+    out.start = out.imageEnd;
     out.end = out.signedAtEnd ? EndBeforeCertificates(f, out.start, out.certificates) : size;
     return Fault::none;
 }
