@@ -1,6 +1,7 @@
 #include "engine/integrity_record.h"
 
 #include "engine/table_layout.h"
+#include "runtime/crc32.h"
 
 namespace integrity {
 
@@ -24,14 +25,21 @@ Presence ReadTail(const uint8_t* tail, std::size_t available, uint32_t& bodySize
     for (std::size_t i = 0; i < sizeof signature; ++i)
         if (tail[4 + i] != static_cast<uint8_t>(signature[i])) return Presence::absent;
     bodySize = GetUint32(tail);
-    bool known = bodySize >= BodySize(1) && bodySize <= BodySize(maxVolumes) && (bodySize - 16) % 8 == 0;
+    // Version 1 bodies are 16 + 8V bytes, version 2 bodies 20 + 8V.
+    bool known = bodySize >= BodySizeVersion1(1) && bodySize <= BodySize(maxVolumes) && bodySize % 4 == 0;
     return known && bodySize <= available ? Presence::present : Presence::damaged;
 }
 
 bool ReadBody(const uint8_t* body, std::size_t size, Record& out) {
-    if (size < BodySize(1) || GetInt16(body) != version) return false;
+    if (size < BodySizeVersion1(1)) return false;
+    out.version = GetInt16(body);
     out.volumeCount = GetInt16(body + 2);
-    if (out.volumeCount < 1 || out.volumeCount > maxVolumes || size != BodySize(out.volumeCount)) return false;
+    if (out.volumeCount < 1 || out.volumeCount > maxVolumes) return false;
+    std::size_t fields = BodySizeVersion1(out.volumeCount);
+    if (out.version == 1 ? size != fields
+                         : out.version != version || size != fields + 4 ||
+                               GetUint32(body + fields) != Crc32Update(0, body, fields))
+        return false;
     out.identity = GetUint32(body + 4);
     out.tableCrc = GetUint32(body + 8);
     out.streamCrc = GetUint32(body + 12);
@@ -52,6 +60,8 @@ void WriteBody(const Record& r, uint8_t* out) {
         PutUint32(out + 16 + 8 * v, r.volumeLength[v]);
         PutUint32(out + 20 + 8 * v, r.volumeCrc[v]);
     }
+    std::size_t fields = BodySizeVersion1(r.volumeCount);
+    PutUint32(out + fields, Crc32Update(0, out, fields));
 }
 
 void WriteTail(uint32_t bodySize, uint8_t* out) {

@@ -1,14 +1,14 @@
 // The integrity record: what a disk set must hold, written by the packaging
-// tool directly before the first record of the package table
-// (engine/table_layout.h), so that it too is found from the end of the
-// installer's file. Whatever reads only the table reads the same table and
-// never looks at it; a set without one installs unchecked.
+// tool between the installer's executable image and the package table
+// (engine/table_layout.h, engine/appended_data.h), so that it too is found
+// from the end of the appended data. Whatever reads only the table reads the
+// same table and never looks at it; a set without one installs unchecked.
 //
-// Byte map, ending where the table begins (T = file size - TableSize(N)),
-// integers little-endian, V volumes:
+// Byte map, ending where the table begins (T = its start), integers
+// little-endian, V volumes:
 //
-//   T - 12 - B   B bytes  body, B = 16 + 8*V:
-//                           +0   2  format version, 1
+//   T - 12 - B   B bytes  body, B = 20 + 8*V:
+//                           +0   2  format version, 2
 //                           +2   2  V, 1..9 (the installer's disk count)
 //                           +4   4  identity of the disk set: CRC-32 of the
 //                                   table's bytes followed by every volume's
@@ -17,8 +17,15 @@
 //                                   decoded-length bytes
 //                           +16  8V per volume, disk 1 first: its length
 //                                   (uint32), then the CRC-32 of its bytes
+//                           +16+8V  4  CRC-32 of the body's bytes before it
 //   T - 12       4  B
 //   T - 8        8  signature "WHRECORD"
+//
+// Version 1, of earlier builds, is the same without the body's own CRC-32
+// (B = 16 + 8*V); it is believed only where its fields agree with each other
+// (the packaging tool checks that the identity is what the CRC-32s and
+// lengths combine to). A record is believed only once checked as a whole: one
+// that fails is damage of disk 1, which carries it.
 //
 // CRC-32 is zlib's (runtime/crc32.h).
 #pragma once
@@ -30,12 +37,14 @@ namespace integrity {
 
 constexpr std::size_t tailSize = 12;  // body length and signature
 constexpr std::size_t maxVolumes = 9;
-constexpr uint16_t version = 1;
+constexpr uint16_t version = 2;  // the one the tool writes and the installer reads
 extern const char signature[8];
 
-constexpr std::size_t BodySize(std::size_t volumes) { return 16 + 8 * volumes; }
+constexpr std::size_t BodySize(std::size_t volumes) { return 20 + 8 * volumes; }
+constexpr std::size_t BodySizeVersion1(std::size_t volumes) { return 16 + 8 * volumes; }
 
 struct Record {
+    uint16_t version = integrity::version;
     uint32_t identity = 0;
     uint32_t tableCrc = 0;
     uint32_t streamCrc = 0;
@@ -47,14 +56,16 @@ struct Record {
 enum class Presence { absent, present, damaged };
 
 // From the 12 bytes before the table: absent without the signature; with it,
-// the body's length, damaged when no body of 1 to 9 volumes has that length
-// or when it would start before `available` bytes (those before the tail) allow.
+// the body's length, damaged when no body of either version and 1 to 9
+// volumes has that length or when it would start before `available` bytes
+// (those before the tail) allow.
 Presence ReadTail(const uint8_t* tail, std::size_t available, uint32_t& bodySize);
 
-// The body's fields; false for another version or a volume count that does not match its length.
+// The body's fields; false for an unknown version, a volume count that does
+// not match its length, or a version 2 body that fails its own checksum.
 bool ReadBody(const uint8_t* body, std::size_t size, Record& out);
 
-// The body's bytes for `r`; `out` holds BodySize(r.volumeCount) bytes.
+// The body's bytes for `r` in the current version; `out` holds BodySize(r.volumeCount) bytes.
 void WriteBody(const Record& r, uint8_t* out);
 // The tail for a body of `bodySize` bytes.
 void WriteTail(uint32_t bodySize, uint8_t* out);

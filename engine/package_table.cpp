@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/appended_data.h"
 #include "engine/integrity_record.h"
 #include "engine/table_layout.h"
 #include "runtime/crc32.h"
@@ -16,11 +17,17 @@ void AppendEntry(PackageEntry* e) {
     ctx.packageTail = e;
 }
 
-// A seek before the start of the file (a count larger than the file holds)
-// fails like any other seek.
-void SeekFromEnd(FileVar& f, uint32_t size, uint32_t back) {
-    if (back > size) RaiseIoError(ioSeekBeforeStart, f.name);
-    CheckedSeek(f, size - back);
+// A seek before the start of the appended data (a count larger than it
+// holds) fails like a seek before the start of the file.
+void SeekBack(FileVar& f, const appended::Layout& data, uint32_t back) {
+    if (back > data.end - data.start) RaiseIoError(ioSeekBeforeStart, f.name);
+    CheckedSeek(f, data.end - back);
+}
+
+bool ReadAt(void* file, uint32_t at, void* out, uint32_t size) {
+    FileVar& f = *static_cast<FileVar*>(file);
+    uint32_t got = 0;
+    return FileSeek(f, at) == 0 && FileRead(f, out, size, got) == 0 && got == size;
 }
 
 [[noreturn]] void RefuseTable(const String& path, const String& problems) {
@@ -84,55 +91,58 @@ void CheckLoadedTable(const String& path) {
     RefuseTable(path, refusal.lines);
 }
 
-// The integrity record before the table, when there is one: a record that
-// cannot be read, or a table that does not match its checksum, is a damaged
-// installer file, refused before anything is copied.
-void ReadIntegrityRecord(FileVar& f, uint32_t tableStart, uint32_t tableCrc) {
-    ctx.recordPresent = false;
-    uint8_t tail[integrity::tailSize];
-    if (tableStart < sizeof tail) return;
-    CheckedSeek(f, tableStart - sizeof tail);
-    CheckedReadExact(f, tail, sizeof tail);
-    uint32_t bodySize = 0;
-    integrity::Presence presence = integrity::ReadTail(tail, tableStart - sizeof tail, bodySize);
-    if (presence == integrity::Presence::absent) return;
-    uint8_t body[integrity::BodySize(integrity::maxVolumes)];
+// The integrity record between the image and the table, when anything lies
+// there: bytes that are not a record of this build's version, whole and
+// matching its own checksum, are a damaged installer file (disk 1), refused
+// before anything is copied; so is a table that does not match the record.
+void ReadIntegrityRecord(FileVar& f, uint32_t recordStart, uint32_t tableStart, uint32_t tableCrc) {
+    uint32_t size = tableStart - recordStart;
+    ctx.recordPresent = size != 0;
+    if (!ctx.recordPresent) return;
+    uint8_t bytes[integrity::BodySize(integrity::maxVolumes) + integrity::tailSize];
     integrity::Record r;
-    bool read = presence == integrity::Presence::present;
+    uint32_t bodySize = 0;
+    bool read = size >= integrity::tailSize && size <= sizeof bytes;
     if (read) {
-        CheckedSeek(f, tableStart - sizeof tail - bodySize);
-        CheckedReadExact(f, body, bodySize);
-        read = integrity::ReadBody(body, bodySize, r) && r.volumeCount == product.diskCount;
+        CheckedSeek(f, recordStart);
+        CheckedReadExact(f, bytes, size);
+        uint32_t body = size - integrity::tailSize;
+        read = integrity::ReadTail(bytes + body, body, bodySize) == integrity::Presence::present &&
+               bodySize == body && integrity::ReadBody(bytes, body, r) && r.version == integrity::version &&
+               r.volumeCount == product.diskCount;
     }
-    if (!read) RefuseTable(f.name, "\nthe integrity record before it is damaged");
+    if (!read) RefuseTable(f.name, "\ndisk 1 is damaged: the integrity record before the table does not hold");
     if (r.tableCrc != tableCrc) RefuseTable(f.name, "\nthe table does not match its checksum");
     for (int v = 0; v < product.diskCount; ++v) {
         ctx.volumeLength[v] = r.volumeLength[v];
         ctx.volumeCrc[v] = r.volumeCrc[v];
     }
     ctx.streamCrc = r.streamCrc;
-    ctx.recordPresent = true;
 }
 
 }  // namespace
 
+// The table ends the appended data, which may end before a signature's
+// certificate table (engine/appended_data.h).
 void LoadPackageTableFrom(const String& path) {
     FileVar f;
     CheckedOpen(f, path, FileMode::readOnly);
-    uint32_t size = CheckedSize(f);
+    appended::Layout data;
+    if (appended::Locate(ReadAt, &f, CheckedSize(f), data) != appended::Fault::none)
+        RefuseTable(path, "\nthe executable's headers are damaged");
     uint8_t length[4];
-    SeekFromEnd(f, size, 4);
+    SeekBack(f, data, 4);
     CheckedReadExact(f, length, 4);
     ctx.unpackedSize = table::GetInt32(length);
     uint8_t count = 0;
-    SeekFromEnd(f, size, table::trailerSize);
+    SeekBack(f, data, table::trailerSize);
     CheckedReadExact(f, &count, 1);
     ctx.packageHead = nullptr;
     uint32_t tableSize = static_cast<uint32_t>(table::TableSize(count)), tableCrc = 0;
-    SeekFromEnd(f, size, tableSize);
+    SeekBack(f, data, tableSize);
     for (unsigned i = 0; i < count; ++i) AppendEntry(ReadEntry(f, i, tableCrc));
     tableCrc = Crc32Update(Crc32Update(tableCrc, &count, 1), length, 4);
-    ReadIntegrityRecord(f, size - tableSize, tableCrc);
+    ReadIntegrityRecord(f, data.start, data.end - tableSize, tableCrc);
     CheckedClose(f);
     CheckLoadedTable(path);
 }

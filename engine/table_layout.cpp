@@ -2,10 +2,9 @@
 
 namespace table {
 
+// Written out, the compiler makes one load of it on a little-endian machine.
 int32_t GetInt32(const uint8_t* p) {
-    uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return static_cast<int32_t>(u);
+    return static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
 }
 
 void PutInt32(uint8_t* p, int32_t value) {

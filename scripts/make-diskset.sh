@@ -7,6 +7,8 @@
 # their 1.44 MB floppy images OUTDIR/disk1.img..disk3.img (wardpack --images),
 # and verifies both the folders and the images against the product.
 # INSTALLER=path overrides the installer (any Win32 executable will do for a trial).
+# SIGN_CERT=cert.pem SIGN_KEY=key.pem sign disk1/Setup.exe with osslsigncode
+# after the build and before the images are written, then check the signature.
 set -euo pipefail
 
 if [ $# -ne 3 ]; then
@@ -34,10 +36,20 @@ mkdir -p "$out/product"
 "$python" "$here/sample/make_product_data.py" "$out/product"
 cp "$win32/sample/Wardhavn.Exe" "$win32/sample/TaskMan.Exe" "$win32/sample/UnInstal.Exe" "$out/product/"
 
+images=--images
+[ -n "${SIGN_CERT:-}" ] && images=
 "$wardpack" build --product "$out/product" --list "$here/sample/files.lst" \
-    --installer "$installer" --installer-name Setup.exe --out "$out" --images
+    --installer "$installer" --installer-name Setup.exe --out "$out" $images
+if [ -n "${SIGN_CERT:-}" ]; then
+    osslsigncode sign -certs "$SIGN_CERT" -key "$SIGN_KEY" -in "$out/disk1/Setup.exe" -out "$out/disk1/Setup.signed" \
+        > /dev/null
+    mv "$out/disk1/Setup.signed" "$out/disk1/Setup.exe"
+    osslsigncode verify -CAfile "$SIGN_CERT" -in "$out/disk1/Setup.exe" > /dev/null
+    "$wardpack" -q images "$out" > /dev/null
+fi
 check=(--product "$out/product" --list "$here/sample/files.lst")
 "$wardpack" -q verify "$out" "${check[@]}" > /dev/null
 # The images are what gets duplicated: they are checked too, through the tool's own reader.
 "$wardpack" -q verify "$out/disk1.img" "$out/disk2.img" "$out/disk3.img" "${check[@]}" > /dev/null
-echo "make-diskset: disk set in $out/disk1 $out/disk2 $out/disk3 and floppy images $out/disk1.img .. disk3.img, verified"
+echo "make-diskset: disk set in $out/disk1 $out/disk2 $out/disk3 and floppy images $out/disk1.img .. disk3.img," \
+    "${SIGN_CERT:+signed, }verified"

@@ -170,27 +170,43 @@ void WarnOfSharedSubstitutes(const std::vector<std::string>& names, const std::s
     }
 }
 
+// A signed installer: the table would change what the signature covers, so
+// the signature goes (the certificate table with its padding, the directory
+// entry and the checksum the signing tool set) and the maker is told.
+void RemoveSignature(std::vector<uint8_t>& image, const appended::Layout& layout, const std::string& what,
+                     std::ostream& warn) {
+    if (!layout.signedAtEnd)
+        throw ToolError(what + ": carries a certificate table that does not end the file, a signature that no "
+                               "longer holds; give the installer as built, and sign it after build");
+    image.resize(layout.end);
+    std::fill_n(image.begin() + layout.securityEntry, 8, 0);
+    std::fill_n(image.begin() + layout.checksumField, 4, 0);
+    warn << "wardpack: warning: " << what << " is signed; its signature is removed, since the package table "
+         << "changes what it covers: sign the installer on disk 1 after build\n";
+}
+
 // The installer's executable image, without a table it may already carry.
-std::vector<uint8_t> InstallerImage(const BuildOptions& options) {
+std::vector<uint8_t> InstallerImage(const BuildOptions& options, std::ostream& warn) {
     std::vector<uint8_t> image = ReadWholeFile(options.installer);
     std::string what = options.installer.string();
-    std::size_t end = ExecutableImageEnd(image.data(), image.size(), what);
-    if (end == image.size()) return image;
-    std::size_t appended = image.size() - end;
-    table::PackageTable old;
+    appended::Layout layout = ExecutableLayout(image.data(), image.size(), what);
+    if (layout.coffSymbols)
+        throw ToolError(what + ": carries a COFF symbol table (a debug build), where the installer looks for its "
+                               "table; give it stripped (strip, or a Release build)");
+    if (layout.certificatesSize) RemoveSignature(image, layout, what, warn);
+    std::size_t appendedSize = layout.end - layout.start;
+    table::Appended old;
     std::string error;
-    bool parsed = table::Parse(image.data(), image.size(), old, error) && table::Check(old).empty();
-    std::size_t tableSize = parsed ? table::TableSize(old.entries.size()) : 0;
-    table::FoundRecord record;
-    if (parsed && tableSize < appended) record = table::FindRecord(image.data(), image.size() - tableSize);
-    bool isTable = parsed && tableSize + record.size == appended;
+    bool isTable = appendedSize == 0 || (table::ReadAppended(image.data(), layout, old, error) &&
+                                         table::Check(old.table).empty() &&
+                                         old.record.presence != integrity::Presence::damaged);
     if (!isTable)
-        throw ToolError(what + ": " + std::to_string(appended) +
+        throw ToolError(what + ": " + std::to_string(appendedSize) +
                         " bytes follow the executable image and are not a package table; give a freshly built installer");
-    if (!options.replaceTable)
-        throw ToolError(what + ": already carries a package table (" + std::to_string(old.entries.size()) +
+    if (appendedSize && !options.replaceTable)
+        throw ToolError(what + ": already carries a package table (" + std::to_string(old.table.entries.size()) +
                         " entries); pass --replace-table to replace it");
-    image.resize(end);
+    image.resize(layout.start);
     return image;
 }
 
@@ -267,7 +283,8 @@ std::string HelpFolderClash(const std::vector<std::string>& names) {
 }
 
 void ReportBuild(const Product& product, const table::PackageTable& t, const DiskSet& set,
-                 const diskset::DiskSpace& space, std::ostream& out) {
+                 const BuildOptions& options, std::ostream& out) {
+    const diskset::DiskSpace& space = options.space;
     const std::vector<uint8_t>& stream = product.stream;
     out << "product: " << product.names.size() << " files, " << stream.size() << " bytes (main executable "
         << product.sizes[0] << ", " << t.entries.size() << " entries)\n"
@@ -280,7 +297,11 @@ void ReportBuild(const Product& product, const table::PackageTable& t, const Dis
     for (unsigned d = 0; d < diskset::diskCount; ++d) {
         uint64_t used = space.Used(set.volumes[d]) + (d == 0 ? space.Used(set.installer.size()) : 0);
         out << diskset::DiskFolder(d + 1) << ": " << diskset::VolumeName(d + 1) << " " << set.volumes[d]
-            << " bytes, disk " << used << " of " << space.capacity << " bytes used\n";
+            << " bytes, disk " << used << " of " << space.capacity << " bytes used"
+            << (d == 0 && options.signatureRoom ? ", " + std::to_string(options.signatureRoom) +
+                                                      " more kept for a signature"
+                                                : "")
+            << "\n";
     }
 }
 
@@ -296,12 +317,14 @@ void Build(const BuildOptions& options, std::ostream& out) {
     if (std::string clash = HelpFolderClash(product.names); !clash.empty()) throw ToolError(clash);
     WarnOfSharedSubstitutes(product.names, options.mainName, std::cerr);
     DiskSet set;
-    std::vector<uint8_t> image = InstallerImage(options);
+    std::vector<uint8_t> image = InstallerImage(options, std::cerr);
     std::vector<uint8_t> tableBytes = table::Serialise(t);
     set.installerName = InstallerNameOnDisk(options);
     set.tableSize = tableBytes.size();
     set.archive = Compress(product.stream, options);
-    set.volumes = diskset::PlanVolumes(set.archive.size(), image.size() + recordSize + tableBytes.size(),
+    // A signature comes after build, on disk 1 beside the installer: its room is kept.
+    set.volumes = diskset::PlanVolumes(set.archive.size(),
+                                       image.size() + recordSize + tableBytes.size() + options.signatureRoom,
                                        options.space, options.volumeSizes);
     CheckDecodesBack(set.archive, product.stream, t, options.quiet);
     set.record = MakeRecord(tableBytes, product, set);
@@ -317,26 +340,28 @@ void Build(const BuildOptions& options, std::ostream& out) {
     else diskset::StageImageRemoval(options.outDir, outputs);  // they would show the disks of an earlier build
     outputs.Commit();
     outputs.Keep();
-    ReportBuild(product, t, set, options.space, out);
+    ReportBuild(product, t, set, options, out);
     if (options.images) diskset::ReportImages(out);
 }
 
 // Prints the record (or says there is none) and checks the table against it.
+// A record that fails its own check is not believed: disk 1, which carries
+// it, is damaged, whatever the other disks hold.
 void ReportRecord(const table::FoundRecord& found, const uint8_t* tableBytes, std::size_t tableSize,
-                  std::vector<std::string>& problems, std::ostream& out) {
+                  const std::string& where, std::vector<std::string>& problems, std::ostream& out) {
     if (found.presence == integrity::Presence::absent) {
         out << "integrity record: none (made by an older build or by hand: the set is not checked)\n";
         return;
     }
     if (found.presence == integrity::Presence::damaged) {
         out << "integrity record: DAMAGED\n";
-        problems.push_back("the integrity record before the table cannot be read");
+        problems.push_back("disk 1 is damaged: " + where + ": " + found.damage);
         return;
     }
     const integrity::Record& r = found.record;
     uint32_t tableCrc = table::Crc32(tableBytes, tableSize);
-    out << "integrity record: version " << integrity::version << ", identity " << Hex(r.identity) << ", "
-        << r.volumeCount << " volumes\n";
+    out << "integrity record: version " << r.version << ", identity " << Hex(r.identity) << ", " << r.volumeCount
+        << " volumes\n";
     for (unsigned v = 0; v < r.volumeCount; ++v)
         out << "  volume " << v + 1 << ": " << r.volumeLength[v] << " bytes, CRC-32 " << Hex(r.volumeCrc[v]) << "\n";
     out << "  table CRC-32 " << Hex(r.tableCrc) << (tableCrc == r.tableCrc ? " (matches)" : " (DOES NOT MATCH)")
@@ -349,15 +374,26 @@ void ReportRecord(const table::FoundRecord& found, const uint8_t* tableBytes, st
                            std::to_string(diskset::diskCount));
 }
 
+// The table and the record of an installer, found as the installer finds them.
+table::Appended ReadAppendedData(const diskset::DiskFile& installer, appended::Layout& layout) {
+    const std::vector<uint8_t>& image = installer.data;
+    layout = ExecutableLayout(image.data(), image.size(), installer.where);
+    table::Appended found;
+    std::string error;
+    if (!table::ReadAppended(image.data(), layout, found, error)) throw ToolError(installer.where + ": " + error);
+    return found;
+}
+
 bool List(const fs::path& source, const std::string& installerName, std::ostream& out) {
     diskset::DiskFile installer = diskset::ReadInstaller(source, installerName);
-    const std::vector<uint8_t>& image = installer.data;
-    table::PackageTable t;
-    std::string error;
-    if (!table::Parse(image.data(), image.size(), t, error)) throw ToolError(installer.where + ": " + error);
-    std::size_t tableStart = image.size() - table::TableSize(t.entries.size());
+    appended::Layout layout;
+    table::Appended found = ReadAppendedData(installer, layout);
+    const table::PackageTable& t = found.table;
     out << installer.where << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
-        << ", table of " << table::TableSize(t.entries.size()) << " bytes at offset " << tableStart << "\n";
+        << ", table of " << found.tableSize << " bytes at offset " << found.tableStart << "\n";
+    if (layout.signedAtEnd)
+        out << "signed: a certificate table of " << layout.certificatesSize << " bytes at offset "
+            << layout.certificates << ", after " << layout.certificates - layout.end << " bytes of padding\n";
     out << "  #  name                     offset        size\n";
     out << "  -  (main executable)             0  " << std::setw(10) << MainSize(t) << "\n";
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
@@ -366,17 +402,8 @@ bool List(const fs::path& source, const std::string& installerName, std::ostream
             << e.offset << "  " << std::setw(10) << e.size << "\n";
     }
     std::vector<std::string> problems = table::Check(t);
-    table::FoundRecord record = table::FindRecord(image.data(), tableStart);
-    ReportRecord(record, image.data() + tableStart, table::TableSize(t.entries.size()), problems, out);
-    std::size_t appendedStart = tableStart - record.size;
-    try {
-        std::size_t end = ExecutableImageEnd(image.data(), appendedStart, installer.where);
-        if (end != appendedStart)
-            problems.push_back(std::to_string(appendedStart - end) + " bytes lie between the executable image and the " +
-                               (record.size ? "integrity record" : "table"));
-    } catch (const ToolError& e) {
-        problems.push_back(std::string("the bytes before the table are not a whole executable: ") + e.what());
-    }
+    ReportRecord(found.record, installer.data.data() + found.tableStart, found.tableSize, installer.where, problems,
+                 out);
     for (const std::string& p : problems) out << "problem: " << p << "\n";
     out << (problems.empty() ? "table: sound\n" : "table: NOT sound\n");
     return problems.empty();
@@ -416,15 +443,14 @@ void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::Di
 Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     diskset::SetFiles found = diskset::ReadDiskSet(options.disks, options.installerName, out);
     Unpacked u;
-    const std::vector<uint8_t>& installer = found.installer.data;
-    std::string error;
-    if (!table::Parse(installer.data(), installer.size(), u.table, error))
-        throw ToolError(found.installer.where + ": " + error);
+    appended::Layout layout;
+    table::Appended appendedData = ReadAppendedData(found.installer, layout);
+    u.table = appendedData.table;
     u.problems = table::Check(u.table);
-    std::size_t tableSize = table::TableSize(u.table.entries.size());
-    const uint8_t* tableBytes = installer.data() + installer.size() - tableSize;
-    table::FoundRecord record = table::FindRecord(installer.data(), installer.size() - tableSize);
-    ReportRecord(record, tableBytes, tableSize, u.problems, out);
+    std::size_t tableSize = appendedData.tableSize;
+    const uint8_t* tableBytes = found.installer.data.data() + appendedData.tableStart;
+    const table::FoundRecord& record = appendedData.record;
+    ReportRecord(record, tableBytes, tableSize, found.installer.where, u.problems, out);
     std::vector<std::string> names;
     for (const table::Entry& e : u.table.entries) names.push_back(e.name);
     if (std::string clash = HelpFolderClash(names); !clash.empty()) u.problems.push_back(clash);

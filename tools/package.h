@@ -23,6 +23,7 @@ struct BuildOptions {
     LzhParse parse = LzhParse::optimal;
     diskset::DiskSpace space;
     std::vector<uint64_t> volumeSizes;  // none, or volumes 1 and 2
+    uint64_t signatureRoom = 16384;     // kept free on disk 1 for a signature added after build
     bool images = false;                // also disk1.img .. disk3.img
     bool quiet = false;
 };

@@ -1,12 +1,14 @@
-// Where a Windows executable's own bytes end: headers, sections, the COFF
-// symbol table and the certificate area. Anything after that was appended
-// (a package table, for instance).
+// A Windows executable as the installer sees its file (engine/appended_data.h):
+// where its own bytes end, and where the data appended to it (a package
+// table, for instance) lies, before a signature's certificate table.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-// The end of the executable image within `size` bytes; throws ToolError when
-// the bytes are not a Windows executable or are cut short.
-std::size_t ExecutableImageEnd(const uint8_t* data, std::size_t size, const std::string& what);
+#include "engine/appended_data.h"
+
+// The layout of `size` bytes; throws ToolError naming `what` when they are
+// not a Windows executable or are cut short.
+appended::Layout ExecutableLayout(const uint8_t* data, std::size_t size, const std::string& what);

@@ -29,7 +29,7 @@ std::vector<uint8_t> Serialise(const PackageTable& t) {
 bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error) {
     out = PackageTable{};
     if (size < trailerSize) {
-        error = "file of " + std::to_string(size) + " bytes is too short for a package table";
+        error = std::to_string(size) + " bytes after the executable image are too short for a package table";
         return false;
     }
     const uint8_t* trailer = image + size - trailerSize;
@@ -37,7 +37,7 @@ bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::strin
     out.decodedLength = GetInt32(trailer + 1);
     if (size < TableSize(count)) {
         error = "the table's count (" + std::to_string(count) + " entries, " + std::to_string(TableSize(count)) +
-                " bytes) is larger than the file (" + std::to_string(size) + " bytes)";
+                " bytes) is larger than the data after the executable image (" + std::to_string(size) + " bytes)";
         return false;
     }
     const uint8_t* record = image + size - TableSize(count);
@@ -71,18 +71,64 @@ std::string NameProblemText(const std::string& name) {
     return problem ? problem : "";
 }
 
-FoundRecord FindRecord(const uint8_t* image, std::size_t tableStart) {
+namespace {
+
+// The CRC-32 of bytes whose CRC-32 is `first` followed by `length` bytes whose
+// CRC-32 is `second`: the register is affine in its input, so the second part
+// counts as zeros after the first, less zeros alone, plus itself.
+uint32_t Crc32Combined(uint32_t first, uint32_t second, uint64_t length) {
+    static const uint8_t zeros[4096] = {};
+    uint32_t shifted = first, zerosAlone = 0;
+    for (uint64_t left = length; left > 0;) {
+        std::size_t n = std::size_t(std::min<uint64_t>(left, sizeof zeros));
+        shifted = Crc32(zeros, n, shifted);
+        zerosAlone = Crc32(zeros, n, zerosAlone);
+        left -= n;
+    }
+    return shifted ^ zerosAlone ^ second;
+}
+
+// A version 1 record has no checksum of its own; its identity, the CRC-32 of
+// the table and every volume, must be what its CRC-32s and lengths combine to.
+bool FieldsAgree(const integrity::Record& r) {
+    uint32_t identity = r.tableCrc;
+    for (unsigned v = 0; v < r.volumeCount; ++v) identity = Crc32Combined(identity, r.volumeCrc[v], r.volumeLength[v]);
+    return identity == r.identity;
+}
+
+}  // namespace
+
+FoundRecord FindRecord(const uint8_t* file, std::size_t start, std::size_t tableStart) {
     FoundRecord found;
-    if (tableStart < integrity::tailSize) return found;
-    std::size_t tailAt = tableStart - integrity::tailSize;
+    found.size = tableStart - start;
+    if (found.size == 0) return found;
+    found.presence = integrity::Presence::damaged;
+    std::string between = "the " + std::to_string(found.size) + " bytes between the executable image and the table";
     uint32_t bodySize = 0;
-    found.presence = integrity::ReadTail(image + tailAt, tailAt, bodySize);
-    if (found.presence != integrity::Presence::present) return found;
-    if (!integrity::ReadBody(image + tailAt - bodySize, bodySize, found.record))
-        found.presence = integrity::Presence::damaged;
-    else
-        found.size = integrity::tailSize + bodySize;
+    std::size_t body = found.size - std::min(found.size, integrity::tailSize);
+    if (found.size < integrity::tailSize ||
+        integrity::ReadTail(file + tableStart - integrity::tailSize, body, bodySize) == integrity::Presence::absent) {
+        found.damage = between + " are not an integrity record";
+    } else if (bodySize != body) {
+        found.damage = between + " are not an integrity record of " + std::to_string(bodySize) +
+                       " bytes and its tail, as the tail says";
+    } else if (!integrity::ReadBody(file + start, body, found.record)) {
+        found.damage = "the integrity record fails its own check";
+    } else if (found.record.version == 1 && !FieldsAgree(found.record)) {
+        found.damage = "the integrity record's fields do not agree (its identity is not what its CRC-32s make)";
+    } else {
+        found.presence = integrity::Presence::present;
+    }
     return found;
+}
+
+bool ReadAppended(const uint8_t* file, const appended::Layout& layout, Appended& out, std::string& error) {
+    out = Appended{};
+    if (!Parse(file + layout.start, layout.end - layout.start, out.table, error)) return false;
+    out.tableSize = TableSize(out.table.entries.size());
+    out.tableStart = layout.end - out.tableSize;
+    out.record = FindRecord(file, layout.start, out.tableStart);
+    return true;
 }
 
 std::vector<uint8_t> SerialiseRecord(const integrity::Record& r) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/appended_data.h"
 #include "engine/integrity_record.h"
 #include "engine/table_layout.h"
 
@@ -28,8 +29,9 @@ struct PackageTable {
 // std::invalid_argument for more than 255 entries or a name over 19 bytes.
 std::vector<uint8_t> Serialise(const PackageTable& t);
 
-// Reads the table from the end of a file image. False with `error` set when
-// the image is too short for the trailer or for the records the count names.
+// Reads the table from the end of the `size` bytes appended to an executable.
+// False with `error` set when they are too short for the trailer or for the
+// records the count names.
 bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error);
 
 // Every problem of the table the installer would refuse, one line each; empty when sound.
@@ -38,13 +40,28 @@ std::vector<std::string> Check(const PackageTable& t);
 // Why a name cannot be an entry's name ("" when it can).
 std::string NameProblemText(const std::string& name);
 
-// The integrity record before a table that starts at `tableStart` of `image`.
+// The integrity record between the executable image and the table, as the
+// installer judges it: nothing there is no record; anything else is a record
+// of a known version, whole, that passes its own check (version 2: its
+// checksum; version 1: its fields agree), or else damaged.
 struct FoundRecord {
     integrity::Presence presence = integrity::Presence::absent;
     integrity::Record record;
-    std::size_t size = 0;  // bytes it takes before the table, its tail included
+    std::size_t size = 0;  // the bytes between the image and the table
+    std::string damage;    // why a damaged record is not believed
 };
-FoundRecord FindRecord(const uint8_t* image, std::size_t tableStart);
+FoundRecord FindRecord(const uint8_t* file, std::size_t start, std::size_t tableStart);
+
+// What an installer's file carries after its executable image.
+struct Appended {
+    PackageTable table;
+    std::size_t tableStart = 0, tableSize = 0;
+    FoundRecord record;
+};
+// Reads the table that ends the appended data `layout` finds
+// (engine/appended_data.h) and the record before it. False with `error` set
+// when the data is too short for the trailer or for the records the count names.
+bool ReadAppended(const uint8_t* file, const appended::Layout& layout, Appended& out, std::string& error);
 
 // The record's bytes (body and tail), ready to go between the image and the table.
 std::vector<uint8_t> SerialiseRecord(const integrity::Record& r);

@@ -110,6 +110,9 @@ void DeclareBuild(CLI::App& app, BuildCommand& c) {
         ->capture_default_str();
     c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")->capture_default_str();
     c.cmd->add_option("--volume-sizes", c.volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
+    c.cmd->add_option("--signature-room", c.options.signatureRoom,
+                      "bytes kept free on disk 1 for a signature added to the installer after build")
+        ->capture_default_str();
     c.cmd->add_flag("--images", c.options.images, "also write disk1.img .. disk3.img, 1.44 MB floppy images");
 }
 

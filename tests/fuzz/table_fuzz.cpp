@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CheckSameAsPlainReading(data, size, t);
     // Whatever lies before the table, a record found there stays within the file.
-    table::FoundRecord record = table::FindRecord(data, size - table::TableSize(t.entries.size()));
-    Check(record.size <= size - table::TableSize(t.entries.size()));
+    table::FoundRecord record = table::FindRecord(data, 0, size - table::TableSize(t.entries.size()));
+    Check(record.size == size - table::TableSize(t.entries.size()));
     Check(record.presence != integrity::Presence::present || record.record.volumeCount <= integrity::maxVolumes);
     std::vector<std::string> problems = table::Check(t);
     for (const std::string& p : problems) Check(!p.empty());

@@ -84,7 +84,7 @@ TEST(TableLayoutTest, ShortFilesAndImpossibleCountsAreErrors) {
     std::vector<uint8_t> file(100, 0);
     file[95] = 200;  // 200 records cannot fit in 100 bytes
     EXPECT_FALSE(table::Parse(file.data(), file.size(), back, error));
-    EXPECT_NE(error.find("larger than the file"), std::string::npos) << error;
+    EXPECT_NE(error.find("larger than the data"), std::string::npos) << error;
 
     std::vector<uint8_t> badLength = FileWithTable(0, ThreeEntries());
     badLength[0] = 20;

@@ -166,7 +166,7 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
     std::string error;
     ASSERT_TRUE(table::Parse(setup.data(), setup.size(), t, error)) << error;
     const std::size_t tableSize = table::TableSize(t.entries.size()), tableStart = setup.size() - tableSize;
-    table::FoundRecord found = table::FindRecord(setup.data(), tableStart);
+    table::FoundRecord found = table::FindRecord(setup.data(), TinyExecutable().size(), tableStart);
     ASSERT_EQ(found.presence, integrity::Presence::present);
     const integrity::Record& r = found.record;
 
@@ -345,6 +345,10 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     run = Wardpack(BuildArgs());
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("not a package table"), std::string::npos) << run.output;
+
+    junk[0x80 + 12] = 0x10, junk[0x80 + 16] = 1;  // a COFF symbol table, as a debug build has
+    Write(dir / "Setup.exe", junk);
+    EXPECT_NE(Wardpack(BuildArgs()).output.find("COFF symbol table"), std::string::npos);
 }
 
 TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
@@ -422,6 +426,65 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     run = Wardpack("list " + (dir / "Broken.exe").string());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("NOT sound"), std::string::npos) << run.output;
+}
+
+// A worn record is disk 1's damage, never read as none (a bit of its
+// signature, 8 bytes of it cut) nor blamed on a sound disk 2 (a bit of volume
+// 2's CRC-32). A record of the earlier version 1 is read while its fields agree.
+TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
+    MakeProduct({{"A.Txt", 30000}});
+    ASSERT_EQ(Wardpack(BuildArgs("--volume-sizes 3000,3000")).status, 0);
+    const fs::path setupPath = dir / "out/disk1/Setup.exe";
+    const std::vector<uint8_t> setup = BytesOf(setupPath);
+    const std::size_t body = TinyExecutable().size(), tail = body + integrity::BodySize(3);
+    for (std::size_t at : {tail + 6, body + 28, std::size_t(0)}) {  // 0: the signature's 8 bytes cut
+        std::vector<uint8_t> worn = setup;
+        if (at) worn[at] ^= 0x40;
+        else worn.erase(worn.begin() + tail + 4, worn.begin() + tail + 12);
+        Write(setupPath, worn);
+        CommandRun run = Wardpack("verify " + (dir / "out").string());
+        EXPECT_EQ(run.status, 2) << run.output;
+        EXPECT_NE(run.output.find("disk 1 is damaged: " + setupPath.string() + ": the"), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("Wardhavn.002: damaged"), std::string::npos) << run.output;
+        EXPECT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 1);
+    }
+    std::vector<uint8_t> v1 = setup;  // the same fields, without the record's own CRC-32
+    v1.erase(v1.begin() + tail - 4, v1.begin() + tail);
+    v1[body] = 1, v1[tail - 4] -= 4;
+    Write(setupPath, v1);
+    CommandRun run = Wardpack("verify " + (dir / "out").string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("integrity record: version 1"), std::string::npos) << run.output;
+}
+
+// Signed after build (osslsigncode, a throw-away certificate; 7 bytes of
+// padding for one entry, 3 for two; signed-sample.sh checks the rest): the
+// set reads. Build given a signed installer removes the signature, says so,
+// and writes what the unsigned one gives.
+TEST_F(WardpackTest, SignedInstallerIsReadBeforeItsSignature) {
+    const std::string cert = (dir / "c.pem").string(), key = (dir / "k.pem").string(),
+                      setup = (dir / "out/disk1/Setup.exe").string();
+    ASSERT_EQ(RunCommand("openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=T -keyout " + key + " -out " + cert).status, 0);
+    auto sign = [&](const std::string& f) {
+        return RunCommand("osslsigncode sign -certs " + cert + " -key " + key + " -in " + f + " -out " + f + ".s && mv " +
+                          f + ".s " + f).status;
+    };
+    for (std::size_t entries : {1, 2}) {
+        std::vector<std::pair<std::string, std::size_t>> files = {{"A.Txt", 3000}, {"B.Dat", 500}};
+        MakeProduct({files.begin(), files.begin() + entries});
+        ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
+        const std::vector<uint8_t> unsignedSetup = BytesOf(setup);
+        ASSERT_EQ(sign(setup), 0);
+        EXPECT_EQ(RunCommand("osslsigncode verify -CAfile " + cert + " -in " + setup).status, 0);
+        CommandRun listed = Wardpack("list " + setup);
+        EXPECT_NE(listed.output.find(entries == 1 ? "after 7 bytes" : "after 3 bytes"), std::string::npos) << listed.output;
+        EXPECT_EQ(Wardpack("verify " + (dir / "out").string()).status, 0);
+        ASSERT_EQ(sign((dir / "Setup.exe").string()), 0);
+        CommandRun rebuilt = Wardpack(BuildArgs());
+        EXPECT_NE(rebuilt.output.find("its signature is removed"), std::string::npos) << rebuilt.output;
+        EXPECT_EQ(BytesOf(setup), unsignedSetup);
+        Write(dir / "Setup.exe", TinyExecutable());
+    }
 }
 
 TEST_F(WardpackTest, ExtractNeverWritesAnEntryOverTheMainExecutable) {

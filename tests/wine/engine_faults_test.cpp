@@ -5,6 +5,8 @@
 // nothing is placed.
 #include <cstring>
 
+#include "engine/integrity_record.h"
+#include "runtime/crc32.h"
 #include "tests/wine/engine_scenario.h"
 
 namespace {
@@ -101,6 +103,26 @@ TEST_P(EngineFaults, DamagedTableIsRefusedBeforeAnythingIsCopied) {
     }
 }
 
+// A worn record is disk 1's damage: never read as no record (a bit of its
+// signature, 8 bytes of it cut), never blamed on a sound disk 2 (a bit of
+// volume 2's CRC-32), nor left to fail the unpacked files (the stream's).
+TEST_P(EngineFaults, WornRecordIsRefusedAsDiskOnesDamageBeforeAnythingIsCopied) {
+    StageDiskSet(product_, "9000,9000");
+    const std::string pristine = ReadFileText(setupPath_);
+    const size_t body = IntegrityRecordBody(pristine), tail = body + integrity::BodySize(3);
+    for (size_t at : {tail + 6, size_t(0), body + 28, body + 12}) {  // 0: the signature's 8 bytes cut
+        std::string image = pristine;
+        if (at) image[at] ^= 0x02;
+        else image.erase(tail + 4, 8);
+        ASSERT_TRUE(WriteFileText(setupPath_, image));
+        DeleteFileA(WinInitPath().c_str());
+        run_.reset();
+        PassQuestionPages();
+        ExpectErrorReport("Damaged package table in " + setupPath_ + "\n", "disk 1 is damaged");
+        ExpectNothingInstalled();
+    }
+}
+
 TEST_P(EngineFaults, CutShortArchiveIsReportedAndNothingIsPlaced) {
     MakeDirs(installDir_);
     ASSERT_TRUE(WriteFileText(InstalledFile("Wardhavn.Exe"), "the earlier version"));
@@ -150,11 +172,14 @@ TEST_P(EngineFaults, HugeDecodedLengthOverTinyVolumesIsReportedPromptly) {
 
 TEST_P(EngineFaults, DecodedStreamThatFailsTheRecordsChecksumIsRefusedAtUnpacking) {
     StageDiskSet(product_, "9000,9000");
-    // Volumes that pass their checks, a stream checksum that does not hold.
+    // Volumes that pass their checks, a stream checksum that does not hold in
+    // a record sound in itself (resealed with its own CRC-32).
     std::string image = ReadFileText(setupPath_);
-    size_t body = IntegrityRecordBody(image);
+    size_t body = IntegrityRecordBody(image), fields = integrity::BodySizeVersion1(3);
     ASSERT_NE(body, std::string::npos);
     image[body + 12] ^= 0x01;
+    uint32_t seal = Crc32Update(0, &image[body], fields);
+    std::memcpy(&image[body + fields], &seal, 4);
     ASSERT_TRUE(WriteFileText(setupPath_, image));
     PassQuestionPages();
     ExpectErrorReport("Invalid data: " + TypedInstallDir() + "\\Wardhavn.Exe",

@@ -32,6 +32,15 @@ std::string Trailer(int count, int32_t decoded) {
     return t;
 }
 
+// `size` (512 or more) bytes of a Windows executable whose one section ends where the table begins.
+std::string Executable(size_t size) {
+    std::string exe(0x200, '\0');
+    for (auto f : {std::pair<int, uint32_t>{0, 0x5A4D}, {0x3C, 0x40}, {0x40, 0x4550}, {0x46, 1}, {0x54, 0xE0},
+                   {0x58, 0x10B}, {0x94, 0x200}, {0xB4, 16}, {0x148, uint32_t(size) - 0x200}, {0x14C, 0x200}})
+        std::memcpy(&exe[f.first], &f.second, 4);
+    return exe + std::string(size - 0x200, 'x');
+}
+
 class TableLoader : public testing::Test {
 protected:
     void SetUp() override { path_ = ScratchDir("TableLoader") + "\\installer.bin"; }
@@ -56,7 +65,7 @@ protected:
 TEST_F(TableLoader, ReadsTheWorkedExample) {
     // 100,000 bytes, 3 entries: the records begin at 99,911.
     std::string table = Record("A.Dll", 40000, 1000) + Record("B.Hlp", 41000, 2500) + Record("C.Dat", 43500, 500);
-    Write(std::string(100000 - 89, 'x') + table + Trailer(3, 44000));
+    Write(Executable(100000 - 89) + table + Trailer(3, 44000));
     LoadPackageTableFrom(path_.c_str());
     EXPECT_EQ(ctx.unpackedSize, 44000);
     std::vector<PackageEntry> e = Entries();
@@ -73,7 +82,7 @@ TEST_F(TableLoader, ReadsTheWorkedExample) {
 
 TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
     std::string longest = "ABCDEFGHIJKLMNO.PQR";  // 19 characters
-    Write(std::string(500, 'x') + Record("A.Dll", 100, 10, "LEFTOVER.XYZ") + Record(longest, 110, 5) +
+    Write(Executable(512) + Record("A.Dll", 100, 10, "LEFTOVER.XYZ") + Record(longest, 110, 5) +
           Trailer(2, 115));
     LoadPackageTableFrom(path_.c_str());
     std::vector<PackageEntry> e = Entries();
@@ -83,7 +92,7 @@ TEST_F(TableLoader, NamesAreTheirCountedCharactersOnly) {
 }
 
 TEST_F(TableLoader, NoEntriesStillReadsTheLength) {
-    Write(std::string(300, 'x') + Trailer(0, 12345));
+    Write(Executable(512) + Trailer(0, 12345));
     LoadPackageTableFrom(path_.c_str());
     EXPECT_EQ(ctx.unpackedSize, 12345);
     EXPECT_EQ(ctx.packageHead, nullptr);
@@ -92,7 +101,7 @@ TEST_F(TableLoader, NoEntriesStillReadsTheLength) {
 TEST_F(TableLoader, TwoHundredFiftyFiveEntriesBegin7145BytesFromTheEnd) {
     std::string table;
     for (int i = 0; i < 255; ++i) table += Record("F" + std::to_string(i) + ".Dat", 1000 + i * 10, 10);
-    Write(std::string(9000, 'x') + table + Trailer(255, 1000 + 2550));
+    Write(Executable(9000) + table + Trailer(255, 1000 + 2550));
     ASSERT_EQ(table.size() + 5, 7145u);
     LoadPackageTableFrom(path_.c_str());
     std::vector<PackageEntry> e = Entries();
@@ -102,17 +111,19 @@ TEST_F(TableLoader, TwoHundredFiftyFiveEntriesBegin7145BytesFromTheEnd) {
 }
 
 TEST_F(TableLoader, CountLargerThanTheFileIsAnIoError) {
-    Write(std::string(50, 'x') + Trailer(200, 100));
+    Write(Executable(512) + Trailer(200, 100));
     EXPECT_NE(Refusal().find("Seek before start of file"), std::string::npos);
 }
 
 TEST_F(TableLoader, FileTooShortForTheTrailerIsAnIoError) {
-    Write("abc");
+    Write(Executable(512) + "abc");
     EXPECT_NE(Refusal().find("Seek before start of file"), std::string::npos);
 }
 
 TEST_F(TableLoader, UnsafeTablesAreRefusedWithTheirFault) {
-    const std::string body(400, 'x');
+    Write(std::string(400, 'x') + Trailer(0, 5));
+    EXPECT_NE(Refusal().find("the executable's headers are damaged"), std::string::npos) << "not an executable";
+    const std::string body = Executable(512);
     Write(body + Record("..\\Up.Dll", 100, 10) + Trailer(1, 110));
     EXPECT_NE(Refusal().find("entry 1 (..\\Up.Dll): name has a directory part"), std::string::npos);
     Write(body + std::string(1, char(30)) + Record("A.Dll", 100, 10).substr(1) + Trailer(1, 110));

@@ -1,6 +1,6 @@
 // The full-size sample product, installed from its three floppies as a person
 // would: disk 1 in the drive, disks 2 and 3 put in its place when asked for.
-// scripts/make-diskset.sh makes the disk set and its floppy images
+// signed-sample.sh makes the disk set, signed, and its floppy images
 // (WH_SAMPLE_DISKSET names its folder); the disks are the images' files as
 // mtools reads them back, in its images\disk1..3. Without it the scenario is
 // skipped.
@@ -34,6 +34,12 @@ protected:
 TEST_P(FullSample, InstallsFromThreeFloppies) {
     ASSERT_GE(product_.size(), 31u);
     ASSERT_EQ(product_[0].name, "Wardhavn.Exe");
+    // The signed installer with a byte of its table flipped is refused.
+    ASSERT_TRUE(CopyFileTo(set_ + "\\flipped\\Setup.exe", setupPath_));
+    PassQuestionPages();
+    ExpectErrorReport("Damaged package table in " + setupPath_ + "\n", "the table does not match its checksum");
+    run_.reset();
+    DeleteFileA(WinInitPath().c_str());
     ASSERT_TRUE(ChangeDisk(disk_, FromImage(1)));
     ASSERT_TRUE(FileExists(setupPath_)) << "no Setup.exe on the first image";
     PassQuestionPages();
