@@ -78,7 +78,7 @@ protected:
 
     // Through every page: the group typed, both options chosen, restart and run declined.
     void Install(const std::string& group) {
-        run_.reset();
+        if (run_ && !run_->Running()) run_.reset();  // an earlier installation's; one started here is used
         HWND page = AdvanceToPage("Program Group");
         ASSERT_NE(page, nullptr);
         SetItemText(page, IDC_GROUP_EDIT, group);
