@@ -31,8 +31,8 @@ std::string ReadName(HANDLE process, DWORD unicodeString) {
 
 std::string HandleName(HANDLE process, DWORD handle) {
     HANDLE own = nullptr;
-    if (!DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)), GetCurrentProcess(), &own, 0,
-                         FALSE, DUPLICATE_SAME_ACCESS))
+    if (!DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)), GetCurrentProcess(), &own,
+                         0, FALSE, DUPLICATE_SAME_ACCESS))
         return "";
     char path[MAX_PATH * 2] = "";
     DWORD n = GetFinalPathNameByHandleA(own, path, sizeof path, 0);
@@ -49,7 +49,8 @@ std::string PlainPath(std::string path) {
 // What the call stopped at `args` (its first argument) is about to change; false when it changes nothing.
 bool Describe(HANDLE process, const std::string& function, DWORD args, Change& c) {
     DWORD arg[9];
-    for (int i = 0; i < 9; ++i) arg[i] = ReadDword(process, args + 4 * i);
+    for (int i = 0; i < 9; ++i)
+        arg[i] = ReadDword(process, args + 4 * i);
     if (function == "NtCreateFile") {
         const DWORD fileOpen = 1, deleteOnClose = 0x1000;
         c.call = arg[8] & deleteOnClose ? "delete" : "create";
@@ -88,12 +89,8 @@ bool ChangeWatch::Start(const std::string& application, const std::string& comma
     started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread(&ChangeWatch::Watch, this, application, commandLine, dir);
     WaitForSingleObject(started_, INFINITE);
-    if (!process_.hProcess) return false;
-    HANDLE self = GetCurrentProcess();
-    process = process_;
-    DuplicateHandle(self, process_.hProcess, self, &process.hProcess, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    DuplicateHandle(self, process_.hThread, self, &process.hThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    return true;
+    process = handed_;
+    return handed_.hProcess != nullptr;
 }
 
 const std::vector<Change>& ChangeWatch::Changes() {
@@ -111,11 +108,15 @@ void ChangeWatch::Watch(std::string application, std::string commandLine, std::s
         SetEvent(started_);
         return;
     }
+    HANDLE self = GetCurrentProcess();
+    handed_ = process_;
+    DuplicateHandle(self, process_.hProcess, self, &handed_.hProcess, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(self, process_.hThread, self, &handed_.hThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
     SetEvent(started_);
     HMODULE ntdll = GetModuleHandleA("ntdll");
     std::vector<Breakpoint> points;
-    for (const char* f : {"NtCreateFile", "NtWriteFile", "NtSetInformationFile", "NtSetValueKey", "NtDeleteKey",
-                          "NtDeleteValueKey"})
+    for (const char* f :
+         {"NtCreateFile", "NtWriteFile", "NtSetInformationFile", "NtSetValueKey", "NtDeleteKey", "NtDeleteValueKey"})
         points.push_back({f, reinterpret_cast<BYTE*>(GetProcAddress(ntdll, f)), 0});
     std::map<DWORD, Breakpoint*> stepping;  // thread -> breakpoint to set again after one step
     bool armed = false;

@@ -42,5 +42,6 @@ private:
     std::vector<Change> changes_;
     std::thread thread_;
     HANDLE started_ = nullptr;  // set once the program exists (or could not be started)
-    PROCESS_INFORMATION process_{};
+    PROCESS_INFORMATION process_{};  // the watch's own handles
+    PROCESS_INFORMATION handed_{};   // copies for the caller
 };

@@ -8,7 +8,6 @@
 // seed is printed, and each point with the change it comes before, so that a
 // failure can be replayed.
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -52,13 +51,15 @@ int EnvNumber(const char* name, int fallback) {
 
 std::string BuiltSample() {
     std::string dir = DriverDir();
-    for (int i = 0; i < 2; ++i) dir = dir.substr(0, dir.find_last_of('\\'));
+    for (int i = 0; i < 2; ++i)
+        dir = dir.substr(0, dir.find_last_of('\\'));
     return dir + "\\sample";
 }
 
 // As the build ships it: the uninstaller removes only files of that content.
 ProductFile Shipped(const std::string& name) {
-    return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltSample() + "\\UnInstal.Exe" : BuiltSample() + "\\product\\" + name)};
+    return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltSample() + "\\UnInstal.Exe"
+                                                      : BuiltSample() + "\\product\\" + name)};
 }
 
 std::string ShortPath(const std::string& path) {
@@ -77,8 +78,11 @@ Moves WaitingMoves(bool list) {
     Moves moves;
     if (list) {
         std::vector<std::string> s = PendingRenames();
-        auto plain = [](std::string p) { return p.substr(p.rfind("\\??\\", 1) == std::string::npos ? 0 : p.find('?') + 3); };
-        for (size_t i = 0; i < s.size(); i += 2) moves.push_back({i + 1 < s.size() ? plain(s[i + 1]) : "", plain(s[i])});
+        auto plain = [](std::string p) {
+            return p.substr(p.rfind("\\??\\", 1) == std::string::npos ? 0 : p.find('?') + 3);
+        };
+        for (size_t i = 0; i < s.size(); i += 2)
+            moves.push_back({i + 1 < s.size() ? plain(s[i + 1]) : "", plain(s[i])});
         return moves;
     }
     std::istringstream lines(ReadFileText(WinInitPath()));
@@ -92,7 +96,8 @@ Moves WaitingMoves(bool list) {
 
 std::string Fingerprint(const std::string& bytes) {
     uint32_t h = 2166136261u;
-    for (unsigned char c : bytes) h = (h ^ c) * 16777619u;
+    for (unsigned char c : bytes)
+        h = (h ^ c) * 16777619u;
     char text[32];
     snprintf(text, sizeof text, "%zu bytes %08x", bytes.size(), h);
     return text;
@@ -141,8 +146,8 @@ protected:
         RemoveTree(installDir_);
         RemoveTree("D:\\WHKILL");
         MakeDirs("D:\\WHKILL");  // the page makes the last folder of a path only
-        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1", "wininit.bak", "WinInit.Ini",
-                                 "WinInit.$$$", "WhOther.Dll", "WhOther.$$$"})
+        for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1", "wininit.bak",
+                                 "WinInit.Ini", "WinInit.$$$", "WhOther.Dll", "WhOther.$$$"})
             DeleteFileA((WindowsDir() + "\\" + name).c_str());
         saved_.Restore();
         RestoreRegValue(HKEY_LOCAL_MACHINE, runOnce, "Wardhaven! folder", RegValue());
@@ -159,7 +164,8 @@ protected:
         for (DWORD start = GetTickCount(); run_->Running(); Sleep(10)) {
             if (GetTickCount() - start > 60000) {
                 Screenshot(CurrentTestName() + "-stuck");
-                ADD_FAILURE() << "still running after a minute; open dialogs: " << testing::PrintToString(run_->Captions());
+                ADD_FAILURE() << "still running after a minute; open dialogs: "
+                              << testing::PrintToString(run_->Captions());
                 run_->Kill();
             }
             HWND w = nullptr;
@@ -178,8 +184,10 @@ protected:
                 bool question = text.find("Do you") == 0, restart = text.find("Reboot Windows?") != std::string::npos;
                 if (WindowText(w) == "Application Error") ADD_FAILURE() << text;
                 if (!question && !restart) last = text;
-                if (killThere && (restart || (uninstall && !question))) run_->Kill();
-                else Click(w, question && uninstall ? IDYES : GetDlgItem(w, IDNO) ? IDNO : IDOK);
+                if (killThere && (restart || (uninstall && !question)))
+                    run_->Kill();
+                else
+                    Click(w, question && uninstall ? IDYES : GetDlgItem(w, IDNO) ? IDNO : IDOK);
             }
             if (w) run_->WaitGone(w);
         }
@@ -229,8 +237,9 @@ protected:
                 changes.erase(changes.begin() + pick);
                 it = changes.empty() ? left.erase(it) : std::next(it);
             }
-        std::sort(points.begin(), points.end(),
-                  [](const Point& a, const Point& b) { return static_cast<unsigned>(a.change) < static_cast<unsigned>(b.change); });
+        std::sort(points.begin(), points.end(), [](const Point& a, const Point& b) {
+            return static_cast<unsigned>(a.change) < static_cast<unsigned>(b.change);
+        });
         return points;
     }
 
@@ -269,12 +278,16 @@ protected:
     // What the run has left, after the restart: files, Task Managers, settings, shortcuts, waiting moves.
     std::string Result() {
         std::ostringstream r;
-        for (const std::string& name : FileNames(installDir_)) r << "folder " << name << ": " << Fingerprint(ReadFileText(InstalledFile(name))) << "\n";
+        for (const std::string& name : FileNames(installDir_))
+            r << "folder " << name << ": " << Fingerprint(ReadFileText(InstalledFile(name))) << "\n";
         for (const std::string& name : FileNames(WindowsDir()))
-            if (Lower(name).rfind("taskman", 0) == 0 || Lower(name).rfind("whother", 0) == 0) r << "windows " << name << ": " << Fingerprint(ReadFileText(WindowsDir() + "\\" + name)) << "\n";
-        r << "entry: " << RegText(ReadRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString")) << "\nshell: " << ShellValue() << "\n";
+            if (Lower(name).rfind("taskman", 0) == 0 || Lower(name).rfind("whother", 0) == 0)
+                r << "windows " << name << ": " << Fingerprint(ReadFileText(WindowsDir() + "\\" + name)) << "\n";
+        r << "entry: " << RegText(ReadRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString"))
+          << "\nshell: " << ShellValue() << "\n";
         for (const std::string& name : FileNames(ProgramsDir()))
-            if (std::find(saved_.programs.begin(), saved_.programs.end(), name) == saved_.programs.end()) r << "shortcut " << name << "\n";
+            if (std::find(saved_.programs.begin(), saved_.programs.end(), name) == saved_.programs.end())
+                r << "shortcut " << name << "\n";
         r << "waiting: " << ReadFileText(WinInitPath()) << PendingRenames().size() << "\n";
         return r.str();
     }
@@ -283,7 +296,8 @@ protected:
     void QueueOtherProgramsMove() {
         std::string w = WindowsDir(), text = ReadFileText(WinInitPath());
         ASSERT_TRUE(WriteFileText(w + "\\WhOther.$$$", "another program's"));
-        ASSERT_TRUE(WriteFileText(WinInitPath(), (text.empty() ? "[Rename]\r\n" : text) + w + "\\WhOther.Dll=" + w + "\\WhOther.$$$\r\n"));
+        ASSERT_TRUE(WriteFileText(
+            WinInitPath(), (text.empty() ? "[Rename]\r\n" : text) + w + "\\WhOther.Dll=" + w + "\\WhOther.$$$\r\n"));
     }
 
     // Installed as in the rows above, and the user's own files beside it: one edited, one added.
@@ -302,14 +316,16 @@ protected:
 TEST_P(Interruption, KilledAtAnyPointAndRunAgainEndsWhole) {
     unsigned seed = static_cast<unsigned>(EnvNumber("WH_KILL_SEED", 2026));
     int count = EnvNumber("WH_KILL_POINTS", 0);
-    printf("seed %u (WH_KILL_SEED), points per row %s (WH_KILL_POINTS)\n", seed, count ? std::to_string(count).c_str() : "30 or 12");
+    printf("seed %u (WH_KILL_SEED), points per row %s (WH_KILL_POINTS)\n", seed,
+           count ? std::to_string(count).c_str() : "30 or 12");
     std::string scratchDir = scratch_;
     CharUpperA(&scratchDir[0]);
     shell_ = ShellValue();
     for (const Row& row : rows) {
         size_t index = &row - rows;
         installDir_ = row.driveD ? "D:\\WHKILL\\WARDHAVEN" : scratchDir + "\\WARDHAVEN";
-        std::string name = std::string(row.uninstall ? "uninstaller" : "installer") + (row.driveD ? " on D:" : " on C:");
+        std::string name =
+            std::string(row.uninstall ? "uninstaller" : "installer") + (row.driveD ? " on D:" : " on C:");
         // The run never cut off: its changes, and what it leaves.
         Reset();
         if (row.uninstall) PrepareUninstallation(row);
@@ -319,15 +335,20 @@ TEST_P(Interruption, KilledAtAnyPointAndRunAgainEndsWhole) {
         std::vector<Change> changes = census.Changes();
         std::vector<std::string> phases = Phases(changes, row.uninstall);
         if (EnvNumber("WH_KILL_LIST", 0))
-            for (size_t i = 0; i < changes.size(); ++i) printf("    %zu %s: %s %s\n", i, phases[i].c_str(), changes[i].call.c_str(), changes[i].target.c_str());
+            for (size_t i = 0; i < changes.size(); ++i)
+                printf("    %zu %s: %s %s\n", i, phases[i].c_str(), changes[i].call.c_str(), changes[i].target.c_str());
         CarryOutRestart();
         std::string whole = Result();
-        std::vector<Point> points = Schedule(phases, count > 0 ? count : row.points, seed + static_cast<unsigned>(index));
-        printf("%s %s: %zu changes, seed %u\n", FamilyName(GetParam()), name.c_str(), changes.size(), seed + static_cast<unsigned>(index));
+        std::vector<Point> points =
+            Schedule(phases, count > 0 ? count : row.points, seed + static_cast<unsigned>(index));
+        printf("%s %s: %zu changes, seed %u\n", FamilyName(GetParam()), name.c_str(), changes.size(),
+               seed + static_cast<unsigned>(index));
         std::map<std::string, std::pair<int, int>> tally;  // phase -> points, whole
         for (const Point& p : points) {
             const Change* c = p.change >= 0 ? &changes[p.change] : nullptr;
-            std::string where = name + ", " + p.phase + (c ? ", before change " + std::to_string(p.change) + " (" + c->call + " " + c->target + ")" : "");
+            std::string where =
+                name + ", " + p.phase +
+                (c ? ", before change " + std::to_string(p.change) + " (" + c->call + " " + c->target + ")" : "");
             printf("  %s\n", where.c_str());
             SCOPED_TRACE(where);
             int failures = testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
@@ -349,9 +370,11 @@ TEST_P(Interruption, KilledAtAnyPointAndRunAgainEndsWhole) {
                                                             : message));
             }
             tally[p.phase].first++;
-            tally[p.phase].second += testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() == failures;
+            tally[p.phase].second +=
+                testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() == failures;
         }
-        for (const auto& [phase, counts] : tally) printf("  %s, %s: %d points, %d whole\n", name.c_str(), phase.c_str(), counts.first, counts.second);
+        for (const auto& [phase, counts] : tally)
+            printf("  %s, %s: %d points, %d whole\n", name.c_str(), phase.c_str(), counts.first, counts.second);
     }
 }
 
