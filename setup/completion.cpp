@@ -87,7 +87,8 @@ String TaskManagerMoves(const String& waiting, const String& system, const Strin
                         bool savedStays, const char* replace) {
     String onto = system + "=", aside = saved + "=" + system + "\r\n", moves = replace + onto + source + "\r\n";
     bool restoring = MoveWaiting(waiting, onto + saved + "\r\n");
-    if ((restoring || (!savedStays && !MoveWaiting(waiting, onto))) && !MoveWaiting(waiting, aside)) moves = aside + moves;
+    if ((restoring || (!savedStays && !MoveWaiting(waiting, onto))) && !MoveWaiting(waiting, aside))
+        moves = aside + moves;
     return moves;
 }
 
@@ -108,7 +109,9 @@ bool QueueTaskManagerRenames() {
     QueueLines(TaskManagerMoves(lines, RenamePath(w, product.taskManager), RenamePath(w, product.savedTaskManager),
                                 RenamePath(dir, name), FileExists(saved), ""));
     // Only a Task Manager that is there goes aside in the NT family's list.
-    if (nt) QueueMoves(TaskManagerMoves(moves, system, saved, PathJoin(dir, name), FileExists(saved) || !FileExists(system), "!"));
+    if (nt)
+        QueueMoves(TaskManagerMoves(moves, system, saved, PathJoin(dir, name), FileExists(saved) || !FileExists(system),
+                                    "!"));
     return true;
 }
 

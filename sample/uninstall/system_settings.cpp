@@ -54,8 +54,9 @@ String RenamePath(const Installation& at, const String& directory, const String&
 // installation on another volume, or another installation's copy of it.
 bool TaskManagerSource(const Installation& at, const String& source) {
     if (SamePath(source, PathJoin(at.dir, product.taskManager))) return true;
-    if (StandInFor(FilePart(source), product.taskManager)) return SamePath(source, PathJoin(at.windowsDir, FilePart(source)));
-    return SameTextIgnoringCase(FilePart(source), product.taskManager) && HoldsShippedFile(at, product.taskManager, source);
+    String name = FilePart(source);
+    if (StandInFor(name, product.taskManager)) return SamePath(source, PathJoin(at.windowsDir, name));
+    return SameTextIgnoringCase(name, product.taskManager) && HoldsShippedFile(at, product.taskManager, source);
 }
 
 // The copies staged in the Windows directory that no move waits for any
@@ -110,7 +111,8 @@ void RestoreTaskManager(Installation& at) {
     String system = PathJoin(w, product.taskManager), saved = PathJoin(w, product.savedTaskManager);
     String aside = RenamePath(at, w, product.savedTaskManager) + "=" + RenamePath(at, w, product.taskManager);
     String lineSources, moveSources;
-    bool lines = TakeBackPendingLines(at, aside, RenamePath(at, w, product.taskManager), TaskManagerSource, lineSources);
+    bool lines =
+        TakeBackPendingLines(at, aside, RenamePath(at, w, product.taskManager), TaskManagerSource, lineSources);
     bool moves = at.ntFamily && TakeBackPendingMoves(at, system, saved, system, TaskManagerSource, moveSources);
     RemoveStagedCopies(at, lineSources + moveSources);
     if (lines || moves) at.removedAny = true;

@@ -7,8 +7,14 @@ namespace {
 
 String WinInitPath(const Installation& at) { return PathJoin(at.windowsDir, "WinInit.Ini"); }
 
+// Where a new text waits to take the file's place (see WriteText).
+String NextPath(const String& path) { return ReplaceExtension(path, ".$$$"); }
+
 // A missing file reads as empty; false when one is there but cannot be read.
+// A replacement cut off half-way is finished or dropped first.
 bool ReadText(const String& path, String& text) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) MoveFileA(NextPath(path).c_str(), path.c_str());
+    else DeleteFileA(NextPath(path).c_str());
     text.clear();
     FileVar f;
     int result = FileOpen(f, path, FileMode::readOnly);
@@ -19,12 +25,26 @@ bool ReadText(const String& path, String& text) {
     return FileRead(f, text.data(), size, got) == 0 && got == size && FileClose(f) == 0;
 }
 
-bool WriteText(const String& path, const String& text) {
+bool WriteAll(const String& path, FileMode mode, const String& text) {
     FileVar f;
     uint32_t put = 0;
-    if (FileOpen(f, path, FileMode::create) != 0) return false;
+    if (FileOpen(f, path, mode) != 0) return false;
     bool written = FileWrite(f, text.c_str(), static_cast<uint32_t>(text.size()), put) == 0 && put == text.size();
     return FileClose(f) == 0 && written;
+}
+
+// Never a file cut short, which would lose other programs' lines too: the new
+// text is written beside it and then takes its place, in one step where the
+// system can (not the 95 family: there the old file goes first).
+bool WriteText(const String& path, const String& text) {
+    String next = NextPath(path);
+    if (!WriteAll(next, FileMode::create, text)) {
+        DeleteFileA(next.c_str());
+        return false;
+    }
+    if (MoveFileExA(next.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    DeleteFileA(path.c_str());
+    return MoveFileA(next.c_str(), path.c_str()) != 0;
 }
 
 String Trimmed(const String& line) {
@@ -123,15 +143,13 @@ bool PendingLineQueued(const Installation& at, const String& line) {
     return found;
 }
 
+// Appended in one write: the lines before them are never rewritten.
 bool QueueWinInitLines(Installation& at, const String& lines) {
-    String text;
+    String text, added;
     bool read = ReadText(WinInitPath(at), text);
-    if (read) {
-        if (!text.empty() && text.back() != '\n') text += "\r\n";
-        if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) text += "[Rename]\r\n";
-        text += lines;
-    }
-    if (read && WriteText(WinInitPath(at), text)) return true;
+    if (!text.empty() && text.back() != '\n') added += "\r\n";
+    if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) added += "[Rename]\r\n";
+    if (read && WriteAll(WinInitPath(at), FileMode::append, added + lines)) return true;
     NoteLeftover(at, "the lines for the next start in " + WinInitPath(at));
     return false;
 }

@@ -1,5 +1,7 @@
 #include "tests/wine/driver.h"
 
+#include "tests/wine/change_watch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -170,15 +172,16 @@ BOOL CALLBACK FindDialog(HWND w, LPARAM param) {
 
 }  // namespace
 
-SetupRun::SetupRun(const std::string& setupPath, Family family, const std::string& currentDir) {
+SetupRun::SetupRun(const std::string& setupPath, Family family, const std::string& currentDir, ChangeWatch* watch) {
     std::string exe = setupPath.substr(setupPath.find_last_of('\\') + 1);
     SetFamily(exe, family);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + setupPath + "\"";
     std::string dir = currentDir.empty() ? setupPath.substr(0, setupPath.find_last_of('\\')) : currentDir;
-    if (!CreateProcessA(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
-                        &process_)) {
+    if (watch ? !watch->Start(setupPath, cmd, dir, process_)
+              : !CreateProcessA(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
+                                &process_)) {
         ADD_FAILURE() << "cannot start " << setupPath << ": error " << GetLastError();
         exited_ = true;
     }
@@ -197,6 +200,8 @@ SetupRun::~SetupRun() {
         CloseHandle(process_.hThread);
     }
 }
+
+void SetupRun::Kill() { TerminateProcess(process_.hProcess, ChangeWatch::killedExitCode); }
 
 bool SetupRun::Running() {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;

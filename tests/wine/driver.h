@@ -38,11 +38,14 @@ std::string BuiltSetupPath();                    // the Setup.exe of this build
 // A fresh scratch folder C:\whtest\<name>, emptied first.
 std::string ScratchDir(const std::string& name);
 
+class ChangeWatch;
+
 class SetupRun {
 public:
     // Starts `setupPath` (normally a copy in a scratch "disk" folder) reporting `family`,
-    // in `currentDir` (default: the program's own folder).
-    SetupRun(const std::string& setupPath, Family family, const std::string& currentDir = "");
+    // in `currentDir` (default: the program's own folder); under `watch`, when one is given.
+    SetupRun(const std::string& setupPath, Family family, const std::string& currentDir = "",
+             ChangeWatch* watch = nullptr);
     ~SetupRun();  // ends a process still running, with a screenshot
 
     // A visible dialog of the installer with exactly this caption; 0 and a test
@@ -55,6 +58,8 @@ public:
     // The process's exit code; fails the test when it does not end in time.
     DWORD WaitExit(int timeoutMs = 30000);
     bool Running();
+    // Ends the process at once, as the task list would.
+    void Kill();
     DWORD Pid() const { return process_.dwProcessId; }
     // Every visible top-level dialog caption of the installer right now.
     std::vector<std::string> Captions();
