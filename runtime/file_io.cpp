@@ -193,11 +193,6 @@ void CheckedWriteLine(FileVar& f, const String& line) {
     CheckedWrite(f, text.c_str(), static_cast<uint32_t>(text.size()));
 }
 
-void CheckedMoveAtRestart(const String& source, const String& destination, bool replace) {
-    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExA(source.c_str(), destination.c_str(), flags)) RaiseIoError(LastResult(), source);
-}
-
 String OwnFileName() {
     char path[MAX_PATH] = "";
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);

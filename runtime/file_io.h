@@ -61,10 +61,6 @@ bool CheckedAtEnd(FileVar& f);
 void CheckedTruncate(FileVar& f);
 void CheckedClose(FileVar& f);
 void CheckedWriteLine(FileVar& f, const String& line);  // the line and CR LF
-// Queues the move of `source` onto `destination` for the NT family's next
-// start (the 95 family refuses it); `replace` lets it replace a file there.
-// A refusal raises EInOutError naming the source.
-void CheckedMoveAtRestart(const String& source, const String& destination, bool replace);
 
 // The running program's own full path (argument 0 of its command line).
 String OwnFileName();
