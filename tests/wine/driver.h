@@ -37,6 +37,8 @@ std::string DriverDir();                         // the folder of the test execu
 std::string BuiltSetupPath();                    // the Setup.exe of this build
 // A fresh scratch folder C:\whtest\<name>, emptied first.
 std::string ScratchDir(const std::string& name);
+// The names of the files (not folders) in `dir`, sorted.
+std::vector<std::string> FilesIn(const std::string& dir);
 
 class ChangeWatch;
 

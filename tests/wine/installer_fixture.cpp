@@ -120,18 +120,6 @@ const char uninstallEntry[] = "Software\\microsoft\\windows\\currentversion\\uni
 const char winlogonKey[] = "Software\\microsoft\\windows nt\\currentversion\\Winlogon";
 const char sessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
-std::vector<std::string> FilesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    while (FindNextFileA(h, &data));
-    FindClose(h);
-    return names;
-}
-
 }  // namespace
 
 RegValue PendingRenameValue() {

@@ -103,19 +103,6 @@ std::string Fingerprint(const std::string& bytes) {
     return text;
 }
 
-std::vector<std::string> FileNames(const std::string& dir) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    while (FindNextFileA(h, &data));
-    FindClose(h);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 class Interruption : public InstallerTest {
@@ -278,14 +265,14 @@ protected:
     // What the run has left, after the restart: files, Task Managers, settings, shortcuts, waiting moves.
     std::string Result() {
         std::ostringstream r;
-        for (const std::string& name : FileNames(installDir_))
+        for (const std::string& name : FilesIn(installDir_))
             r << "folder " << name << ": " << Fingerprint(ReadFileText(InstalledFile(name))) << "\n";
-        for (const std::string& name : FileNames(WindowsDir()))
+        for (const std::string& name : FilesIn(WindowsDir()))
             if (Lower(name).rfind("taskman", 0) == 0 || Lower(name).rfind("whother", 0) == 0)
                 r << "windows " << name << ": " << Fingerprint(ReadFileText(WindowsDir() + "\\" + name)) << "\n";
         r << "entry: " << RegText(ReadRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString"))
           << "\nshell: " << ShellValue() << "\n";
-        for (const std::string& name : FileNames(ProgramsDir()))
+        for (const std::string& name : FilesIn(ProgramsDir()))
             if (std::find(saved_.programs.begin(), saved_.programs.end(), name) == saved_.programs.end())
                 r << "shortcut " << name << "\n";
         r << "waiting: " << ReadFileText(WinInitPath()) << PendingRenames().size() << "\n";
