@@ -2,6 +2,7 @@
 
 #include "backdrop/gradient.h"
 #include "runtime/guards.h"
+#include "runtime/system_dlls.h"
 #include "state/context.h"
 
 namespace {
@@ -60,8 +61,7 @@ void PaintLogo(HDC dc) {
 // not imported: the import list does not carry the measuring call.
 int NoticeLeft(HDC dc, const String& text) {
     typedef BOOL(WINAPI * TextExtent)(HDC, LPCSTR, int, LPSIZE);
-    TextExtent measure = reinterpret_cast<TextExtent>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("GDI32"), "GetTextExtentPoint32A")));
+    TextExtent measure = LoadedFunction<TextExtent>("GDI32", "GetTextExtentPoint32A");
     SIZE size = {200, 0};
     if (measure) measure(dc, text.c_str(), static_cast<int>(text.size()), &size);
     return ctx.screenWidth - (size.cx > 200 ? size.cx : 200);

@@ -4,6 +4,7 @@
 #include "runtime/file_io.h"
 #include "runtime/guards.h"
 #include "runtime/paths.h"
+#include "runtime/system_dlls.h"
 #include "resources/resource.h"
 #include "state/context.h"
 
@@ -32,18 +33,12 @@ bool TooLong(const String& entry) {
     return PathJoin(entry, String(longestPlacedName, 'X')).size() >= MAX_PATH;
 }
 
-// Looked up, not imported: the import list does not carry them.
-template <class Function>
-Function Kernel32(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KERNEL32"), name)));
-}
-
 // The full path as the system reads it ('.', '..', '/' and doubled
 // backslashes resolved), without a closing backslash but a root's; the path
 // itself when it cannot be resolved.
 String FullPath(const String& path) {
     typedef DWORD(WINAPI * FullPathName)(LPCSTR, DWORD, LPSTR, LPSTR*);
-    FullPathName resolve = Kernel32<FullPathName>("GetFullPathNameA");
+    FullPathName resolve = LoadedFunction<FullPathName>("KERNEL32", "GetFullPathNameA");
     char full[MAX_PATH], *name;
     DWORD n = resolve ? resolve(path.c_str(), MAX_PATH, full, &name) : 0;
     if (n < 3 || n >= MAX_PATH) return path;
@@ -56,7 +51,7 @@ String FullPath(const String& path) {
 // has the same.
 bool Identity(const String& path, BY_HANDLE_FILE_INFORMATION& info) {
     typedef BOOL(WINAPI * FileInformation)(HANDLE, BY_HANDLE_FILE_INFORMATION*);
-    FileInformation query = Kernel32<FileInformation>("GetFileInformationByHandle");
+    FileInformation query = LoadedFunction<FileInformation>("KERNEL32", "GetFileInformationByHandle");
     ScopedHandle folder(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return query && folder.Valid() && query(folder.Get(), &info);

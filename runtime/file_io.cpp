@@ -1,4 +1,5 @@
 #include "runtime/file_io.h"
+#include "runtime/system_dlls.h"
 
 namespace {
 
@@ -135,9 +136,9 @@ String SpelledRoot(const String& path) {
 // neither that call nor such folders, so there the drive or share is the volume.
 String VolumeRoot(const String& path) {
     typedef BOOL(WINAPI * VolumePathName)(LPCSTR, LPSTR, DWORD);
-    FARPROC found = GetProcAddress(GetModuleHandleA("KERNEL32"), "GetVolumePathNameA");
+    VolumePathName volumePath = LoadedFunction<VolumePathName>("KERNEL32", "GetVolumePathNameA");
     char root[MAX_PATH + 1];
-    if (found && reinterpret_cast<VolumePathName>(reinterpret_cast<void*>(found))(path.c_str(), root, sizeof root))
+    if (volumePath && volumePath(path.c_str(), root, sizeof root))
         return root;
     return SpelledRoot(path);
 }

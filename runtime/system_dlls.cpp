@@ -9,8 +9,10 @@ const char usualVictims[] =
 
 // Without an extension LoadLibraryA adds ".DLL"; null when the path would not fit.
 HMODULE LoadFromSystemDirectory(const char* name) {
+    typedef UINT(WINAPI * SystemDirectory)(LPSTR, UINT);
+    SystemDirectory systemDirectory = LoadedFunction<SystemDirectory>("KERNEL32", "GetSystemDirectoryA");
     char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH - 16);
+    UINT length = systemDirectory ? systemDirectory(path, MAX_PATH - 16) : 0;
     if (length == 0 || length >= MAX_PATH - 16) return nullptr;
     path[length] = '\\';
     lstrcpynA(path + length + 1, name, MAX_PATH - length - 1);
@@ -27,16 +29,12 @@ void LoadUsualDllsFromSystemDirectory() {
 }
 
 void KeepDllSearchInSystemDirectory() {
-    // Looked up, not imported: 95 and NT 4.0 would refuse to load the program.
     typedef BOOL(WINAPI * SetDirectory)(LPCSTR);
     typedef BOOL(WINAPI * SetDefaultDirectories)(DWORD);
-    HMODULE kernel = GetModuleHandleA("KERNEL32");
     // XP SP1 on: the current folder leaves the search.
-    if (FARPROC found = GetProcAddress(kernel, "SetDllDirectoryA"))
-        reinterpret_cast<SetDirectory>(reinterpret_cast<void*>(found))("");
-    FARPROC found = GetProcAddress(kernel, "SetDefaultDllDirectories");
-    if (found && reinterpret_cast<SetDefaultDirectories>(reinterpret_cast<void*>(found))(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return;
+    if (SetDirectory set = LoadedFunction<SetDirectory>("KERNEL32", "SetDllDirectoryA")) set("");
+    SetDefaultDirectories limit = LoadedFunction<SetDefaultDirectories>("KERNEL32", "SetDefaultDllDirectories");
+    if (limit && limit(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
     LoadUsualDllsFromSystemDirectory();
 }
 

@@ -12,6 +12,13 @@ void KeepDllSearchInSystemDirectory();
 // The walk over the usual victims alone; they stay loaded.
 void LoadUsualDllsFromSystemDirectory();
 
+// A function of a DLL the program has loaded already (null where the system
+// lacks it): looked up, not imported, so that 95 and NT 4.0 still load the program.
+template <class F>
+F LoadedFunction(const char* dll, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
+}
+
 // A function of a system DLL loaded by its full path (null when missing): for
 // a DLL whose import would load others before the guard runs.
 FARPROC SystemFunction(const char* dll, const char* name);

@@ -1,6 +1,7 @@
 #include "system/registry.h"
 
 #include "runtime/error.h"
+#include "runtime/system_dlls.h"
 
 namespace {
 
@@ -40,9 +41,9 @@ RegDataKind DataKindOfType(DWORD registryType) {
 REGSAM NativeRegistryView() {
     // Looked up, not imported: 95 and NT 4.0 would refuse to load the installer.
     typedef BOOL(WINAPI * Wow64Query)(HANDLE, PBOOL);
-    FARPROC found = GetProcAddress(GetModuleHandleA("KERNEL32"), "IsWow64Process");
+    Wow64Query query = LoadedFunction<Wow64Query>("KERNEL32", "IsWow64Process");
     BOOL wow64 = FALSE;
-    if (found) reinterpret_cast<Wow64Query>(reinterpret_cast<void*>(found))(GetCurrentProcess(), &wow64);
+    if (query) query(GetCurrentProcess(), &wow64);
     return wow64 ? KEY_WOW64_64KEY : 0;
 }
 
