@@ -2,7 +2,7 @@
 
 String PathJoin(const String& directory, const String& name) {
     if (directory.empty()) return name;
-    if (directory.back() == '\\') return directory + name;
+    if (directory.endsWith('\\')) return directory + name;
     return directory + "\\" + name;
 }
 

@@ -95,27 +95,35 @@ String String::substr(size_t start, size_t length) const {
 }
 
 size_t String::find(char c, size_t from) const {
-    for (size_t i = from; i < size_; ++i)
+    for (size_t i = from; i < size_; i = NextChar(data_, size_, i))
         if (data_[i] == c) return i;
     return npos;
 }
 
 size_t String::rfind(char c) const {
-    for (size_t i = size_; i-- > 0;)
-        if (data_[i] == c) return i;
-    return npos;
+    size_t found = npos;
+    for (size_t i = 0; i < size_; i = NextChar(data_, size_, i))
+        if (data_[i] == c) found = i;
+    return found;
 }
 
 size_t String::find_first_of(const char* chars, size_t from) const {
-    for (size_t i = from; i < size_; ++i)
+    for (size_t i = from; i < size_; i = NextChar(data_, size_, i))
         if (IsOneOf(data_[i], chars)) return i;
     return npos;
 }
 
 size_t String::find_last_of(const char* chars) const {
-    for (size_t i = size_; i-- > 0;)
-        if (IsOneOf(data_[i], chars)) return i;
-    return npos;
+    size_t found = npos;
+    for (size_t i = 0; i < size_; i = NextChar(data_, size_, i))
+        if (IsOneOf(data_[i], chars)) found = i;
+    return found;
+}
+
+bool String::endsWith(char c) const {
+    size_t last = npos;
+    for (size_t i = 0; i < size_; i = NextChar(data_, size_, i)) last = i;
+    return last != npos && last + 1 == size_ && data_[last] == c;
 }
 
 String operator+(const String& a, const String& b) {
@@ -144,18 +152,26 @@ bool operator==(const String& a, const char* b) {
 
 size_t TextLength(const char* text) { return text ? std::strlen(text) : 0; }
 
+size_t NextChar(const char* text, size_t size, size_t i) {
+    return i + 1 < size && IsLeadByte(text[i]) ? i + 2 : i + 1;
+}
+
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 String UpperCase(const String& text) {
     String r(text);
-    for (size_t i = 0; i < r.size(); ++i) r[i] = UpperAscii(r[i]);
+    for (size_t i = 0; i < r.size(); i = NextChar(r, i)) r[i] = UpperAscii(r[i]);
     return r;
 }
 
 bool SameTextIgnoringCase(const String& a, const String& b) {
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
+    // Both walk the same characters while their bytes agree; a trail byte compares exactly.
+    for (size_t i = 0, next; i < a.size(); i = next) {
+        next = NextChar(a, i);
         if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+        if (next == i + 2 && a[i + 1] != b[i + 1]) return false;
+    }
     return true;
 }
 

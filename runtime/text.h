@@ -1,6 +1,12 @@
 // Counted strings: the installer's one string type, and the few conversions
 // it needs. Portable: the packaging tool and the native tests use it too.
 //
+// Text is in the system's ANSI code page, which may be double-byte (932, 936,
+// 949, 950): there a lead byte is followed by a trail byte that can equal `\`,
+// `|` or an ASCII letter. Every search below walks forward by character and
+// never matches a trail byte; case folding leaves trail bytes alone. On a
+// single-byte code page a character is a byte and nothing differs.
+//
 // A String owns a zero-terminated copy of its characters on the C heap, so
 // c_str() hands a Windows call its text without another copy. Members are
 // spelled like the standard library's string, so code reads the same on both
@@ -42,12 +48,15 @@ public:
     String& operator+=(const char* text);
     String& operator+=(char c) { return append(&c, 1); }
 
-    // At most `length` characters from `start`; an empty string when start is past the end.
+    // At most `length` bytes from `start`; an empty string when start is past the end.
     String substr(size_t start, size_t length = npos) const;
+    // Searches for single-byte characters; `from` must start a character.
     size_t find(char c, size_t from = 0) const;
     size_t rfind(char c) const;
     size_t find_first_of(const char* chars, size_t from = 0) const;
     size_t find_last_of(const char* chars) const;
+    // Whether the last character (not merely the last byte) is `c`.
+    bool endsWith(char c) const;
     void clear() { size_ = 0; if (data_) data_[0] = 0; }
 
 private:
@@ -68,7 +77,16 @@ inline bool operator!=(const String& a, const char* b) { return !(a == b); }
 
 size_t TextLength(const char* text);
 
+// Whether `c` starts a two-byte character in the ANSI code page: the system's
+// on Windows; in the portable build the one chosen with UseCodePage.
+bool IsLeadByte(char c);
+// Where the character after the one starting at `i` starts (a lead byte at the
+// very end counts alone).
+size_t NextChar(const char* text, size_t size, size_t i);
+inline size_t NextChar(const String& text, size_t i) { return NextChar(text.c_str(), text.size(), i); }
+
 // ASCII upper case: file names compare this way in every code page the installer meets.
+// Applied to single bytes only: a trail byte is never folded.
 char UpperAscii(char c);
 String UpperCase(const String& text);
 bool SameTextIgnoringCase(const String& a, const String& b);

@@ -8,6 +8,7 @@
 #include "backdrop/gradient.h"
 #include "pages/centre.h"
 #include "runtime/bytes.h"
+#include "runtime/code_page.h"
 #include "runtime/crc32.h"
 #include "runtime/exception.h"
 #include "runtime/paths.h"
@@ -189,4 +190,55 @@ TEST(NumberText, DecimalAndHexadecimal) {
     EXPECT_EQ(HexText(0, 8), "00000000");
     EXPECT_EQ(HexText(0xFFFFFFFFu, 2), "FFFFFFFF") << "more digits when the value needs them";
     EXPECT_EQ(UpperCase("Wardhavn.$$$ \xE9"), "WARDHAVN.$$$ \xE9") << "only ASCII letters change";
+}
+
+// Double-byte code pages: a trail byte may equal `\\` or a letter. Shift-JIS
+// (932): 表 95 5C, ソ 83 5C, 予 97 5C, ｱ (half-width, single byte) B1; Big5
+// (950): 許 B3 5C, 功 A5 5C; and pairs 81 5C (936), 81 7C (949).
+struct CodePageCase {
+    unsigned codePage;
+    const char* directory;  // joined with "A.DLL"
+    const char* joined;
+    const char* file;       // FilePart of `joined`'s directory without its last backslash
+    const char* upper;      // UpperCase of `directory`
+};
+
+TEST(CodePages, PathHelpersNeverTakeATrailByteForASeparatorOrALetter) {
+    const CodePageCase cases[] = {
+        {932, "C:\\\x95\x5C", "C:\\\x95\x5C\\A.DLL", "\x95\x5C", "C:\\\x95\x5C"},
+        {932, "C:\\\x83\x5C\x83\x74\x83\x67\\\x97\x5C", "C:\\\x83\x5C\x83\x74\x83\x67\\\x97\x5C\\A.DLL",
+         "\x97\x5C", "C:\\\x83\x5C\x83\x74\x83\x67\\\x97\x5C"},
+        {932, "c:\\\xB1\\", "c:\\\xB1\\A.DLL", "\xB1", "C:\\\xB1\\"},   // a half-width kana is one byte
+        {932, "c:\\\x82\x61x", "c:\\\x82\x61x\\A.DLL", "\x82\x61x", "C:\\\x82\x61X"},  // 82 61 keeps its 'a'
+        {950, "C:\\\xB3\x5C\xA5\x5C", "C:\\\xB3\x5C\xA5\x5C\\A.DLL", "\xB3\x5C\xA5\x5C", "C:\\\xB3\x5C\xA5\x5C"},
+        {936, "d:\\\x81\x5C", "d:\\\x81\x5C\\A.DLL", "\x81\x5C", "D:\\\x81\x5C"},
+        {949, "d:\\\x81\x7C", "d:\\\x81\x7C\\A.DLL", "\x81\x7C", "D:\\\x81\x7C"},
+        // On a single-byte code page every byte is a character, as before.
+        {1252, "C:\\\x95\x5C", "C:\\\x95\x5C" "A.DLL", "\x95", "C:\\\x95\x5C"},
+    };
+    for (const auto& c : cases) {
+        UseCodePage(c.codePage);
+        SCOPED_TRACE(testing::Message() << "code page " << c.codePage << ", " << c.directory);
+        String joined = PathJoin(c.directory, "A.DLL");
+        EXPECT_EQ(joined, c.joined);
+        EXPECT_EQ(FilePart(joined), "A.DLL");
+        EXPECT_EQ(FilePart(DirectoryPart(joined).substr(0, DirectoryPart(joined).size() - 1)), c.file);
+        EXPECT_EQ(UpperCase(c.directory), c.upper);
+        EXPECT_TRUE(SameTextIgnoringCase(c.directory, c.upper));
+    }
+    UseCodePage(0);
+}
+
+TEST(CodePages, SearchesAndComparisonsWalkByCharacter) {
+    UseCodePage(932);
+    const String name("\x95\x5C.\x83\x5C");  // 表.ソ
+    EXPECT_EQ(UpperExtension(name), ".\x83\x5C");
+    EXPECT_EQ(name.rfind('\\'), String::npos);
+    EXPECT_FALSE(name.endsWith('\\'));
+    EXPECT_TRUE(String("\x95\x5C\\").endsWith('\\'));
+    EXPECT_EQ(String("\x83\x7C|").find('|'), 2u) << "83 7C is one character, not a bar";
+    EXPECT_FALSE(SameTextIgnoringCase("\x82\x61", "\x82\x41")) << "a trail byte is never folded";
+    EXPECT_TRUE(SameTextIgnoringCase("\x82\x61" "a", "\x82\x61" "A"));
+    EXPECT_EQ(NextChar(String("\x95"), 0), 1u) << "a lead byte at the end stands alone";
+    UseCodePage(0);
 }
