@@ -111,7 +111,7 @@ Product ReadProduct(const BuildOptions& options) {
     product.names = ReadFileList(options.fileList);
     product.stored = StoredListNames(product.names, options.codePage);
     for (const std::string& name : product.names) {
-        std::vector<uint8_t> data = ReadProductFile(options.productDir / name, product.stream.size());
+        std::vector<uint8_t> data = ReadProductFile(options.productDir / fs::u8path(name), product.stream.size());
         product.sizes.push_back(data.size());
         product.stream.insert(product.stream.end(), data.begin(), data.end());
     }
@@ -562,7 +562,7 @@ bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::
                 u.problems.push_back("entry " + std::to_string(i) + " is " +
                                      names::Shown(u.table.entries[i - 1].name, u.table.codePage) +
                                      ", the list says " + listed);
-            bool same = ReadWholeFile(productDir / names[i]) == Slice(u.stream, offset, size);
+            bool same = ReadWholeFile(productDir / fs::u8path(names[i])) == Slice(u.stream, offset, size);
             out << (same ? "same:    " : "DIFFERS: ") << listed << "\n";
             if (!same) u.problems.push_back(listed + ": unpacked bytes differ from the product's file");
         }
@@ -602,7 +602,7 @@ void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
         fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);
         if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        outputs.Write(folder / fileNames[i], u.stream.data() + e.offset, std::size_t(e.size));
+        outputs.Write(folder / fs::u8path(fileNames[i]), u.stream.data() + e.offset, std::size_t(e.size));
         placed << (IsHelpFile(e.name) ? "Help/" : "") << names::Escaped(fileNames[i], true) << " " << e.size << "\n";
     }
     outputs.Commit();
