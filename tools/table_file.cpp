@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "runtime/crc32.h"
+#include "tools/name_text.h"
 
 namespace table {
 
@@ -23,8 +24,27 @@ std::vector<uint8_t> Serialise(const PackageTable& t) {
     }
     record[0] = static_cast<uint8_t>(t.entries.size());
     PutInt32(record + 1, t.decodedLength);
+    if (t.codePage && !t.entries.empty()) {
+        if (t.entries[0].name.size() > longestNameBesideMark)
+            throw std::invalid_argument("no room to record the code page beside " + t.entries[0].name);
+        uint8_t* mark = out.data() + codePageMark;
+        mark[0] = 'C', mark[1] = 'P', mark[2] = uint8_t(t.codePage), mark[3] = uint8_t(t.codePage >> 8);
+    }
     return out;
 }
+
+namespace {
+
+// The code page build recorded, or 0: a table of an older build, or made by
+// hand, holds zeros or leftovers of a longer name there.
+unsigned RecordedCodePage(const uint8_t* first) {
+    const uint8_t* mark = first + codePageMark;
+    if (first[0] > longestNameBesideMark || mark[0] != 'C' || mark[1] != 'P') return 0;
+    unsigned codePage = mark[2] | unsigned(mark[3]) << 8;
+    return names::IsTargetCodePage(codePage) ? codePage : 0;
+}
+
+}  // namespace
 
 bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error) {
     out = PackageTable{};
@@ -41,6 +61,7 @@ bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::strin
         return false;
     }
     const uint8_t* record = image + size - TableSize(count);
+    if (count > 0) out.codePage = RecordedCodePage(record);
     for (std::size_t i = 0; i < count; ++i, record += recordSize) {
         std::size_t length = record[0];
         if (length > nameCapacity) {

@@ -42,6 +42,7 @@ struct BuildCommand {
 struct ListCommand {
     CLI::App* cmd = nullptr;
     std::string installer, installerName = "Setup.exe";
+    unsigned codePage = 0;
 };
 
 struct VerifyCommand {
@@ -90,6 +91,16 @@ struct Commands {
     DecodeCommand decode;
 };
 
+constexpr const char* codePageHelp =
+    "the target Windows' ANSI code page (932, 936, 949, 950 or 1252): names are converted from UTF-8 and "
+    "stored as 8.3 names in its bytes";
+constexpr const char* codePageReadHelp =
+    "the names' code page (932, 936, 949, 950 or 1252), over the one the table records";
+
+void AddCodePage(CLI::App* cmd, unsigned& codePage, const char* help) {
+    cmd->add_option("--code-page", codePage, help)->check(CLI::IsMember({932u, 936u, 949u, 950u, 1252u}));
+}
+
 void DeclareBuild(CLI::App& app, BuildCommand& c) {
     c.cmd = app.add_subcommand("build", "compress a product and write the disk set disk1/ disk2/ disk3/");
     c.cmd->add_option("--product", c.options.productDir, "folder with the product's files")->required();
@@ -114,6 +125,7 @@ void DeclareBuild(CLI::App& app, BuildCommand& c) {
                       "bytes kept free on disk 1 for a signature added to the installer after build")
         ->capture_default_str();
     c.cmd->add_flag("--images", c.options.images, "also write disk1.img .. disk3.img, 1.44 MB floppy images");
+    AddCodePage(c.cmd, c.options.codePage, codePageHelp);
 }
 
 void DeclareList(CLI::App& app, ListCommand& c) {
@@ -121,6 +133,7 @@ void DeclareList(CLI::App& app, ListCommand& c) {
     c.cmd->add_option("INSTALLER", c.installer, "installer file, or a disk 1 folder or floppy image holding it")
         ->required();
     c.cmd->add_option("--installer-name", c.installerName, "installer's name on disk 1")->capture_default_str();
+    AddCodePage(c.cmd, c.codePage, codePageReadHelp);
 }
 
 constexpr const char* diskSetHelp =
@@ -129,6 +142,7 @@ constexpr const char* diskSetHelp =
 void AddDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
     cmd->add_option("--installer-name", options.installerName, "installer's name on disk 1")->capture_default_str();
     cmd->add_option("--main-name", options.mainName, "name of the main executable")->capture_default_str();
+    AddCodePage(cmd, options.codePage, codePageReadHelp);
 }
 
 void DeclareVerify(CLI::App& app, VerifyCommand& c) {
@@ -210,7 +224,9 @@ int RunBuild(BuildCommand& c, bool quiet) {
     return 0;
 }
 
-int RunList(const ListCommand& c) { return pack::List(c.installer, c.installerName, std::cout) ? 0 : 2; }
+int RunList(const ListCommand& c) {
+    return pack::List(c.installer, c.installerName, std::cout, c.codePage) ? 0 : 2;
+}
 
 int RunVerify(VerifyCommand& c, bool quiet) {
     if (c.product.empty() != c.list.empty()) throw ToolError("--product and --list go together");

@@ -24,6 +24,18 @@ namespace {
 // The integrity record of a three-disk set, between the installer's image and its table.
 constexpr std::size_t recordSize = integrity::tailSize + integrity::BodySize(3);
 
+std::string Escape(const std::string& bytes) {
+    std::string escaped;
+    for (unsigned char b : bytes) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", b);
+        escaped += b >= 0x80 || b == 0x5C ? hex : std::string(1, char(b));
+    }
+    return escaped;
+}
+
+bool IsHelp(const std::string& name) { return name.size() > 4 && name.substr(name.size() - 4) == ".HLP"; }
+
 CommandRun Wardpack(const std::string& args) { return RunCommand(std::string(WARDPACK_PATH) + " -q " + args); }
 
 // As on a disk that holds no file past `bytes`: a file-size limit whose signal
@@ -221,6 +233,62 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
     }
 }
 
+// Names in the target's code page are stored as its bytes, 8.3 there, and
+// listed and unpacked as UTF-8 again by the code page the table records
+// (a trail byte 0x5C included); without it they are shown escaped.
+TEST_F(WardpackTest, NamesInATargetCodePageRoundTrip) {
+    struct Case {
+        unsigned codePage;
+        std::string name, bytes;
+    };
+    const Case cases[] = {
+        {932, "説明書.TXT", "\x90\xE0\x96\xBE\x8F\x91.TXT"},
+        {932, "表.HLP", "\x95\x5C.HLP"},
+        {950, "許可.TXT", "\xB3\x5C\xA5\x69.TXT"},
+        {936, "说明.TXT", "\xCB\xB5\xC3\xF7.TXT"},
+    };
+    for (const Case& c : cases) {
+        MakeProduct({{c.name, 3000}, {"A.Dat", 10}});
+        CommandRun built = Wardpack(BuildArgs("--code-page " + std::to_string(c.codePage)));
+        ASSERT_EQ(built.status, 0) << c.name << ": " << built.output;
+        std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
+        table::PackageTable t;
+        std::string error;
+        ASSERT_TRUE(table::Parse(setup.data(), setup.size(), t, error)) << error;
+        EXPECT_EQ(t.entries[0].name, c.bytes) << c.name;
+        EXPECT_EQ(t.codePage, c.codePage) << c.name;
+
+        CommandRun listed = Wardpack("list " + (dir / "out/disk1").string());
+        EXPECT_EQ(listed.status, 0) << listed.output;
+        EXPECT_NE(listed.output.find("1  " + c.name + " "), std::string::npos) << listed.output;
+        fs::path folder = IsHelp(c.name) ? dir / "x/Help" : dir / "x";
+        ASSERT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0) << c.name;
+        EXPECT_EQ(BytesOf(folder / c.name), BytesOf(dir / "product" / c.name)) << c.name;
+
+        setup[setup.size() - 5 - 2 * 28 + 16] = 0;  // the recorded code page's mark
+        Write(dir / "Unmarked.exe", setup);
+        listed = Wardpack("list " + (dir / "Unmarked.exe").string());
+        EXPECT_NE(listed.output.find(Escape(c.bytes)), std::string::npos) << listed.output;
+        EXPECT_NE(Wardpack("list --code-page " + std::to_string(c.codePage) + " " + (dir / "Unmarked.exe").string())
+                      .output.find("1  " + c.name + " "),
+                  std::string::npos);
+        fs::remove_all(dir / "x");
+        fs::remove_all(dir / "product");
+        fs::create_directories(dir / "product");
+    }
+
+    // A name of escape sequences never reaches the terminal as such.
+    std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
+    const std::string hostile = "\x1B[1A\x1B[2K\x1B[32mOK";
+    uint8_t* record = &setup[setup.size() - 5 - 2 * 28];
+    record[0] = uint8_t(hostile.size());
+    std::memcpy(record + 1, hostile.data(), hostile.size());
+    Write(dir / "Hostile.exe", setup);
+    CommandRun listed = Wardpack("list " + (dir / "Hostile.exe").string());
+    EXPECT_EQ(listed.output.find('\x1B'), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("\\x1B[1A\\x1B[2K\\x1B[32mOK"), std::string::npos) << listed.output;
+}
+
 TEST_F(WardpackTest, TinyPayloadLeavesLaterVolumesEmptyAndOneFolderWorks) {
     MakeProduct({{"A.Txt", 10}});
     ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
@@ -257,6 +325,11 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
         {"installer named as a temporary file", {{"A.Txt", 5}}, "--installer-name ~WARDPACK-PARTIAL-1.TMP",
          "the tool's temporary files"},
+        {"not plain ASCII, no code page", {{"説明書.TXT", 5}}, "", "\"説明書.TXT\": not plain ASCII"},
+        {"nine double-byte characters", {{"一二三四五六七八九.TXT", 5}}, "--code-page 932", "takes 18 + 3 bytes"},
+        {"a lead byte at byte 8", {{"ABCDEFG表.TXT", 5}}, "--code-page 950", "takes 9 + 3 bytes"},
+        {"no such character there", {{"Ключ.TXT", 5}}, "--code-page 1252", "cannot be written in code page 1252"},
+        {"not 8.3 in a code page", {{"Nineteen_Chars_.DTP", 5}}, "--code-page 1252", "not an 8.3 name"},
     };
     for (const Bad& c : cases) {
         MakeProduct(c.files);
