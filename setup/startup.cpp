@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "runtime/paths.h"
 #include "state/context.h"
+#include "system/packed_resource.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void PrepareRun(HINSTANCE instance) {
     RegisterClassA(&wc);
     ctx.mainWindow = CreateWindowExA(0, "ZXSetUp", "Installation", WS_POPUP | WS_VISIBLE, 0, 0, ctx.screenWidth,
                                      ctx.screenHeight, nullptr, nullptr, instance, nullptr);
-    ctx.logoBitmap = LoadBitmapA(instance, LOGO_BITMAP);
+    ctx.logoBitmap = UnpackBitmap(LOGO_BITMAP);
     GetWindowsDirectoryA(ctx.windowsDir, sizeof ctx.windowsDir);
     OpenWinInit();
     ctx.aborted = false;

@@ -94,6 +94,11 @@ struct SetupContext {
     uint32_t streamCrc;                      // of the stream's unpackedSize bytes
     uint32_t writtenCrc;                     // of those OutputWriter has written so far
     int32_t crcCounted;                      // how many that is
+    // A packed resource while it is unpacked (system/packed_resource.h).
+    const uint8_t* packedNext;
+    uint32_t packedLeft;
+    char* unpackedNext;
+    uint32_t unpackedLeft;
 };
 
 extern SetupContext ctx;
