@@ -42,8 +42,8 @@ String FullPath(const String& path) {
     char full[MAX_PATH], *name;
     DWORD n = resolve ? resolve(path.c_str(), MAX_PATH, full, &name) : 0;
     if (n < 3 || n >= MAX_PATH) return path;
-    if (n > 3 && full[n - 1] == '\\') --n;
-    return String(full, n);
+    String resolved(full, n);
+    return n > 3 && resolved.endsWith('\\') ? resolved.substr(0, n - 1) : resolved;
 }
 
 // Volume serial and file index of an existing folder, where the system tells

@@ -1,4 +1,5 @@
 #include "runtime/file_io.h"
+#include "runtime/paths.h"
 #include "runtime/system_dlls.h"
 
 namespace {
@@ -194,8 +195,47 @@ void CheckedWriteLine(FileVar& f, const String& line) {
     CheckedWrite(f, text.c_str(), static_cast<uint32_t>(text.size()));
 }
 
+namespace {
+
+// The path when it has no '?' (a character the code page lacks) and room
+// beside it for the 8.3 names of the files read there; else empty.
+String Usable(const String& path) {
+    return path.find('?') == String::npos && DirectoryPart(path).size() + 12 < MAX_PATH ? path : String();
+}
+
+// `wide` in the ANSI code page when that says it exactly: converted back it
+// is the same (a best-fit look-alike letter is not); empty otherwise.
+String ExactAnsiPath(const WCHAR* wide) {
+    char path[MAX_PATH];
+    WCHAR back[MAX_PATH];
+    if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, nullptr, nullptr) ||
+        !MultiByteToWideChar(CP_ACP, 0, path, -1, back, MAX_PATH))
+        return String();
+    for (int i = 0; back[i] || wide[i]; ++i)
+        if (back[i] != wide[i]) return String();
+    return Usable(path);
+}
+
+}  // namespace
+
 String OwnFileName() {
-    char path[MAX_PATH] = "";
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    return String(path, n < sizeof path ? n : 0);
+    typedef DWORD(WINAPI * ModuleNameW)(HMODULE, LPWSTR, DWORD);
+    typedef DWORD(WINAPI * ShortNameW)(LPCWSTR, LPWSTR, DWORD);
+    OSVERSIONINFOA version;
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    // The 95 family's wide calls are stubs: its ANSI name is all there is.
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+        char path[MAX_PATH] = "";
+        DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+        return Usable(String(path, n < sizeof path ? n : 0));
+    }
+    ModuleNameW moduleName = LoadedFunction<ModuleNameW>("KERNEL32", "GetModuleFileNameW");
+    ShortNameW shortName = LoadedFunction<ShortNameW>("KERNEL32", "GetShortPathNameW");
+    WCHAR wide[MAX_PATH], brief[MAX_PATH];
+    DWORD n = moduleName ? moduleName(nullptr, wide, MAX_PATH) : 0;
+    if (n == 0 || n >= MAX_PATH) return String();
+    String exact = ExactAnsiPath(wide);
+    n = exact.empty() && shortName ? shortName(wide, brief, MAX_PATH) : 0;
+    return n > 0 && n < MAX_PATH ? ExactAnsiPath(brief) : exact;
 }

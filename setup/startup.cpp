@@ -40,6 +40,15 @@ void OpenWinInit() {
     if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) CheckedWriteLine(f, "[Rename]");
 }
 
+// Before anything is written: the disks' files could not be read from there.
+[[noreturn]] void RefuseOwnFolder() {
+    MessageBoxA(nullptr,
+                "Setup cannot run from this folder: its name is too long, or has characters this Windows cannot "
+                "pass on. Copy the disk's files into a folder with a short, plain name and start Setup.exe there.",
+                product.productName.c_str(), MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+}
+
 }  // namespace
 
 void PrepareRun(HINSTANCE instance) {
@@ -51,7 +60,9 @@ void PrepareRun(HINSTANCE instance) {
     wc.style = CS_PARENTDC;
     wc.lpfnWndProc = BackdropProc;
     wc.lpszClassName = "ZXSetUp";
-    ctx.sourceDir = DirectoryPart(OwnFileName());
+    String own = OwnFileName();
+    if (own.empty()) RefuseOwnFolder();
+    ctx.sourceDir = DirectoryPart(own);
     ctx.bufferA = new uint8_t[workBufferSize];
     ctx.bufferB = new uint8_t[workBufferSize];
     ctx.replaceTaskManager = false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/code_page.h"
 #include "tools/table_file.h"
 
 namespace {
@@ -118,6 +119,13 @@ TEST(TableLayoutTest, NamesTheInstallerCannotPlaceAreRefused) {
     EXPECT_NE(table::NameProblemText("what?.txt"), "");
     EXPECT_NE(table::NameProblemText("nul.txt"), "");
     EXPECT_NE(table::NameProblemText("trailing."), "");
+    // In code page 932 a trail byte 5C (of 表) or 7C is neither a separator nor a bar.
+    UseCodePage(932);
+    EXPECT_EQ(table::NameProblemText("\x95\x5C.TXT"), "");
+    EXPECT_EQ(table::NameProblemText("\x83\x7C.TXT"), "");
+    EXPECT_NE(table::NameProblemText("\xB1|.TXT"), "") << "a half-width kana is one byte";
+    UseCodePage(0);
+    EXPECT_NE(table::NameProblemText("\x95\x5C.TXT"), "");
 
     table::PackageTable t;
     t.entries = {{"TwentyCharacters.Txt", 1, 1}};

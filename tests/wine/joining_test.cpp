@@ -4,6 +4,8 @@
 
 namespace {
 
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
 const char* const wrongDisk = "This is not the appropriate disk.\r\nPlease insert the correct disk and Press Enter";
 
 }  // namespace
@@ -221,6 +223,36 @@ TEST_P(Joining, ReadOnlyMediaInstall) {
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
     FinishInstallation();
     ExpectInstalled(installDir_, product_);
+}
+
+TEST_P(Joining, FolderNameTheCodePageCannotSayInstallsThroughItsShortNameOrIsRefusedBeforeAnyPage) {
+    const std::wstring folder = L"\u041D\u0430\u0431\u043E\u0440 \u0434\u0438\u0441\u043A\u043E\u0432";  // Cyrillic
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr, &lost);
+    if (!lost) GTEST_SKIP() << "the ANSI code page holds the name";
+    StageDiskSet(product_, "9000,9000");
+    std::wstring disk = Wide(scratch_) + L"\\" + folder + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(disk.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    for (const std::string& name : FilesIn(disk_))
+        ASSERT_TRUE(CopyFileW(Wide(disk_ + "\\" + name).c_str(), (disk + Wide(name)).c_str(), FALSE)) << name;
+    run_.reset(new SetupRun(disk + L"Setup.exe", GetParam()));
+    if (GetParam() == Family::win98) {
+        // The 95 family has no short name to offer: told plainly, before any page, and nothing written.
+        HWND box = run_->WaitWindow("Wardhaven!");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageText(box).rfind("Setup cannot run from this folder: its name is too long, or has characters", 0), 0u);
+        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Wardhaven!"});
+        Click(box, IDOK);
+        EXPECT_EQ(run_->WaitExit(), 1u);
+        EXPECT_FALSE(FileExists(WinInitPath()));
+    } else {
+        PassQuestionPages();
+        ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
+        FinishInstallation();
+        ExpectInstalled(installDir_, product_);
+    }
+    for (const std::string& name : FilesIn(disk_)) DeleteFileW((disk + Wide(name)).c_str());
+    RemoveDirectoryW(disk.c_str());
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(Joining);
