@@ -62,7 +62,7 @@ String SubstituteName(const String& name, const RenameQueue& renames) {
     for (int k = 0; k < 999; ++k) {
         String candidate = SubstituteCandidate(name, k);
         // Cut short, a name may end in a dot, which Windows drops: the blocked name again.
-        if (!candidate.endsWith('.') && !Taken(candidate, renames)) return candidate;
+        if (candidate.back() != '.' && !Taken(candidate, renames)) return candidate;
     }
     return SubstituteCandidate(name, 999);
 }

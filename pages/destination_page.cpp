@@ -42,8 +42,9 @@ String FullPath(const String& path) {
     char full[MAX_PATH], *name;
     DWORD n = resolve ? resolve(path.c_str(), MAX_PATH, full, &name) : 0;
     if (n < 3 || n >= MAX_PATH) return path;
-    String resolved(full, n);
-    return n > 3 && resolved.endsWith('\\') ? resolved.substr(0, n - 1) : resolved;
+    // No final part: a closing backslash, which a byte test could not tell from a trail byte.
+    if (n > 3 && (!name || !*name)) --n;
+    return String(full, n);
 }
 
 // Volume serial and file index of an existing folder, where the system tells

@@ -197,45 +197,47 @@ void CheckedWriteLine(FileVar& f, const String& line) {
 
 namespace {
 
-// The path when it has no '?' (a character the code page lacks) and room
-// beside it for the 8.3 names of the files read there; else empty.
-String Usable(const String& path) {
-    return path.find('?') == String::npos && DirectoryPart(path).size() + 12 < MAX_PATH ? path : String();
-}
-
-// `wide` in the ANSI code page when that says it exactly: converted back it
-// is the same (a best-fit look-alike letter is not); empty otherwise.
-String ExactAnsiPath(const WCHAR* wide) {
-    char path[MAX_PATH];
+// Whether `wide` said in the ANSI code page is itself again when converted
+// back: not so where the code page lacks a character ('?' or a look-alike).
+bool SaidExactly(const WCHAR* wide, char (&path)[MAX_PATH]) {
     WCHAR back[MAX_PATH];
     if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, nullptr, nullptr) ||
         !MultiByteToWideChar(CP_ACP, 0, path, -1, back, MAX_PATH))
-        return String();
-    for (int i = 0; back[i] || wide[i]; ++i)
-        if (back[i] != wide[i]) return String();
-    return Usable(path);
+        return false;
+    for (int i = 0; back[i] == wide[i]; ++i)
+        if (!back[i]) return true;
+    return false;
 }
+
+// Room after it for an 8.3 name, so surely for the files read beside it.
+bool Fits(const char* path) { return TextLength(path) + 12 < MAX_PATH; }
 
 }  // namespace
 
 String OwnFileName() {
     typedef DWORD(WINAPI * ModuleNameW)(HMODULE, LPWSTR, DWORD);
     typedef DWORD(WINAPI * ShortNameW)(LPCWSTR, LPWSTR, DWORD);
+    char path[MAX_PATH];
+    WCHAR wide[MAX_PATH];
+    path[0] = 0;  // every way that fails leaves it empty
     OSVERSIONINFOA version;
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     // The 95 family's wide calls are stubs: its ANSI name is all there is.
-    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        char path[MAX_PATH] = "";
-        DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-        return Usable(String(path, n < sizeof path ? n : 0));
-    }
-    ModuleNameW moduleName = LoadedFunction<ModuleNameW>("KERNEL32", "GetModuleFileNameW");
+    ModuleNameW moduleName = version.dwPlatformId == VER_PLATFORM_WIN32_NT
+                                 ? LoadedFunction<ModuleNameW>("KERNEL32", "GetModuleFileNameW")
+                                 : nullptr;
     ShortNameW shortName = LoadedFunction<ShortNameW>("KERNEL32", "GetShortPathNameW");
-    WCHAR wide[MAX_PATH], brief[MAX_PATH];
-    DWORD n = moduleName ? moduleName(nullptr, wide, MAX_PATH) : 0;
-    if (n == 0 || n >= MAX_PATH) return String();
-    String exact = ExactAnsiPath(wide);
-    n = exact.empty() && shortName ? shortName(wide, brief, MAX_PATH) : 0;
-    return n > 0 && n < MAX_PATH ? ExactAnsiPath(brief) : exact;
+    if (!moduleName) {
+        if (GetModuleFileNameA(nullptr, path, MAX_PATH) >= MAX_PATH) path[0] = 0;
+    } else if (moduleName(nullptr, wide, MAX_PATH) - 1 < MAX_PATH - 1 &&
+               (!SaidExactly(wide, path) || !Fits(path))) {
+        // The short form (where the volume keeps one) is plain and short.
+        if (!shortName || shortName(wide, wide, MAX_PATH) - 1 >= MAX_PATH - 1 || !SaidExactly(wide, path))
+            path[0] = 0;
+    }
+    String own(path);
+    // A '?' stands for a character the ANSI name lacks.
+    if (own.find('?') != String::npos || !Fits(path)) own.clear();
+    return own;
 }

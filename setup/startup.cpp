@@ -42,9 +42,7 @@ void OpenWinInit() {
 
 // Before anything is written: the disks' files could not be read from there.
 [[noreturn]] void RefuseOwnFolder() {
-    MessageBoxA(nullptr,
-                "Setup cannot run from this folder: its name is too long, or has characters this Windows cannot "
-                "pass on. Copy the disk's files into a folder with a short, plain name and start Setup.exe there.",
+    MessageBoxA(nullptr, "This folder's name is too long or not plain: start Setup from another folder.",
                 product.productName.c_str(), MB_OK | MB_ICONSTOP);
     ExitProcess(1);
 }
@@ -60,9 +58,8 @@ void PrepareRun(HINSTANCE instance) {
     wc.style = CS_PARENTDC;
     wc.lpfnWndProc = BackdropProc;
     wc.lpszClassName = "ZXSetUp";
-    String own = OwnFileName();
-    if (own.empty()) RefuseOwnFolder();
-    ctx.sourceDir = DirectoryPart(own);
+    ctx.sourceDir = DirectoryPart(OwnFileName());
+    if (ctx.sourceDir.empty()) RefuseOwnFolder();
     ctx.bufferA = new uint8_t[workBufferSize];
     ctx.bufferB = new uint8_t[workBufferSize];
     ctx.replaceTaskManager = false;
