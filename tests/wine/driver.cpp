@@ -189,15 +189,11 @@ SetupRun::SetupRun(const std::string& setupPath, Family family, const std::strin
 }
 
 SetupRun::SetupRun(const std::wstring& setupPath, Family family) {
-    std::wstring exe = setupPath.substr(setupPath.find_last_of(L'\\') + 1);
-    SetFamily(std::string(exe.begin(), exe.end()), family);  // an ASCII file name
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    std::wstring cmd = L"\"" + setupPath + L"\"", dir = setupPath.substr(0, setupPath.find_last_of(L'\\'));
-    if (!CreateProcessW(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process_)) {
-        ADD_FAILURE() << "cannot start the installer by its wide name: error " << GetLastError();
-        exited_ = true;
-    }
+    SetFamily("Setup.exe", family);
+    STARTUPINFOW si{sizeof si};
+    std::wstring cmd = L"\"" + setupPath + L"\"";
+    exited_ = !CreateProcessW(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
+    EXPECT_FALSE(exited_) << "cannot start the installer: error " << GetLastError();
 }
 
 SetupRun::~SetupRun() {

@@ -226,33 +226,23 @@ TEST_P(Joining, ReadOnlyMediaInstall) {
 }
 
 TEST_P(Joining, FolderNameTheCodePageCannotSayInstallsThroughItsShortNameOrIsRefusedBeforeAnyPage) {
-    const std::wstring folder = L"\u041D\u0430\u0431\u043E\u0440 \u0434\u0438\u0441\u043A\u043E\u0432";  // Cyrillic
-    BOOL lost = FALSE;
-    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr, &lost);
-    if (!lost) GTEST_SKIP() << "the ANSI code page holds the name";
+    if (GetACP() != 1252) GTEST_SKIP() << "for the Western code page, which has no Cyrillic";
+    std::wstring disk = Wide(scratch_) + L"\\\u041D\u0430\u0431\u043E\u0440 \u0434\u0438\u0441\u043A\u043E\u0432\\";
     StageDiskSet(product_, "9000,9000");
-    std::wstring disk = Wide(scratch_) + L"\\" + folder + L"\\";
-    ASSERT_TRUE(CreateDirectoryW(disk.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    CreateDirectoryW(disk.c_str(), nullptr);
     for (const std::string& name : FilesIn(disk_))
         ASSERT_TRUE(CopyFileW(Wide(disk_ + "\\" + name).c_str(), (disk + Wide(name)).c_str(), FALSE)) << name;
     run_.reset(new SetupRun(disk + L"Setup.exe", GetParam()));
-    if (GetParam() == Family::win98) {
-        // The 95 family has no short name to offer: told plainly, before any page, and nothing written.
-        HWND box = run_->WaitWindow("Wardhaven!");
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageText(box), "This folder's name is too long or not plain: start Setup from another folder.");
-        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Wardhaven!"});
-        Click(box, IDOK);
-        EXPECT_EQ(run_->WaitExit(), 1u);
-        EXPECT_FALSE(FileExists(WinInitPath()));
-    } else {
+    if (GetParam() == Family::nt) {
         PassQuestionPages();
-        ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
         FinishInstallation();
-        ExpectInstalled(installDir_, product_);
+        return ExpectInstalled(installDir_, product_);
     }
-    for (const std::string& name : FilesIn(disk_)) DeleteFileW((disk + Wide(name)).c_str());
-    RemoveDirectoryW(disk.c_str());
+    HWND box = run_->WaitWindow("Wardhaven!");  // the first window; nothing is written before it
+    EXPECT_EQ(MessageText(box), "This folder's name is too long or not plain: start Setup from another folder.");
+    Click(box, IDOK);
+    EXPECT_EQ(run_->WaitExit(), 1u);
+    EXPECT_FALSE(FileExists(WinInitPath()));
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(Joining);
