@@ -43,14 +43,12 @@ String Label(std::size_t index, const EntryView& e) {
 const char* NameProblem(const char* name, std::size_t length) {
     if (length == 0) return "empty name";
     if (length > nameCapacity) return "name longer than 19 characters";
-    // By character: in a double-byte code page a trail byte may be a '\\' or a '|'.
+    // By character: a trail byte may equal a separator or a forbidden sign.
     for (std::size_t i = 0; i < length; i = NextChar(name, length, i))
         if (IsOneOf(name[i], "/\\:")) return "name has a directory part";
-    for (std::size_t i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(name[i]) < 0x20)
-            return "name has a character Windows does not allow in file names";
     for (std::size_t i = 0; i < length; i = NextChar(name, length, i))
-        if (IsOneOf(name[i], "<>\"|?*")) return "name has a character Windows does not allow in file names";
+        if (static_cast<unsigned char>(name[i]) < 0x20 || IsOneOf(name[i], "<>\"|?*"))
+            return "name has a character Windows does not allow in file names";
     if (name[length - 1] == '.' || name[length - 1] == ' ') return "name ends in a dot or a space";
     if (IsReservedDevice(String(name, length))) return "name is a reserved device name";
     return nullptr;

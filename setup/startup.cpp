@@ -41,6 +41,13 @@ void OpenWinInit() {
     if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) CheckedWriteLine(f, "[Rename]");
 }
 
+// Before anything is written: the disks' files could not be read from there.
+[[noreturn]] void RefuseOwnFolder() {
+    MessageBoxA(nullptr, "This folder's name is too long or not plain: start Setup from another folder.",
+                product.productName.c_str(), MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+}
+
 }  // namespace
 
 void PrepareRun(HINSTANCE instance) {
@@ -53,6 +60,7 @@ void PrepareRun(HINSTANCE instance) {
     wc.lpfnWndProc = BackdropProc;
     wc.lpszClassName = "ZXSetUp";
     ctx.sourceDir = DirectoryPart(OwnFileName());
+    if (ctx.sourceDir.empty()) RefuseOwnFolder();
     ctx.bufferA = new uint8_t[workBufferSize];
     ctx.bufferB = new uint8_t[workBufferSize];
     ctx.replaceTaskManager = false;

@@ -7,14 +7,12 @@
 
 Installation FindInstallation() {
     Installation at;
-    char path[MAX_PATH + 1];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    at.ownPath = String(path, n < sizeof path ? n : 0);
+    at.ownPath = OwnFileName();
     at.dir = DirectoryPart(at.ownPath);
     // "C:\" keeps its backslash: "C:" alone names the drive's current folder.
-    if (at.dir.size() > 3 && at.dir.back() == '\\') at.dir = at.dir.substr(0, at.dir.size() - 1);
+    if (at.dir.size() > 3 && at.dir.endsWith('\\')) at.dir = at.dir.substr(0, at.dir.size() - 1);
     char windows[MAX_PATH + 1];
-    n = GetWindowsDirectoryA(windows, sizeof windows);
+    DWORD n = GetWindowsDirectoryA(windows, sizeof windows);
     at.windowsDir = String(windows, n < sizeof windows ? n : 0);
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;

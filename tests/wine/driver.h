@@ -48,6 +48,7 @@ public:
     // in `currentDir` (default: the program's own folder); under `watch`, when one is given.
     SetupRun(const std::string& setupPath, Family family, const std::string& currentDir = "",
              ChangeWatch* watch = nullptr);
+    SetupRun(const std::wstring& setupPath, Family family);  // a Setup.exe the ANSI code page cannot name
     ~SetupRun();  // ends a process still running, with a screenshot
 
     // A visible dialog of the installer with exactly this caption; 0 and a test

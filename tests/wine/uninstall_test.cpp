@@ -205,10 +205,10 @@ TEST_P(Uninstall, RemovesWhatTheInstallationPlacedAndChangedAndKeepsTheUsersFile
 TEST_P(Uninstall, AnEmptiedFolderGoesWithTheUninstallerAtTheNextStart) {
     groupFolder_ = "WhTestGroup";
     MakeDirs(programs_ + "\\" + groupFolder_);
-    Install(groupFolder_ + "\\Wardhaven");
+    Install(groupFolder_ + "\\Wardhaven" + nameEnd_);
     EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied()));
     ExpectProductFilesGone();
-    ExpectSystemRestored(groupFolder_ + "\\Wardhaven");
+    ExpectSystemRestored(groupFolder_ + "\\Wardhaven" + nameEnd_);
     ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe"), installDir_}, "[Rename]\r\n");
 }
 
