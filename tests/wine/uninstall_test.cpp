@@ -17,6 +17,27 @@ const char question[] = "Do you want to remove Wardhaven! and all of its compone
 const char removed[] = "Wardhaven! has been removed from your computer.";
 const char runOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char keptHeading[] = "These files have the names of Wardhaven!'s files but other content; they have been kept:";
+const char stillThere[] = "Wardhaven! has not been removed completely. These items are still there:";
+const char runAgain[] =
+    "Wardhaven! stays in the list of programs to remove, with its uninstaller. Close Wardhaven! and any program "
+    "using these items, or restart Windows (and make their drive writable if it is read-only); then run the "
+    "uninstaller again.";
+
+// What the user did between the installation and the uninstallation.
+enum class Since { moved, productRunning, heldShared, heldUnshared, readOnly };
+struct Afterwards {
+    const char* what;
+    Since since;
+    const char* stays;  // the product file the first run cannot take, listed with why
+    const char* why;
+};
+const Afterwards afterwards[] = {
+    {"the folder moved elsewhere", Since::moved, nullptr, nullptr},
+    {"the product running", Since::productRunning, "Wardhavn.Exe", "it is in use, or access to it is denied"},
+    {"a file held open for reading", Since::heldShared, "ReadMe.Txt", "it is in use"},
+    {"a file held open without sharing", Since::heldUnshared, "ReadMe.Txt", "it is in use"},
+    {"product files set read-only, one of them changed", Since::readOnly, nullptr, nullptr},
+};
 
 std::string ShortPathOf(const std::string& path) {
     char buffer[MAX_PATH] = "";
@@ -148,9 +169,9 @@ protected:
         }
     }
 
-    void ExpectProductFilesGone() {
+    void ExpectProductFilesGone(const std::string& changed = "") {
         for (const ProductFile& file : product_)
-            if (file.name != "UnInstal.Exe" && file.name != "TaskMan.HLP") {
+            if (file.name != "UnInstal.Exe" && file.name != "TaskMan.HLP" && file.name != changed) {
                 EXPECT_FALSE(FileExists(InstalledFile(file.name))) << file.name;
             }
         EXPECT_FALSE(FileExists(WindowsHelpDir() + "\\TaskMan.HLP"));
@@ -340,6 +361,10 @@ TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
     Install("Wardhaven!");
     std::string command = EntryCommand();
     std::string other = "C:\\Other Place\\Wardhavn.Exe";
+    // Installed there too: a folder the product has gone from would be this installation's former place.
+    MakeDirs("C:\\Other Place");
+    for (const char* name : {"Wardhavn.Exe", "UnInstal.Exe"})
+        ASSERT_TRUE(CopyFileTo(InstalledFile(name), "C:\\Other Place\\" + std::string(name)));
     ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString", REG_SZ,
                               "\"C:\\Other Place\\UnInstal.Exe\"" + std::string(1, '\0')));
     if (Nt())
@@ -350,19 +375,78 @@ TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
     EXPECT_EQ(ShellSetting(GetParam()), shell);
     EXPECT_FALSE(FileExists(programs_ + "\\Wardhaven!.LNK"));
+    RemoveTree("C:\\Other Place");
 }
 
-TEST_P(Uninstall, AFileInUseIsListedAndKeepsTheFolder) {
-    Install("Wardhaven!");
-    std::string readMe = InstalledFile("ReadMe.Txt");
-    HANDLE held = CreateFileA(readMe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::string text = RunUninstallCommand(true);
-    CloseHandle(held);
-    EXPECT_EQ(Lower(text), Lower("Wardhaven! has been removed, except for these items:\r\n\r\n" + readMe));
-    EXPECT_TRUE(FileExists(readMe));
-    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
-    ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe")}, "[Rename]\r\n");
+TEST_P(Uninstall, NoProductFileStaysWithoutTheEntryAndTheSystemStartsWithItsOwnShellAndTaskManager) {
+    std::string installed = installDir_, moved = scratch_ + "\\MOVED", systemTaskManager = WindowsDir() + "\\TaskMan.Exe";
+    for (const Afterwards& row : afterwards) {
+        SCOPED_TRACE(row.what);
+        installDir_ = installed;
+        RemoveTree(installDir_);
+        RemoveTree(moved);
+        saved_.Restore();
+        for (const char* name : {"TaskMang.Exe", "WinInit.Ini", "wininit.bak"}) DeleteFileA((WindowsDir() + "\\" + name).c_str());
+        ASSERT_TRUE(WriteFileText(systemTaskManager, "Windows' own task manager"));
+        Install("Wardhaven!");
+        std::unique_ptr<SetupRun> product;
+        HANDLE held = INVALID_HANDLE_VALUE;
+        std::string readMe = InstalledFile("ReadMe.Txt");
+        switch (row.since) {
+        case Since::moved:
+            ASSERT_TRUE(MoveFileA(installDir_.c_str(), moved.c_str()));
+            installDir_ = moved;
+            break;
+        case Since::productRunning:
+            product.reset(new SetupRun(InstalledFile("Wardhavn.Exe"), GetParam()));
+            ASSERT_NE(product->WaitWindow("Wardhaven!"), nullptr);
+            break;
+        case Since::heldShared:
+        case Since::heldUnshared:
+            held = CreateFileA(readMe.c_str(), GENERIC_READ, row.since == Since::heldShared ? FILE_SHARE_READ : 0,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            break;
+        case Since::readOnly:
+            ASSERT_TRUE(WriteFileText(readMe, "my notes"));
+            for (const char* name : {"Wardhavn.Exe", "TaskMan.Exe", "UnInstal.Exe", "ReadMe.Txt"})
+                ASSERT_TRUE(SetFileAttributesA(InstalledFile(name).c_str(), FILE_ATTRIBUTE_READONLY)) << name;
+            break;
+        }
+        // Run from the folder, where a person finds it after moving it.
+        std::string text = RunUninstaller(InstalledFile("UnInstal.Exe"), true);
+        if (row.stays) {
+            EXPECT_EQ(Lower(text), Lower(std::string(stillThere) + "\r\n\r\n" + InstalledFile(row.stays) + ": " +
+                                         row.why + "\r\n\r\n" + runAgain));
+            EXPECT_TRUE(FileExists(InstalledFile(row.stays)));
+            EXPECT_TRUE(FileExists(InstalledFile("UnInstal.Exe")));
+            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
+            EXPECT_EQ(ShellSetting(GetParam()), "Explorer.exe");
+            // The settings are undone; the uninstaller waits for no restart while it is needed.
+            EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+            EXPECT_EQ(PendingRenames(), PendingRenames(saved_.pendingRenames));
+            if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+            if (product) {
+                Click(product->WaitWindow("Wardhaven!"), IDOK);
+                EXPECT_EQ(product->WaitExit(), 0u);
+            }
+            text = RunUninstallCommand(true);
+        }
+        bool readOnly = row.since == Since::readOnly;
+        EXPECT_EQ(Lower(text), Lower(readOnly ? std::string(removed) + "\r\n\r\n" + keptHeading + "\r\n" + readMe
+                                              : RemovedAndEmptied()));
+        ExpectProductFilesGone(readOnly ? "ReadMe.Txt" : "");
+        ExpectSystemRestored("Wardhaven!");
+        CarryOutRestart();
+        EXPECT_EQ(ReadFileText(systemTaskManager), "Windows' own task manager");
+        EXPECT_FALSE(FileExists(WindowsDir() + "\\TaskMang.Exe"));
+        EXPECT_FALSE(FileExists(InstalledFile("UnInstal.Exe")));
+        if (readOnly) {
+            EXPECT_EQ(ReadFileText(readMe), "my notes");
+            EXPECT_EQ(GetFileAttributesA(readMe.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+            SetFileAttributesA(readMe.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
 }
 
 TEST_P(Uninstall, NoAtTheQuestionChangesNothing) {
