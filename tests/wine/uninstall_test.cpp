@@ -24,7 +24,7 @@ const char runAgain[] =
     "uninstaller again.";
 
 // What the user did between the installation and the uninstallation.
-enum class Since { moved, productRunning, heldShared, heldUnshared, readOnly };
+enum class Since { moved, productRunning, heldShared, heldUnshared, heldDeletable, readOnly };
 struct Afterwards {
     const char* what;
     Since since;
@@ -36,6 +36,9 @@ const Afterwards afterwards[] = {
     {"the product running", Since::productRunning, "Wardhavn.Exe", "it is in use, or access to it is denied"},
     {"a file held open for reading", Since::heldShared, "ReadMe.Txt", "it is in use"},
     {"a file held open without sharing", Since::heldUnshared, "ReadMe.Txt", "it is in use"},
+    // The delete reports success, and the file is there until the holder lets go.
+    {"a file held open that may be deleted", Since::heldDeletable, "ReadMe.Txt",
+     "it was still there after it was deleted (its drive may be read-only, or a program may hold it)"},
     {"product files set read-only, one of them changed", Since::readOnly, nullptr, nullptr},
 };
 
@@ -403,7 +406,11 @@ TEST_P(Uninstall, NoProductFileStaysWithoutTheEntryAndTheSystemStartsWithItsOwnS
             break;
         case Since::heldShared:
         case Since::heldUnshared:
-            held = CreateFileA(readMe.c_str(), GENERIC_READ, row.since == Since::heldShared ? FILE_SHARE_READ : 0,
+        case Since::heldDeletable:
+            held = CreateFileA(readMe.c_str(), GENERIC_READ,
+                               row.since == Since::heldShared      ? FILE_SHARE_READ
+                               : row.since == Since::heldDeletable ? FILE_SHARE_READ | FILE_SHARE_DELETE
+                                                                   : 0,
                                nullptr, OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(held, INVALID_HANDLE_VALUE);
             break;
