@@ -34,7 +34,9 @@ bool HoldsProduct(const String& dir) {
            GetFileAttributesA(ReplaceExtension(main, ".$$$").c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void NoteLeftover(Installation& at, const String& what, const String& why) { at.leftovers += what + ": " + why + "\r\n"; }
+void NoteLeftover(Installation& at, const String& what, const String& why) {
+    at.leftovers += what + ": " + why + "\r\n";
+}
 
 bool InFormerFolder(const Installation& at, const String& path, const String& name) {
     return !at.formerDir.empty() && SamePath(path, PathJoin(at.formerDir, name));

@@ -21,7 +21,7 @@ struct Installation {
 
 Installation FindInstallation();
 
-// Without a closing backslash, except a drive's root ("C:\\").
+// Without a closing backslash, except a drive's root ("C:\").
 String FolderOf(const String& path);
 // Whether `dir` holds the product's main executable, or the copy staged for it.
 bool HoldsProduct(const String& dir);
