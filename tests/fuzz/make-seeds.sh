@@ -96,6 +96,23 @@ for d in 1 2 3; do
 done
 joined "$work/disk1.img" "$work/disk2.img" "$work/disk3.img" >"$seeds/disk_images_seeds/images"
 
+# The signed program cut to its headers, no sections, its certificate table
+# entry pointing among them (at the entry itself, to the headers' end): a
+# file no reader may take for signed, whatever SizeOfHeaders says.
+python3 - "$work/bare-signed.exe" "$work/overlapping-certificates" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+pe = struct.unpack_from('<I', data, 0x3C)[0]
+opt = pe + 24
+headers = struct.unpack_from('<I', data, opt + 60)[0]
+out = data[:headers]
+struct.pack_into('<H', out, pe + 6, 0)
+start = (opt + 128) & ~7
+struct.pack_into('<II', out, opt + 128, start, headers - start)
+open(sys.argv[2], 'wb').write(out)
+PY
+cp "$work/overlapping-certificates" "$seeds/executable_seeds/"
+cp "$work/overlapping-certificates" "$seeds/build_seeds/"
 cp "$work/Setup.exe" "$seeds/build_seeds/bare"
 cp "$work/bare-signed.exe" "$seeds/build_seeds/bare-signed"
 cp "$installer" "$seeds/build_seeds/installer"
