@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
-    cmake make g++ clang libclang-rt-14-dev
+    cmake make ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libcli11-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386 wine64 fonts-wine

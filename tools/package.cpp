@@ -572,7 +572,7 @@ bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::
     return u.problems.empty();
 }
 
-void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
+bool Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
     Unpacked u = Unpack(options, out);
     if (!u.problems.empty()) {
         std::string all;
@@ -594,20 +594,33 @@ void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
     std::vector<std::string> fileNames;
     for (std::size_t i = 0; i < u.table.entries.size(); ++i) fileNames.push_back(FileName(u.table, i));
     StagedFiles outputs;
-    outputs.Write(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
     std::ostringstream placed;
-    placed << options.mainName << " " << MainSize(u.table) << "\n";
+    std::string incomplete;
+    // A stream that ends early (--force) leaves files it never reached whole: those are not written.
+    auto place = [&](const fs::path& folder, const std::string& name, int64_t offset, int64_t size) {
+        std::string shown = (folder == outDir ? "" : "Help/") + names::Escaped(name, true);
+        if (offset + size > int64_t(u.stream.size())) {
+            incomplete += "\n  " + shown;
+            return;
+        }
+        outputs.Write(folder / fs::u8path(name), u.stream.data() + offset, std::size_t(size));
+        placed << shown << " " << size << "\n";
+    };
+    place(outDir, options.mainName, 0, MainSize(u.table));
     for (std::size_t i = 0; i < u.table.entries.size(); ++i) {
         const table::Entry& e = u.table.entries[i];
         fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
         fs::create_directories(folder, ec);
         if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        outputs.Write(folder / fs::u8path(fileNames[i]), u.stream.data() + e.offset, std::size_t(e.size));
-        placed << (IsHelpFile(e.name) ? "Help/" : "") << names::Escaped(fileNames[i], true) << " " << e.size << "\n";
+        place(folder, fileNames[i], e.offset, e.size);
     }
     outputs.Commit();
     outputs.Keep();
     out << placed.str();
+    if (!incomplete.empty())
+        std::cerr << "wardpack: the decoded stream ends before these files do; they are not written:" << incomplete
+                  << "\n";
+    return incomplete.empty();
 }
 
 }  // namespace pack

@@ -56,6 +56,8 @@ bool Verify(const UnpackOptions& options, const std::filesystem::path& productDi
 
 // Unpacks a disk set: the main executable as `mainName`, each entry by its
 // name, help files (.HLP) under Help/ in place of the Windows help folder.
-void Extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
+// False when the stream ends early (--force): the files it does not hold whole
+// are named on stderr and not written.
+bool Extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
 
 }  // namespace pack

@@ -237,8 +237,7 @@ int RunVerify(VerifyCommand& c, bool quiet) {
 int RunExtract(ExtractCommand& c, bool quiet) {
     c.options.quiet = quiet;
     c.options.disks.assign(c.disksThenOutDir.begin(), c.disksThenOutDir.end() - 1);
-    pack::Extract(c.options, c.disksThenOutDir.back(), std::cout);
-    return 0;
+    return pack::Extract(c.options, c.disksThenOutDir.back(), std::cout) ? 0 : 2;
 }
 
 int RunImages(const ImagesCommand& c) {

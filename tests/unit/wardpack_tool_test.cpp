@@ -422,6 +422,20 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     junk[0x80 + 12] = 0x10, junk[0x80 + 16] = 1;  // a COFF symbol table, as a debug build has
     Write(dir / "Setup.exe", junk);
     EXPECT_NE(Wardpack(BuildArgs()).output.find("COFF symbol table"), std::string::npos);
+
+    // Signed, its certificate table among the headers: SizeOfHeaders 0, no sections.
+    std::vector<uint8_t> inHeaders = TinyExecutable();
+    inHeaders.resize(0x200);
+    inHeaders[0x80 + 6] = 0, inHeaders[0x80 + 24 + 61] = 0;
+    table::PutInt32(&inHeaders[0x80 + 24 + 128], 0x100);
+    table::PutInt32(&inHeaders[0x80 + 24 + 132], 0x100);
+    Write(dir / "Setup.exe", inHeaders);
+    for (const std::string& command : {BuildArgs(), "list " + (dir / "Setup.exe").string()}) {
+        run = Wardpack(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.output.find("not an installer (its certificate table starts inside"), std::string::npos)
+            << run.output;
+    }
 }
 
 TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
@@ -438,6 +452,13 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
         EXPECT_EQ(run.status, 2) << run.output;
         EXPECT_NE(run.output.find("end early"), std::string::npos) << lost << " lost: " << run.output;
         EXPECT_NE(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0);
+        // Forced, it writes only the files decoded whole, names the others and fails.
+        run = Wardpack("extract --force " + (dir / "out").string() + " " + (dir / "x").string());
+        EXPECT_EQ(run.status, 2) << run.output;
+        EXPECT_NE(run.output.find("they are not written:\n  B.Dat"), std::string::npos) << run.output;
+        EXPECT_FALSE(fs::exists(dir / "x/B.Dat"));
+        EXPECT_EQ(BytesOf(dir / "x/A.Txt"), BytesOf(dir / "product/A.Txt"));
+        fs::remove_all(dir / "x");
     }
 
     for (std::size_t extra : {1, 50}) {
@@ -528,6 +549,19 @@ TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
     CommandRun run = Wardpack("verify " + (dir / "out").string());
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("integrity record: version 1"), std::string::npos) << run.output;
+    // Declared lengths no set holds, or long ones that do not agree: damage, told at once.
+    struct Lengths {
+        uint32_t first, others;
+        const char* damage;
+    } const declared[] = {{0xFFFFFFFF, 0xFFFFFFFF, "add up to more bytes"}, {0x7FFFFFF0, 0, "do not agree"}};
+    for (const Lengths& l : declared) {
+        std::vector<uint8_t> lengths = v1;
+        for (unsigned v = 0; v < 3; ++v) table::PutInt32(&lengths[body + 16 + 8 * v], int32_t(v ? l.others : l.first));
+        Write(setupPath, lengths);
+        run = RunCommand("timeout 10 " + std::string(WARDPACK_PATH) + " list " + setupPath.string());
+        EXPECT_EQ(run.status, 2) << run.output;
+        EXPECT_NE(run.output.find(l.damage), std::string::npos) << run.output;
+    }
 }
 
 // Signed after build (osslsigncode, a throw-away certificate; 7 bytes of
