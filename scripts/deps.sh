@@ -11,7 +11,7 @@ packages=(
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386 wine64 fonts-wine
     xvfb x11-utils xdotool imagemagick python3-pil
-    dosfstools mtools hyperfine jq openssl osslsigncode locales
+    dosfstools mtools hyperfine jq openssl osslsigncode locales groff-base
 )
 
 # Wine takes its ANSI code page from the locale: the double-byte scenarios run

@@ -266,13 +266,11 @@ void CheckDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uin
 }
 
 // The disk set's files, staged in `outputs` to take their places together.
-void StageDiskSet(const fs::path& outDir, const DiskSet& set, StagedFiles& outputs) {
+void StageDiskSet(const fs::path& outDir, const DiskSet& set, MadeFolders& folders, StagedFiles& outputs) {
     uint64_t at = 0;
     for (unsigned d = 1; d <= diskset::diskCount; ++d) {
         fs::path folder = outDir / diskset::DiskFolder(d);
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+        folders.Make(folder);
         if (d == 1) outputs.Write(folder / set.installerName, set.installer.data(), set.installer.size());
         outputs.Write(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
         at += set.volumes[d - 1];
@@ -344,13 +342,15 @@ void Build(const BuildOptions& options, std::ostream& out) {
     set.installer.insert(set.installer.end(), recordBytes.begin(), recordBytes.end());
     set.installer.insert(set.installer.end(), tableBytes.begin(), tableBytes.end());
     // The folders and the images change together: a failure leaves the earlier set whole.
+    MadeFolders folders;  // declared first, so the files staged in them go before they do
     StagedFiles outputs;
-    StageDiskSet(options.outDir, set, outputs);
+    StageDiskSet(options.outDir, set, folders, outputs);
     outputs.Commit();  // the images are made from the folders as they now stand
     if (options.images) diskset::StageImages(options.outDir, outputs);
     else diskset::StageImageRemoval(options.outDir, outputs);  // they would show the disks of an earlier build
     outputs.Commit();
     outputs.Keep();
+    folders.Keep();
     ReportBuild(product, t, set, options, out);
     if (options.images) diskset::ReportImages(out);
 }
@@ -455,12 +455,14 @@ void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::Di
         const std::vector<uint8_t>& bytes = volumes[v].data;
         uint32_t crc = table::Crc32(bytes.data(), bytes.size());
         identity = table::Crc32(bytes.data(), bytes.size(), identity);
+        // Of the right length, a CRC-32 alone cannot tell another build's volume from a damaged copy.
         if (bytes.size() != r.volumeLength[v])
             problems.push_back(volumes[v].where + ": " + std::to_string(bytes.size()) + " bytes, the record says " +
                                std::to_string(r.volumeLength[v]) + ": another set's volume, or a copy cut short");
         else if (crc != r.volumeCrc[v])
-            problems.push_back(volumes[v].where + ": damaged: its bytes do not match the record's CRC-32 (" + Hex(crc) +
-                               ", recorded " + Hex(r.volumeCrc[v]) + ")");
+            problems.push_back(volumes[v].where + ": not this set's volume " + std::to_string(v + 1) +
+                               ": its bytes do not match the record's CRC-32 (" + Hex(crc) + ", recorded " +
+                               Hex(r.volumeCrc[v]) + "): another set's volume of the same length, or a damaged copy");
     }
     if (identity != r.identity)
         problems.push_back("the set's identity " + Hex(identity) + " is not the recorded " + Hex(r.identity));
@@ -584,9 +586,9 @@ bool Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
         std::cerr << "wardpack: warning: unpacking a disk set that failed its checks, as --force asks:" << all << "\n";
     }
     CheckNoEntryTakesMainName(u.table, options.mainName);
+    MadeFolders folders;
+    folders.Make(outDir);
     std::error_code ec;
-    fs::create_directories(outDir, ec);
-    if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
     // A link there would carry the help files out of the output folder.
     if (fs::is_symlink(outDir / "Help", ec))
         throw ToolError((outDir / "Help").string() + ": a symbolic link; extract writes into no folder it leads to");
@@ -610,12 +612,12 @@ bool Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
     for (std::size_t i = 0; i < u.table.entries.size(); ++i) {
         const table::Entry& e = u.table.entries[i];
         fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
-        fs::create_directories(folder, ec);
-        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+        folders.Make(folder);
         place(folder, fileNames[i], e.offset, e.size);
     }
     outputs.Commit();
     outputs.Keep();
+    folders.Keep();
     out << placed.str();
     if (!incomplete.empty())
         std::cerr << "wardpack: the decoded stream ends before these files do; they are not written:" << incomplete

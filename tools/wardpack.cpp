@@ -12,7 +12,8 @@
 //   wardpack encode  IN OUT
 //   wardpack decode  --size N IN OUT
 //
-// Exit status: 0 done, 1 error (the message says why), 2 a check found problems.
+// Exit status: 0 done, 1 error (the message says why, a wrong command line
+// too), 2 a check found problems. wardpack(1) is the manual page.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -31,6 +32,29 @@
 namespace {
 
 LzhParse ParseMode(const std::string& name) { return name == "greedy" ? LzhParse::greedy : LzhParse::optimal; }
+
+bool IsByteCount(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Every number option: digits alone, at most `most`. CLI11 alone would take a
+// sign and wrap "-1" round to the largest count.
+CLI::Validator ByteCount(uint64_t most) {
+    return CLI::Validator(
+        [most](std::string& text) -> std::string {
+            bool fits = IsByteCount(text);
+            try {
+                fits = fits && std::stoull(text) <= most;
+            } catch (const std::out_of_range&) {
+                fits = false;
+            }
+            return fits ? "" : text + " is not a byte count (0 to " + std::to_string(most) + ", digits alone)";
+        },
+        "");
+}
+
+// A disk's room and what is kept on it: the record holds a volume's length in 32 bits.
+const CLI::Validator diskBytes = ByteCount(UINT32_MAX);
 
 struct BuildCommand {
     CLI::App* cmd = nullptr;
@@ -118,11 +142,15 @@ void DeclareBuild(CLI::App& app, BuildCommand& c) {
         ->check(CLI::IsMember({"optimal", "greedy"}))
         ->capture_default_str();
     c.cmd->add_option("--disk-size", c.options.space.capacity, "bytes a disk holds (1.44 MB floppy)")
+        ->check(diskBytes)
         ->capture_default_str();
-    c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")->capture_default_str();
+    c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")
+        ->check(diskBytes)
+        ->capture_default_str();
     c.cmd->add_option("--volume-sizes", c.volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
     c.cmd->add_option("--signature-room", c.options.signatureRoom,
                       "bytes kept free on disk 1 for a signature added to the installer after build")
+        ->check(diskBytes)
         ->capture_default_str();
     c.cmd->add_flag("--images", c.options.images, "also write disk1.img .. disk3.img, 1.44 MB floppy images");
     AddCodePage(c.cmd, c.options.codePage, codePageHelp);
@@ -180,14 +208,15 @@ void DeclareEncode(CLI::App& app, EncodeCommand& c) {
 
 void DeclareDecode(CLI::App& app, DecodeCommand& c) {
     c.cmd = app.add_subcommand("decode", "expand a bare stream to exactly --size bytes");
-    c.cmd->add_option("--size", c.size, "decoded length in bytes")->required();
+    c.cmd->add_option("--size", c.size, "decoded length in bytes")->required()->check(ByteCount(INT32_MAX));
     c.cmd->add_option("IN", c.in, "stream file")->required();
     c.cmd->add_option("OUT", c.out, "output file")->required();
 }
 
 void DeclareCommands(CLI::App& app, Commands& c) {
     app.require_subcommand(1);
-    app.add_flag("-q,--quiet", c.quiet, "no progress on stderr");
+    app.set_version_flag("--version", "wardpack " WARDPACK_VERSION);
+    app.add_flag("-q,--quiet", c.quiet, "no progress on stderr, and no report from build");
     DeclareBuild(app, c.build);
     DeclareList(app, c.list);
     DeclareVerify(app, c.verify);
@@ -195,10 +224,6 @@ void DeclareCommands(CLI::App& app, Commands& c) {
     DeclareImages(app, c.images);
     DeclareEncode(app, c.encode);
     DeclareDecode(app, c.decode);
-}
-
-bool IsByteCount(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "A,B": the sizes of volumes 1 and 2. Digits alone: stoull would take a sign
@@ -220,7 +245,8 @@ int RunBuild(BuildCommand& c, bool quiet) {
     c.options.parse = ParseMode(c.parse);
     c.options.quiet = quiet;
     if (!c.volumeSizes.empty()) c.options.volumeSizes = ParseVolumeSizes(c.volumeSizes);
-    pack::Build(c.options, std::cout);
+    std::ostream none(nullptr);  // quiet: the report goes nowhere
+    pack::Build(c.options, quiet ? none : std::cout);
     return 0;
 }
 
@@ -258,8 +284,6 @@ int RunEncode(const EncodeCommand& c, bool quiet) {
 }
 
 int RunDecode(const DecodeCommand& c, bool quiet) {
-    if (c.size < 0 || c.size > INT32_MAX)
-        throw ToolError("--size " + std::to_string(c.size) + ": must be 0 to 2,147,483,647");
     std::vector<uint8_t> stream = ReadWholeFile(c.in);
     PartialFile sink(c.out);
     Progress progress("decoding", quiet);
@@ -297,7 +321,13 @@ int main(int argc, char** argv) {
     CLI::App app{"wardpack: builds and checks the product's distribution disks"};
     Commands commands;
     DeclareCommands(app, commands);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here too, with status 0.
+        if (e.get_exit_code() == 0) return app.exit(e);
+        return ReportError(std::string(e.what()) + "; see wardpack --help");
+    }
     try {
         return RunChosen(commands);
     } catch (const ToolError& e) {

@@ -134,6 +134,7 @@ TEST_F(WardpackTest, BuiltDiskSetListsVerifiesAndExtractsByteForByte) {
                  {"Nineteen_Chars_.DTP", 777}});
     CommandRun built = Wardpack(BuildArgs("--volume-sizes 60000,70000"));
     ASSERT_EQ(built.status, 0) << built.output;
+    EXPECT_EQ(built.output, "") << "-q silences the report";
 
     CommandRun listed = Wardpack("list " + (dir / "out/disk1/Setup.exe").string());
     EXPECT_EQ(listed.status, 0) << listed.output;
@@ -321,6 +322,10 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"volume sizes", {{"Big.Dat", 2000}}, "--volume-sizes 12x,3", "two byte counts"},
         {"signed volume size", {{"Big.Dat", 2000}}, "--volume-sizes ' -5,3'", "two byte counts"},
         {"volume sizes past 64 bits", {{"Big.Dat", 2000}}, "--volume-sizes 18446744073709551615,1", "exceed"},
+        {"negative disk size", {{"Big.Dat", 2000}}, "--disk-size -1", "--disk-size: -1 is not a byte count"},
+        {"negative signature room", {{"Big.Dat", 2000}}, "--signature-room -1", "--signature-room: -1 is not"},
+        {"cluster size past 32 bits", {{"Big.Dat", 2000}}, "--cluster-size 4294967296", "is not a byte count"},
+        {"signature room past 64 bits", {{"Big.Dat", 2000}}, "--signature-room 18446744073709551616", "is not a"},
         {"installer named as a volume", {{"A.Txt", 5}}, "--installer-name WARDHAVN.001", "a volume's name"},
         {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
         {"installer named as a temporary file", {{"A.Txt", 5}}, "--installer-name ~WARDPACK-PARTIAL-1.TMP",
@@ -480,7 +485,8 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("DIFFERS"), std::string::npos) << run.output;
     // The record names the damaged volume; extract refuses it unless forced, and says so.
-    EXPECT_NE(run.output.find(volume3.string() + ": damaged"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(volume3.string() + ": not this set's volume 3"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("another set's volume of the same length, or a damaged copy"), std::string::npos);
     std::string extract = "extract " + (dir / "out").string() + " " + (dir / "x").string();
     run = Wardpack(extract);
     EXPECT_EQ(run.status, 1);
@@ -539,7 +545,7 @@ TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
         CommandRun run = Wardpack("verify " + (dir / "out").string());
         EXPECT_EQ(run.status, 2) << run.output;
         EXPECT_NE(run.output.find("disk 1 is damaged: " + setupPath.string() + ": the"), std::string::npos) << run.output;
-        EXPECT_EQ(run.output.find("Wardhavn.002: damaged"), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("Wardhavn.002: not this set's"), std::string::npos) << run.output;
         EXPECT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 1);
     }
     std::vector<uint8_t> v1 = setup;  // the same fields, without the record's own CRC-32
@@ -635,6 +641,12 @@ TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
     }
 
     fs::remove(dir / "out/disk2/Long name.txt");
+    Write(dir / "out/disk1/SIGNED.DAT", std::vector<uint8_t>(1457000));  // as a signature too big for its room
+    CommandRun full = Wardpack("images " + (dir / "out").string());
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.output.find("disk 1 is too full for its image"), std::string::npos) << full.output;
+    EXPECT_NE(full.output.find(" bytes over"), std::string::npos) << full.output;
+    fs::remove(dir / "out/disk1/SIGNED.DAT");
     ASSERT_EQ(Wardpack(BuildArgs("--images")).status, 0);
     ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
     EXPECT_FALSE(fs::exists(dir / "out/disk1.img")) << "an image of an earlier build stays beside new folders";
@@ -679,11 +691,11 @@ TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
     std::string out = (dir / "out").string(), x = (dir / "x").string();
     // A later file that cannot be written: what was written before goes again.
     EXPECT_EQ(WardpackOnFullDisk(4096, "extract " + out + " " + x).status, 1);
-    EXPECT_FALSE(fs::exists(dir / "x/Wardhavn.Exe"));
-    fs::remove_all(dir / "x");
+    EXPECT_FALSE(fs::exists(dir / "x")) << "a failed extract takes away the folders it made";
     fs::create_directories(dir / "out2/disk3/Wardhavn.003/x");
     EXPECT_EQ(Wardpack(BuildArgs().replace(BuildArgs().find(out), out.size(), (dir / "out2").string())).status, 1);
-    EXPECT_FALSE(fs::exists(dir / "out2/disk1/Setup.exe"));
+    EXPECT_FALSE(fs::exists(dir / "out2/disk1")) << "a failed build takes away the folders it made";
+    EXPECT_TRUE(fs::exists(dir / "out2/disk3/Wardhavn.003/x")) << "and only those";
     EXPECT_EQ(WardpackOnFullDisk(512, "encode " + (dir / "product/Core.LIB").string() + " " + (dir / "s").string()).status, 1);
     EXPECT_FALSE(fs::exists(dir / "s"));
     // An earlier extraction, and a user's file of any name, stay as they were when the next one fails.
@@ -793,10 +805,13 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     }
     EXPECT_NE(Wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
     EXPECT_NE(Wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
-    EXPECT_NE(Wardpack("frobnicate").status, 0);
+    EXPECT_EQ(Wardpack("frobnicate").status, 1);
     CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
+    CommandRun version = Wardpack("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "wardpack " WARDPACK_VERSION "\n");
 }
 
 TEST_F(WardpackTest, DecodeWritesExactlySizeBytesWhenTheLastMatchRunsPast) {

@@ -360,8 +360,9 @@ std::string ShotsDir() {
     return dir;
 }
 
-void Screenshot(const std::string& name) {
-    ScreenImage img = CaptureScreen();
+void Screenshot(const std::string& name) { SaveScreenshot(name, CaptureScreen()); }
+
+void SaveScreenshot(const std::string& name, const ScreenImage& img) {
     BITMAPFILEHEADER fh{};
     BITMAPINFOHEADER ih{};
     ih.biSize = sizeof ih;

@@ -97,6 +97,7 @@ struct ScreenImage {
 ScreenImage CaptureScreen();
 // Saves the screen as <shots>\<name>.bmp (turned into PNG by the test script).
 void Screenshot(const std::string& name);
+void SaveScreenshot(const std::string& name, const ScreenImage& screen);  // one taken earlier
 // <shots>: the folder WH_SHOTS names on the host, made when missing.
 std::string ShotsDir();
 // The current test's name, for screenshot and scratch names.
