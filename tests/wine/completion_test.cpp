@@ -392,11 +392,11 @@ TEST_P(Completion, AFolderOfTheDriveRootWhoseNameEndsInABackslashsByteGetsEveryF
         EXPECT_FALSE(FileExists(installDir_ + name)) << "joined without a backslash: " << name;
     }
     ExpectUninstallEntry();
-    CarryOutRestart();
-    ExpectTaskManagersSwapped();
     std::string shell = installDir_ + "\\Wardhavn.Exe";
     if (Nt()) EXPECT_EQ(LogonShellValue(), shell);
     else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
+    CarryOutRestart();
+    ExpectTaskManagersSwapped();
 }
 
 TEST_P(Completion, CommandValuesAreQuotedWhenThePathHasABlank) {
