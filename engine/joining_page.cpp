@@ -2,7 +2,6 @@
 
 #include "engine/archive_io.h"
 #include "engine/integrity_record.h"
-#include "engine/package_table.h"
 #include "engine/progress.h"
 #include "engine/progress_arithmetic.h"
 #include "runtime/crc32.h"
@@ -18,6 +17,11 @@ struct Copying {
 };
 
 const int ioFileTooLarge = 223;  // the system's "file too large"
+
+// The archive while it is written: a failure closes it, so that it can be removed.
+FileVar* openArchive;
+
+void CloseArchive() { FileClose(*openArchive); }
 
 // Refused rather than counted past 2,147,483,647 bytes: a whole volume before
 // a byte of it is copied, and each block in case it grows while read.
@@ -104,14 +108,16 @@ void JoinLaterDisk(HWND page, Copying& c, int disk) {
     JoinDisk(page, c, disk, Repaint::whenChangedTo100);
 }
 
+// The package table is loaded already: the destination page took its sizes.
 void JoinVolumes(HWND page) {
-    loadPackageTable();
     Copying c{};
     {
         FileVar first;  // a missing first volume is reported before the archive exists
         OpenVolume(first);
     }
     CheckedOpen(c.archive, PathJoin(ctx.installDir, product.archiveName), FileMode::create);
+    openArchive = &c.archive;
+    FailureCleanup close(CloseArchive);
     JoinDisk(page, c, 1, Repaint::always);
     if (product.diskCount >= 2 && keepRunning != 0) JoinLaterDisk(page, c, 2);
     if (product.diskCount >= 3 && keepRunning != 0) JoinLaterDisk(page, c, 3);

@@ -120,6 +120,15 @@ void ReadIntegrityRecord(FileVar& f, uint32_t recordStart, uint32_t tableStart, 
     ctx.streamCrc = r.streamCrc;
 }
 
+// An older set's archive, without a record of its volumes, counts as large as its stream.
+void CountRoomNeeded() {
+    uint64_t stream = static_cast<uint32_t>(ctx.unpackedSize), archive = stream;
+    if (ctx.recordPresent) archive = 0;
+    for (int v = 0; ctx.recordPresent && v < product.diskCount; ++v) archive += ctx.volumeLength[v];
+    uint64_t placed = stream - static_cast<uint32_t>(ctx.packageHead ? ctx.packageHead->offset : ctx.unpackedSize);
+    ctx.roomNeeded = stream + (archive > placed ? archive : placed);
+}
+
 }  // namespace
 
 // The table ends the appended data, which may end before a signature's
@@ -145,6 +154,7 @@ void LoadPackageTableFrom(const String& path) {
     ReadIntegrityRecord(f, data.start, data.end - tableSize, tableCrc);
     CheckedClose(f);
     CheckLoadedTable(path);
+    CountRoomNeeded();
 }
 
 void loadPackageTable() { LoadPackageTableFrom(OwnFileName()); }

@@ -81,27 +81,80 @@ bool SystemFolder(const String& entry) {
     return false;
 }
 
+// Windows drops a blank that ends a folder's name when it makes the folder:
+// every later path through the name as typed would lead nowhere.
+bool BlankEndsPart(const String& entry) {
+    for (size_t at = entry.find(' '); at != String::npos; at = entry.find(' ', at + 1))
+        if (at + 1 == entry.size() || entry[at + 1] == '\\' || entry[at + 1] == '/') return true;
+    return false;
+}
+
 void AcceptDestination(HWND page) {
     char entry[255] = "";
     GetDlgItemTextA(page, IDC_DESTINATION_EDIT, entry, sizeof entry);
     ctx.installDir = entry;
-    if (!WellFormed(ctx.installDir) || TooLong(ctx.installDir) || SystemFolder(ctx.installDir)) {
+    if (!WellFormed(ctx.installDir) || BlankEndsPart(ctx.installDir) || TooLong(ctx.installDir) ||
+        SystemFolder(ctx.installDir)) {
         MessageBeep(MB_OK);  // the default sound
         return;
     }
     // A directory that cannot be made or entered leaves the page open without a word.
-    if (CreateInstallDir(ctx.installDir)) EndDialog(page, 1);
+    if (CreateInstallDir(page, ctx.installDir)) EndDialog(page, 1);
+}
+
+// Bytes this user may still write on the folder's drive; as many as can be
+// when the system cannot tell.
+uint64_t FreeBytes(const String& dir) {
+    typedef BOOL(WINAPI * FreeSpaceEx)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
+    typedef BOOL(WINAPI * FreeSpace)(LPCSTR, DWORD*, DWORD*, DWORD*, DWORD*);
+    ULARGE_INTEGER available;
+    if (auto ex = LoadedFunction<FreeSpaceEx>("KERNEL32", "GetDiskFreeSpaceExA"))
+        return ex(PathJoin(dir, "").c_str(), &available, nullptr, nullptr) ? available.QuadPart : ~0ull;
+    // The first Windows 95 has only this call, for a drive's root, and caps
+    // its figures near 2 GB: a figure of a gigabyte or more is plenty.
+    DWORD sectors, bytes, clusters, total;
+    auto old = LoadedFunction<FreeSpace>("KERNEL32", "GetDiskFreeSpaceA");
+    if (!old || !old((dir.substr(0, 2) + "\\").c_str(), &sectors, &bytes, &clusters, &total)) return ~0ull;
+    uint64_t left = uint64_t(clusters) * (sectors * bytes);
+    return left >> 30 ? ~0ull : left;
+}
+
+String Kilobytes(uint64_t bytes) { return DecimalText(static_cast<int64_t>(bytes >> 10)) + " KB"; }
+
+// What keeps the installation from the folder, in the user's words; empty
+// when nothing does. The archive's own file is made and removed again.
+String Shortcoming(const String& dir) {
+    String probe = PathJoin(dir, product.archiveName);
+    FileVar file;
+    int result = FileOpen(file, probe, FileMode::create);
+    if (result != 0) return "Setup cannot write to " + dir + ": " + IoErrorText(result) + ".";
+    FileClose(file);
+    DeleteFileA(probe.c_str());
+    uint64_t free = FreeBytes(dir);
+    if (free >= ctx.roomNeeded) return String();
+    return product.productName + " needs " + Kilobytes(ctx.roomNeeded + 1023) + " free on the drive of " + dir +
+           "; " + Kilobytes(free) + " are free.";
 }
 
 }  // namespace
 
-bool CreateInstallDir(const String& path) {
-    // Already there, or not creatable: entering it below is the only test that counts.
-    CreateDirectoryA(path.c_str(), nullptr);
+bool CreateInstallDir(HWND page, const String& path) {
+    // Already there, or not creatable: entering it below is the test that counts.
+    bool made = CreateDirectoryA(path.c_str(), nullptr);
     if (!SetCurrentDirectoryA(path.c_str())) return false;
-    ctx.installDir = path;
-    ctx.installDirConfirmed = true;
-    return true;
+    String shortcoming = Shortcoming(path);
+    if (shortcoming.empty()) {
+        ctx.installDir = path;
+        ctx.installDirConfirmed = true;
+        return true;
+    }
+    // The current directory cannot be removed.
+    SetCurrentDirectoryA(ctx.sourceDir.c_str());
+    typedef BOOL(WINAPI * RemoveFolder)(LPCSTR);
+    RemoveFolder remove = LoadedFunction<RemoveFolder>("KERNEL32", "RemoveDirectoryA");
+    if (made && remove) remove(path.c_str());
+    MessageBoxA(page, shortcoming.c_str(), product.productName.c_str(), MB_OK);
+    return false;
 }
 
 INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM) {

@@ -57,6 +57,13 @@ bool ToWidePath(const String& path, WCHAR (&wide)[widePathSize]) {
 
 }  // namespace
 
+bool UsableGroupName(const String& name) {
+    bool blank = true;
+    for (size_t i = 0; i < name.size(); ++i) blank = blank && (name[i] == ' ' || name[i] == '.');
+    return !blank && name.find_first_of("\\/:*?\"<>|") == String::npos && !ReservedDeviceName(name) &&
+           PathJoin(ProgramsFolder(), name + ".LNK").size() < widePathSize;
+}
+
 void MakeProgramShortcut() {
     String folder = ProgramsFolder();
     ComInit com;
@@ -72,7 +79,9 @@ void MakeProgramShortcut() {
         link->QueryInterface(persistFileInterface, file.Receive());
     }
     product.groupName += ".LNK";
+    String path = PathJoin(folder, product.groupName);
     WCHAR wide[widePathSize];
-    if (file.Get() && !folder.empty() && ToWidePath(PathJoin(folder, product.groupName), wide))
-        file->Save(wide, FALSE);
+    if (file.Get() && !folder.empty() && ToWidePath(path, wide) && SUCCEEDED(file->Save(wide, FALSE))) return;
+    String text = "The shortcut " + path + " could not be made.";
+    MessageBoxA(ctx.mainWindow, text.c_str(), product.productName.c_str(), MB_OK);
 }
