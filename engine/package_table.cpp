@@ -120,13 +120,15 @@ void ReadIntegrityRecord(FileVar& f, uint32_t recordStart, uint32_t tableStart, 
     ctx.streamCrc = r.streamCrc;
 }
 
-// An older set's archive, without a record of its volumes, counts as large as its stream.
+// In KB, rounded up: the stream, and the larger of the archive (the volumes'
+// total; without a record of them, as large as the stream) and the files cut
+// out of the stream.
 void CountRoomNeeded() {
-    uint64_t stream = static_cast<uint32_t>(ctx.unpackedSize), archive = stream;
-    if (ctx.recordPresent) archive = 0;
-    for (int v = 0; ctx.recordPresent && v < product.diskCount; ++v) archive += ctx.volumeLength[v];
-    uint64_t placed = stream - static_cast<uint32_t>(ctx.packageHead ? ctx.packageHead->offset : ctx.unpackedSize);
-    ctx.roomNeeded = stream + (archive > placed ? archive : placed);
+    uint32_t stream = static_cast<uint32_t>(ctx.unpackedSize), archive = stream;
+    for (int v = 0; ctx.recordPresent && v < product.diskCount; ++v)
+        archive = (v ? archive : 0) + ctx.volumeLength[v];
+    uint32_t placed = stream - static_cast<uint32_t>(ctx.packageHead ? ctx.packageHead->offset : stream);
+    ctx.roomNeeded = (stream >> 10) + ((archive > placed ? archive : placed) >> 10) + 2;
 }
 
 }  // namespace

@@ -102,48 +102,52 @@ void AcceptDestination(HWND page) {
     if (CreateInstallDir(page, ctx.installDir)) EndDialog(page, 1);
 }
 
-// Bytes this user may still write on the folder's drive; as many as can be
-// when the system cannot tell.
-uint64_t FreeBytes(const String& dir) {
+// Kilobytes this user may still write on the current directory's drive; as
+// many as can be when the system cannot tell.
+DWORD FreeKilobytes() {
     typedef BOOL(WINAPI * FreeSpaceEx)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
     typedef BOOL(WINAPI * FreeSpace)(LPCSTR, DWORD*, DWORD*, DWORD*, DWORD*);
     ULARGE_INTEGER available;
-    if (auto ex = LoadedFunction<FreeSpaceEx>("KERNEL32", "GetDiskFreeSpaceExA"))
-        return ex(PathJoin(dir, "").c_str(), &available, nullptr, nullptr) ? available.QuadPart : ~0ull;
-    // The first Windows 95 has only this call, for a drive's root, and caps
-    // its figures near 2 GB: a figure of a gigabyte or more is plenty.
+    available.QuadPart = ~0ull;
     DWORD sectors, bytes, clusters, total;
-    auto old = LoadedFunction<FreeSpace>("KERNEL32", "GetDiskFreeSpaceA");
-    if (!old || !old((dir.substr(0, 2) + "\\").c_str(), &sectors, &bytes, &clusters, &total)) return ~0ull;
-    uint64_t left = uint64_t(clusters) * (sectors * bytes);
-    return left >> 30 ? ~0ull : left;
+    FreeSpace old = LoadedFunction<FreeSpace>("KERNEL32", "GetDiskFreeSpaceA");
+    if (auto ex = LoadedFunction<FreeSpaceEx>("KERNEL32", "GetDiskFreeSpaceExA"))
+        ex(nullptr, &available, nullptr, nullptr);
+    // The first Windows 95 has only the older call, which caps its figures
+    // near 2 GB: a gigabyte or more counts as plenty.
+    else if (old && old(nullptr, &sectors, &bytes, &clusters, &total))
+        available.QuadPart = uint64_t(clusters) * (sectors * bytes) | (clusters >> 18 ? ~0ull : 0);
+    available.QuadPart >>= 10;
+    return available.HighPart ? ~0u : available.LowPart;
 }
 
-String Kilobytes(uint64_t bytes) { return DecimalText(static_cast<int64_t>(bytes >> 10)) + " KB"; }
-
-// What keeps the installation from the folder, in the user's words; empty
-// when nothing does. The archive's own file is made and removed again.
-String Shortcoming(const String& dir) {
-    String probe = PathJoin(dir, product.archiveName);
-    FileVar file;
-    int result = FileOpen(file, probe, FileMode::create);
-    if (result != 0) return "Setup cannot write to " + dir + ": " + IoErrorText(result) + ".";
-    FileClose(file);
-    DeleteFileA(probe.c_str());
-    uint64_t free = FreeBytes(dir);
-    if (free >= ctx.roomNeeded) return String();
-    return product.productName + " needs " + Kilobytes(ctx.roomNeeded + 1023) + " free on the drive of " + dir +
-           "; " + Kilobytes(free) + " are free.";
+// Fills `text` with what keeps the installation from the current directory,
+// `dir`, in the user's words; false when nothing does. The archive's own
+// file is made there and removed again.
+bool Shortcoming(const char* dir, char* text) {
+    const char* probe = product.archiveName.c_str();
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(GetLastError())).c_str());
+        return true;
+    }
+    CloseHandle(file);
+    DeleteFileA(probe);
+    DWORD left = FreeKilobytes();
+    wsprintfA(text, "%s needs %lu KB free on the drive of %s; %lu KB are free.", product.productName.c_str(),
+              ctx.roomNeeded, dir, left);
+    return left < ctx.roomNeeded;
 }
 
 }  // namespace
 
 bool CreateInstallDir(HWND page, const String& path) {
+    const char* dir = path.c_str();
     // Already there, or not creatable: entering it below is the test that counts.
-    bool made = CreateDirectoryA(path.c_str(), nullptr);
-    if (!SetCurrentDirectoryA(path.c_str())) return false;
-    String shortcoming = Shortcoming(path);
-    if (shortcoming.empty()) {
+    bool made = CreateDirectoryA(dir, nullptr);
+    if (!SetCurrentDirectoryA(dir)) return false;
+    char shortcoming[512];
+    if (!Shortcoming(dir, shortcoming)) {
         ctx.installDir = path;
         ctx.installDirConfirmed = true;
         return true;
@@ -152,8 +156,8 @@ bool CreateInstallDir(HWND page, const String& path) {
     SetCurrentDirectoryA(ctx.sourceDir.c_str());
     typedef BOOL(WINAPI * RemoveFolder)(LPCSTR);
     RemoveFolder remove = LoadedFunction<RemoveFolder>("KERNEL32", "RemoveDirectoryA");
-    if (made && remove) remove(path.c_str());
-    MessageBoxA(page, shortcoming.c_str(), product.productName.c_str(), MB_OK);
+    if (made && remove) remove(dir);
+    MessageBoxA(page, shortcoming, product.productName.c_str(), MB_OK);
     return false;
 }
 

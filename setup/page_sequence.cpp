@@ -50,8 +50,8 @@ const PageStep pageTable[] = {
     {OPTIONS_PAGE, OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
 };
 
-// False when the file stays.
-bool DeleteIfPresent(const String& path) { return !FileExists(path) || DeleteFileA(path.c_str()); }
+// False when the file stays: a missing file or folder counts as removed.
+bool Removed(const char* path) { return DeleteFileA(path) || GetLastError() <= ERROR_PATH_NOT_FOUND; }
 
 }  // namespace
 
@@ -85,19 +85,22 @@ void AbandonCleanup(const String& failure) {
     // installDir is empty or still the installer's own directory.
     bool removed = true;
     if (ctx.installDirConfirmed) {
-        removed = DeleteIfPresent(PathJoin(ctx.installDir, product.archiveName));
-        if (ctx.mainExecutableWritten) removed &= DeleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
-        const String& added = ctx.addedFiles;
-        for (size_t at = 0, end; (end = added.find('|', at)) != String::npos; at = end + 1)
-            removed &= DeleteIfPresent(added.substr(at, end - at));
+        removed = Removed(PathJoin(ctx.installDir, product.archiveName).c_str());
+        if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
+        String& added = ctx.addedFiles;
+        for (size_t at = 0, end; (end = added.find('|', at)) != String::npos; at = end + 1) {
+            added[end] = '\0';
+            removed &= Removed(added.c_str() + at);
+        }
     }
-    String text = product.terminatedMessage;
+    char text[1024];  // as much as the system's formatting writes
+    const char* terminated = product.terminatedMessage.c_str();
     if (!failure.empty())
-        text = product.productName + " could not be installed: " + failure + ".\r\n\r\n" +
-               (removed ? String("The files it had added have been removed.")
-                        : "Some files it had added could not be removed from " + ctx.installDir + ".") +
-               "\r\n" + text;
-    MessageBoxA(ctx.mainWindow, text.c_str(), product.productName.c_str(), MB_OK);
+        wsprintfA(text, "%s could not be installed: %s.\r\n\r\n%s%s.\r\n%s", product.productName.c_str(),
+                  failure.c_str(),
+                  removed ? "The files it had added have been removed" : "Some files it had added stay in ",
+                  removed ? "" : ctx.installDir.c_str(), terminated);
+    MessageBoxA(ctx.mainWindow, failure.empty() ? terminated : text, product.productName.c_str(), MB_OK);
 }
 
 void FinalCleanup() {

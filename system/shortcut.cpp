@@ -82,6 +82,7 @@ void MakeProgramShortcut() {
     String path = PathJoin(folder, product.groupName);
     WCHAR wide[widePathSize];
     if (file.Get() && !folder.empty() && ToWidePath(path, wide) && SUCCEEDED(file->Save(wide, FALSE))) return;
-    String text = "The shortcut " + path + " could not be made.";
-    MessageBoxA(ctx.mainWindow, text.c_str(), product.productName.c_str(), MB_OK);
+    char text[1024];  // as much as the system's formatting writes
+    wsprintfA(text, "The shortcut %s could not be made.", path.c_str());
+    MessageBoxA(ctx.mainWindow, text, product.productName.c_str(), MB_OK);
 }
