@@ -2,6 +2,7 @@
 
 #include "engine/archive_io.h"
 #include "engine/integrity_record.h"
+#include "engine/package_table.h"
 #include "engine/progress.h"
 #include "engine/progress_arithmetic.h"
 #include "runtime/crc32.h"
@@ -108,8 +109,8 @@ void JoinLaterDisk(HWND page, Copying& c, int disk) {
     JoinDisk(page, c, disk, Repaint::whenChangedTo100);
 }
 
-// The package table is loaded already: the destination page took its sizes.
 void JoinVolumes(HWND page) {
+    loadPackageTable();
     Copying c{};
     {
         FileVar first;  // a missing first volume is reported before the archive exists

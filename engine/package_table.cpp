@@ -120,17 +120,6 @@ void ReadIntegrityRecord(FileVar& f, uint32_t recordStart, uint32_t tableStart, 
     ctx.streamCrc = r.streamCrc;
 }
 
-// In KB, rounded up: the stream, and the larger of the archive (the volumes'
-// total; without a record of them, as large as the stream) and the files cut
-// out of the stream.
-void CountRoomNeeded() {
-    uint32_t stream = static_cast<uint32_t>(ctx.unpackedSize), archive = stream;
-    for (int v = 0; ctx.recordPresent && v < product.diskCount; ++v)
-        archive = (v ? archive : 0) + ctx.volumeLength[v];
-    uint32_t placed = stream - static_cast<uint32_t>(ctx.packageHead ? ctx.packageHead->offset : stream);
-    ctx.roomNeeded = (stream >> 10) + ((archive > placed ? archive : placed) >> 10) + 2;
-}
-
 }  // namespace
 
 // The table ends the appended data, which may end before a signature's
@@ -156,10 +145,23 @@ void LoadPackageTableFrom(const String& path) {
     ReadIntegrityRecord(f, data.start, data.end - tableSize, tableCrc);
     CheckedClose(f);
     CheckLoadedTable(path);
-    CountRoomNeeded();
 }
 
 void loadPackageTable() { LoadPackageTableFrom(OwnFileName()); }
+
+// Read, not checked: the joining page loads the table and reports its faults.
+// The archive is taken as large as the stream it holds, a few per cent over
+// for content that does not compress.
+void CountRoomNeeded() {
+    FileVar f;
+    uint32_t size = 0;
+    appended::Layout data;
+    uint8_t length[4];
+    if (FileOpen(f, OwnFileName(), FileMode::readOnly) == 0 && FileSize(f, size) == 0 &&
+        appended::Locate(ReadAt, &f, size, data) == appended::Fault::none && data.end - data.start >= 4 &&
+        ReadAt(&f, data.end - 4, length, 4))
+        ctx.roomNeeded = (static_cast<uint32_t>(table::GetInt32(length)) >> 9) + 2;
+}
 
 void ReleasePackageTable() {
     while (ctx.packageHead) {

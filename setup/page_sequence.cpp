@@ -40,9 +40,9 @@ void EndFailedInstallation(const String& reason) {
 void BeginWriting() { SetIoFailureHandler(EndFailedInstallation); }
 void EndWriting() { SetIoFailureHandler(nullptr); }
 
-// The table's sizes are known before the destination page checks a drive's room.
+// The room needed is known before the destination page checks a drive.
 const PageStep pageTable[] = {
-    {LICENSE_PAGE, AgreementPage, OnOther::abandon, OnMissing::endSilently, loadPackageTable, nullptr},
+    {LICENSE_PAGE, AgreementPage, OnOther::abandon, OnMissing::endSilently, CountRoomNeeded, nullptr},
     {DESTINATION_PAGE, DestinationPage, OnOther::abandon, OnMissing::abandon, BeginWriting, nullptr},
     {JOINING_PAGE, JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
     {UNPACKING_PAGE, UnpackingPage, OnOther::abandon, OnMissing::abandon, EndWriting, nullptr},
@@ -87,8 +87,9 @@ void AbandonCleanup(const String& failure) {
     if (ctx.installDirConfirmed) {
         removed = Removed(PathJoin(ctx.installDir, product.archiveName).c_str());
         if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
+        // A cancel leaves the placed files, as it always has; a failure takes them too.
         String& added = ctx.addedFiles;
-        for (size_t at = 0, end; (end = added.find('|', at)) != String::npos; at = end + 1) {
+        for (size_t at = 0, end; !failure.empty() && (end = added.find('|', at)) != String::npos; at = end + 1) {
             added[end] = '\0';
             removed &= Removed(added.c_str() + at);
         }

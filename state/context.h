@@ -95,8 +95,8 @@ struct SetupContext {
     uint32_t writtenCrc;                     // of those OutputWriter has written so far
     int32_t crcCounted;                      // how many that is
     // The most the installation directory's drive holds at once, in KB (from
-    // the package table): the decoded stream beside the archive, then beside
-    // the files cut out of it.
+    // the package table): the decoded stream beside the archive, or beside
+    // the files cut out of it, which are fewer bytes.
     DWORD roomNeeded;
     // Each file this run created where none was before, followed by '|': a
     // failed installation removes them again, and nothing else.

@@ -328,6 +328,46 @@ std::string InstallerTest::TypedInstallDir() const {
     return typed;
 }
 
+void InstallerTest::ExpectFailedInstallation(const std::string& reason, const std::string& left) {
+    HWND box = run_->WaitWindow("Wardhaven!");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "Wardhaven! could not be installed: " + reason + ".\r\n\r\n" + left +
+                                    "\r\nThe Installation process has been terminated.");
+    Click(box, IDOK);
+    EXPECT_EQ(run_->WaitExit(), 0u);
+}
+
+namespace {
+
+uint64_t DriveBytes(bool total) {
+    ULARGE_INTEGER available{}, size{};
+    if (!GetDiskFreeSpaceExA("H:\\", &available, &size, nullptr)) return 0;
+    return total ? size.QuadPart : available.QuadPart;
+}
+
+// A host command, started through Wine and not awaited by it: the caller watches for its effect.
+void HostCommand(const std::string& command) {
+    std::string out;
+    RunTool("Z:\\bin\\sh -c \"" + command + "\"", out);
+}
+
+}  // namespace
+
+SmallDrive::SmallDrive(int kb, bool readOnly) {
+    std::string prefix = getenv("WINEPREFIX");
+    mount_ = prefix + "/small-drive";
+    HostCommand("mkdir -p " + mount_ + " && mount -t tmpfs -o size=" + std::to_string(kb) + "k" +
+                (readOnly ? ",ro" : "") + " tmpfs " + mount_ + " && ln -sfn " + mount_ + " " + prefix + "/dosdevices/h:");
+    for (int ms = 0; ms < 5000 && !ok_; ms += 50, Sleep(50)) ok_ = DriveBytes(true) == uint64_t(kb) << 10;
+}
+
+SmallDrive::~SmallDrive() {
+    HostCommand("rm -f " + std::string(getenv("WINEPREFIX")) + "/dosdevices/h: ; umount " + mount_ + " ; rmdir " + mount_);
+    for (int ms = 0; ms < 5000 && DriveBytes(true) != 0; ms += 50) Sleep(50);
+}
+
+uint64_t SmallDrive::FreeBytes() { return DriveBytes(false); }
+
 void InstallerTest::ExpectErrorReport(const std::string& expected, const std::string& alsoExpected) {
     HWND box = run_->WaitWindow("Application Error");
     ASSERT_NE(box, nullptr);

@@ -23,17 +23,32 @@ TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
     EXPECT_STRCASEEQ(link.target.c_str(), InstalledFile("Wardhavn.Exe").c_str());
 }
 
-TEST_P(ProgramGroup, ClearedNameIsAccepted) {
+// The name is the shortcut's file name in the Programs folder, and only that:
+// no folder part (which would put it elsewhere, the system folder or StartUp),
+// no character or device name a file cannot have, nothing blank, a path that fits.
+TEST_P(ProgramGroup, NamesThatAreNoFileNameOfTheirOwnBeepAndKeepThePage) {
+    const std::string names[] = {"", "   ", "..", ". .", "StartUp\\Wardhaven", "..\\..\\..\\windows\\system32\\Wardhaven",
+                                 "a/b", "C:Wardhaven", "a*", "a?", "a\"b", "a<b", "a>b", "a|b", "CON", "nul.txt",
+                                 "Com1", "LPT9 ", std::string(240, 'x')};
     StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
     ASSERT_NE(page, nullptr);
-    SetItemText(page, IDC_GROUP_EDIT, "");
-    Click(page, IDOK);
+    for (const std::string& name : names) {
+        SetItemText(page, IDC_GROUP_EDIT, name);
+        PressEnter(page);
+        Settle(300);
+        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Program Group"}) << "\"" << name << "\"";
+        EXPECT_EQ(run_->FindWindowNow("Program Group"), page);
+    }
+    // Blanks and dots within a name are the user's to choose.
+    SetItemText(page, IDC_GROUP_EDIT, " My Games 1.0");
+    PressEnter(page);
     ASSERT_TRUE(run_->WaitGone(page));
     HWND options = run_->WaitWindow("Windows Interface");
     ASSERT_NE(options, nullptr);
     PressEnter(options);
     FinishInstallation();
+    EXPECT_TRUE(FileExists(ProgramsDir() + "\\ My Games 1.0.LNK"));
 }
 
 TEST_P(ProgramGroup, EscapeOrCloseBoxSkipsWithoutAQuestionAndTheInstallationGoesOn) {
