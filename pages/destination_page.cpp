@@ -126,7 +126,8 @@ DWORD FreeKilobytes() {
 // file is made there and removed again.
 bool Shortcoming(const char* dir, char* text) {
     const char* probe = product.archiveName.c_str();
-    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    // Shared as the joining page will share it: a reader of an earlier archive does not count.
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(GetLastError())).c_str());
         return true;

@@ -222,10 +222,13 @@ TEST_P(EngineFaults, DriveFilledAfterThePageEndsTheRunWithNothingOfItLeft) {
         InsertVolume(2);
         InsertVolume(3);
         Click(prompt, IDOK);
+        ASSERT_TRUE(run_->WaitGone(prompt));
         ExpectFailedInstallation("Disk full: H:\\WARD\\" + std::string(f.failing));
         EXPECT_EQ(FilesIn(installDir_), std::vector<std::string>{"Old.Dat"});
         EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
         DeleteFileA("H:\\filler");
+        DeleteFileA(VolumeBeside(2).c_str());
+        DeleteFileA(VolumeBeside(3).c_str());
     }
 }
 

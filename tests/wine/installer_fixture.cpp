@@ -362,7 +362,7 @@ SmallDrive::SmallDrive(int kb, bool readOnly) {
 }
 
 SmallDrive::~SmallDrive() {
-    HostCommand("rm -f " + std::string(getenv("WINEPREFIX")) + "/dosdevices/h: ; umount " + mount_ + " ; rmdir " + mount_);
+    HostCommand("rm -f " + std::string(getenv("WINEPREFIX")) + "/dosdevices/h: ; umount -l " + mount_ + " ; rmdir " + mount_);
     for (int ms = 0; ms < 5000 && DriveBytes(true) != 0; ms += 50) Sleep(50);
 }
 

@@ -166,8 +166,7 @@ TEST_P(Unpacking, SubstituteThatCannotBeCreatedIsReported) {
     StageDiskSet(product_, "9000,9000");
     PassQuestionPages();
     ExpectFailedInstallation("File in use by another program: " + TypedInstallDir() + "\\Tools.$$$");
-    // Both were there before the run.
-    EXPECT_EQ(ReadFileText(InstalledFile("Tools.$$$")), "held as well");
+    EXPECT_TRUE(FileExists(InstalledFile("Tools.$$$"))) << "there before the run";
     // No line names a substitute that does not hold the file.
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
     ExpectSystemRenames({});
