@@ -332,41 +332,29 @@ void InstallerTest::ExpectFailedInstallation(const std::string& reason, const st
     HWND box = run_->WaitWindow("Wardhaven!");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageText(box), "Wardhaven! could not be installed: " + reason + ".\r\n\r\n" + left +
-                                    "\r\nThe Installation process has been terminated.");
+                                    ".\r\nThe Installation process has been terminated.");
     Click(box, IDOK);
     EXPECT_EQ(run_->WaitExit(), 0u);
 }
 
-namespace {
-
-uint64_t DriveBytes(bool total) {
+uint64_t FreeBytesOnH() {
     ULARGE_INTEGER available{}, size{};
-    if (!GetDiskFreeSpaceExA("H:\\", &available, &size, nullptr)) return 0;
-    return total ? size.QuadPart : available.QuadPart;
+    return GetDiskFreeSpaceExA("H:\\", &available, &size, nullptr) ? available.QuadPart : 0;
 }
 
-// A host command, started through Wine and not awaited by it: the caller watches for its effect.
-void HostCommand(const std::string& command) {
-    std::string out;
-    RunTool("Z:\\bin\\sh -c \"" + command + "\"", out);
-}
-
-}  // namespace
-
+// Wine does not wait for a host program: the drive is watched until it has the size asked for, or is gone.
 SmallDrive::SmallDrive(int kb, bool readOnly) {
-    std::string prefix = getenv("WINEPREFIX");
-    mount_ = prefix + "/small-drive";
-    HostCommand("mkdir -p " + mount_ + " && mount -t tmpfs -o size=" + std::to_string(kb) + "k" +
-                (readOnly ? ",ro" : "") + " tmpfs " + mount_ + " && ln -sfn " + mount_ + " " + prefix + "/dosdevices/h:");
-    for (int ms = 0; ms < 5000 && !ok_; ms += 50, Sleep(50)) ok_ = DriveBytes(true) == uint64_t(kb) << 10;
+    std::string out, m = std::string(getenv("WINEPREFIX")) + "/small-drive", size = std::to_string(kb) + "k";
+    RunTool("Z:\\bin\\sh -c \"mkdir -p " + m + " && mount -t tmpfs -o size=" + size + (readOnly ? ",ro" : "") +
+                " tmpfs " + m + " && ln -sfn " + m + " " + m + "/../dosdevices/h:\"", out);
+    for (int ms = 0; ms < 5000 && !(mounted = FreeBytesOnH() == uint64_t(kb) << 10); ms += 50) Sleep(50);
 }
 
 SmallDrive::~SmallDrive() {
-    HostCommand("rm -f " + std::string(getenv("WINEPREFIX")) + "/dosdevices/h: ; umount -l " + mount_ + " ; rmdir " + mount_);
-    for (int ms = 0; ms < 5000 && DriveBytes(true) != 0; ms += 50) Sleep(50);
+    std::string out, m = std::string(getenv("WINEPREFIX")) + "/small-drive";
+    RunTool("Z:\\bin\\sh -c \"rm -f " + m + "/../dosdevices/h: ; umount -l " + m + " ; rmdir " + m + "\"", out);
+    for (int ms = 0; ms < 5000 && FreeBytesOnH(); ms += 50) Sleep(50);
 }
-
-uint64_t SmallDrive::FreeBytes() { return DriveBytes(false); }
 
 void InstallerTest::ExpectErrorReport(const std::string& expected, const std::string& alsoExpected) {
     HWND box = run_->WaitWindow("Application Error");

@@ -84,11 +84,8 @@ protected:
     // Waits for the error report, checks that its text holds `expected` (and
     // `alsoExpected`), answers it and expects exit code 1.
     void ExpectErrorReport(const std::string& expected, const std::string& alsoExpected = "");
-    // Waits for the message of an installation ended by a failed file step
-    // (`reason`: the failure and its file; `left` what it says of the files
-    // the run added), answers it and expects the exit of a cancel.
-    void ExpectFailedInstallation(const std::string& reason,
-                                  const std::string& left = "The files it had added have been removed.");
+    // The box of an installation ended by a failed file step (`reason`: what and which file), answered: a cancel's exit.
+    void ExpectFailedInstallation(const std::string& reason, const std::string& left = "The files it had added have been removed");
     // installDir_ as the installer holds it: the destination edit makes it upper case.
     std::string TypedInstallDir() const;
 
@@ -98,23 +95,13 @@ protected:
     void DropIntegrityRecord();
 };
 
-// Drive H: of the prefix on a tmpfs of `kb` KB (read-only when asked), mounted
-// from the host for the test's lifetime. Mounting needs root: Ok() tells.
-class SmallDrive {
-public:
+// Drive H: of the prefix on a tmpfs of `kb` KB for the test's lifetime; mounting needs root.
+struct SmallDrive {
     SmallDrive(int kb, bool readOnly = false);
     ~SmallDrive();
-    bool Ok() const { return ok_; }
-    static uint64_t FreeBytes();  // as the drive reports them to Windows programs
-
-private:
-    std::string mount_;
-    bool ok_ = false;
+    bool mounted;
 };
-#define SKIP_WITHOUT(drive) \
-    if (!(drive).Ok()) {                                                                             \
-        GTEST_SKIP() << "a small drive is a tmpfs mounted for the test, which needs root";       \
-    }
+uint64_t FreeBytesOnH();
 
 // Where the integrity record's body starts in an installer image, or npos without one.
 size_t IntegrityRecordBody(const std::string& image);
