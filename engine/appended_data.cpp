@@ -47,6 +47,7 @@ __attribute__((noinline)) Fault ReadHeaders(const File& f, Layout& out) {
         out.certificatesSize = U32(opt + entry + 4);
     }
     if (sectionTable > f.size || sections > (f.size - sectionTable) / 40) return Fault::sectionsCutShort;
+    end = Max(end, sectionTable + 40 * sections);  // the headers hold what was read, whatever SizeOfHeaders says
     for (uint32_t i = 0; i < sections; ++i) {
         f.At(sectionTable + 40 * i + 16, h, 8);
         if (U32(h)) end = Max(end, Sum(U32(h + 4), U32(h)));  // raw data's offset + size
@@ -91,7 +92,9 @@ __attribute__((noinline)) Fault Locate(ReadProc read, void* file, uint32_t size,
     Fault fault = ReadHeaders(f, out);
     if (fault != Fault::none) return fault;
     uint32_t certificatesEnd = Sum(out.certificates, out.certificatesSize);
-    out.signedAtEnd = out.certificatesSize && certificatesEnd == size && out.certificates >= out.imageEnd;
+    // A certificate table among the headers or sections overlaps the bytes a signature covers.
+    if (out.certificatesSize && out.certificates < out.imageEnd) return Fault::certificatesInImage;
+    out.signedAtEnd = out.certificatesSize && certificatesEnd == size;
     if (out.certificatesSize && !out.signedAtEnd) out.imageEnd = Max(out.imageEnd, certificatesEnd);
     if (out.imageEnd > size) return Fault::imageCutShort;
     out.start = out.imageEnd;

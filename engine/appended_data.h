@@ -11,7 +11,8 @@
 // tool pads the file with zero bytes to a multiple of 8 and appends a
 // certificate table, which data directory 4 addresses by file offset; the
 // signature then covers the table and the record too. A certificate table
-// that does not end the file counts as part of the image.
+// that does not end the file counts as part of the image; one that starts
+// among the headers or sections makes the file no installer.
 //
 // Which of the zero bytes before a certificate table are padding is told by
 // the data itself: the appended data ends where its table's length leaves
@@ -33,6 +34,7 @@ enum class Fault : uint8_t {
     headerCutShort,    // the optional header passes the file's end
     sectionsCutShort,  // the section table passes the file's end
     imageCutShort,     // a section or the certificate table does
+    certificatesInImage,  // the certificate table starts before the headers and sections end
 };
 
 struct Layout {

@@ -180,10 +180,10 @@ String NewMoves(const String& waiting, const String& moves) {
 
 // The extension counts; the rest of the name is cut to make room.
 String SubstituteCandidate(const String& name, int k) {
-    if (k == 0) return ReplaceExtension(name, ".$$$").substr(0, nameCapacity);
+    if (k == 0) return LeadingCharacters(ReplaceExtension(name, ".$$$"), nameCapacity);
     String number = DecimalText(k);
     String extension = "." + String(3 - number.size(), '$') + number;
-    return ReplaceExtension(name, "").substr(0, nameCapacity - extension.size()) + extension;
+    return LeadingCharacters(ReplaceExtension(name, ""), nameCapacity - extension.size()) + extension;
 }
 
 void QueueRename(RenameQueue& queue, const String& blocked, const String& substitute) {
@@ -219,9 +219,8 @@ String WaitingMoves() { return MovesOf(PendingList()); }
 bool MoveWaiting(const String& waiting, const String& text) {
     for (size_t at = 0; at < waiting.size(); ++at) {
         if (at > 0 && waiting[at - 1] != '\n') continue;
-        size_t from = at + (waiting[at] == '!'), i = 0;
-        while (i < text.size() && UpperAscii(waiting[from + i]) == UpperAscii(text[i])) ++i;
-        if (i == text.size()) return true;
+        size_t from = at + (waiting[at] == '!');
+        if (SameTextIgnoringCase(waiting.substr(from, text.size()), text)) return true;
     }
     return false;
 }

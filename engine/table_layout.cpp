@@ -31,9 +31,10 @@ String Label(std::size_t index, const EntryView& e) {
 const char* NameProblem(const char* name, std::size_t length) {
     if (length == 0) return "empty name";
     if (length > nameCapacity) return "name longer than 19 characters";
-    for (std::size_t i = 0; i < length; ++i)
+    // By character: a trail byte may equal a separator or a forbidden sign.
+    for (std::size_t i = 0; i < length; i = NextChar(name, length, i))
         if (IsOneOf(name[i], "/\\:")) return "name has a directory part";
-    for (std::size_t i = 0; i < length; ++i)
+    for (std::size_t i = 0; i < length; i = NextChar(name, length, i))
         if (static_cast<unsigned char>(name[i]) < 0x20 || IsOneOf(name[i], "<>\"|?*"))
             return "name has a character Windows does not allow in file names";
     if (name[length - 1] == '.' || name[length - 1] == ' ') return "name ends in a dot or a space";

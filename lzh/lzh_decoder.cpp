@@ -146,15 +146,23 @@ public:
         uint32_t bits = bits_;
         unsigned count = count_;
         TopUp(bits, count);  // a distance code has at most 14 bits
-        unsigned b = bits >> 24;
-        unsigned extra = positionTables.bits[b] - 2u;
-        b = bits >> (24 - extra);
-        bits <<= 8 + extra;
-        count -= 8 + extra;
-        unsigned high = positionTables.high[b >> extra];
+        // The prefix codes of each length follow the shorter ones': six steps
+        // find the upper bits here, where the block decoder's tables would
+        // add half a kilobyte to the installer.
+        unsigned top = bits >> 24, length = 3, high = 0, start = 0;
+        for (;; ++length) {
+            unsigned n = prefixCounts.n[length - 3], end = start + (n << (8 - length));
+            if (top < end) break;
+            start = end;
+            high += n;
+        }
+        high += (top - start) >> (8 - length);
+        unsigned low = (bits >> (26 - length)) & 0x3F;
+        bits <<= length + 6;
+        count -= length + 6;
         bits_ = bits;
         count_ = count;
-        return (high << 6) | (b & 0x3F);
+        return (high << 6) | low;
     }
 
     // The last code took a bit the reader never delivered.

@@ -32,6 +32,20 @@ constexpr unsigned DistancePrefixBits(unsigned v) {
 // Total bits of the code for distance value d (0..4095): 9 to 14.
 constexpr unsigned DistanceCodeBits(unsigned d) { return DistancePrefixBits(d >> 6) + 6; }
 
+// How many values v have a prefix code of 3, 4, ... 8 bits.
+struct PrefixCounts {
+    uint8_t n[6];
+};
+
+constexpr PrefixCounts MakePrefixCounts() {
+    PrefixCounts c{};
+    for (unsigned v = 0; v < 64; ++v) ++c.n[DistancePrefixBits(v) - 3];
+    return c;
+}
+
+constexpr PrefixCounts prefixCounts = MakePrefixCounts();
+static_assert(prefixCounts.n[0] == 1 && prefixCounts.n[3] == 12 && prefixCounts.n[5] == 16, "codes of 3, 6 and 8 bits");
+
 // positionHigh[b] and positionBits[b] for the next 8 input bits b.
 struct PositionTables {
     uint8_t high[256];

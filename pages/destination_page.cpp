@@ -42,7 +42,8 @@ String FullPath(const String& path) {
     char full[MAX_PATH], *name;
     DWORD n = resolve ? resolve(path.c_str(), MAX_PATH, full, &name) : 0;
     if (n < 3 || n >= MAX_PATH) return path;
-    if (n > 3 && full[n - 1] == '\\') --n;
+    // No final part: a closing backslash, which a byte test could not tell from a trail byte.
+    if (n > 3 && (!name || !*name)) --n;
     return String(full, n);
 }
 

@@ -11,7 +11,9 @@
 #define GROUP_PAGE "Group"
 #define OPTIONS_PAGE "Replace"
 
+/* Packed resources (resources/pack-resources.sh). */
 #define LOGO_BITMAP "LOGO"
+#define AGREEMENT_TEXT 2
 #define SETUP_ICON 1
 
 /* OK (or "I Agree") and Cancel (or "Exit") are the system's IDOK and IDCANCEL. */

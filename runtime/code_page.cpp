@@ -1,7 +1,5 @@
 #include "runtime/code_page.h"
 
-#include "runtime/text.h"
-
 namespace {
 
 unsigned chosenCodePage = 0;
@@ -20,4 +18,4 @@ bool LeadByteIn(unsigned codePage, unsigned char byte) {
 
 void UseCodePage(unsigned codePage) { chosenCodePage = codePage; }
 
-bool IsLeadByte(char c) { return LeadByteIn(chosenCodePage, static_cast<unsigned char>(c)); }
+unsigned ChosenCodePage() { return chosenCodePage; }

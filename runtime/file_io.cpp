@@ -1,4 +1,5 @@
 #include "runtime/file_io.h"
+#include "runtime/paths.h"
 #include "runtime/system_dlls.h"
 
 namespace {
@@ -194,8 +195,49 @@ void CheckedWriteLine(FileVar& f, const String& line) {
     CheckedWrite(f, text.c_str(), static_cast<uint32_t>(text.size()));
 }
 
+namespace {
+
+// Whether `wide` said in the ANSI code page is itself again when converted
+// back: not so where the code page lacks a character ('?' or a look-alike).
+bool SaidExactly(const WCHAR* wide, char (&path)[MAX_PATH]) {
+    WCHAR back[MAX_PATH];
+    if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, nullptr, nullptr) ||
+        !MultiByteToWideChar(CP_ACP, 0, path, -1, back, MAX_PATH))
+        return false;
+    for (int i = 0; back[i] == wide[i]; ++i)
+        if (!back[i]) return true;
+    return false;
+}
+
+// Room after it for an 8.3 name, so surely for the files read beside it.
+bool Fits(const char* path) { return TextLength(path) + 12 < MAX_PATH; }
+
+}  // namespace
+
 String OwnFileName() {
-    char path[MAX_PATH] = "";
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    return String(path, n < sizeof path ? n : 0);
+    typedef DWORD(WINAPI * ModuleNameW)(HMODULE, LPWSTR, DWORD);
+    typedef DWORD(WINAPI * ShortNameW)(LPCWSTR, LPWSTR, DWORD);
+    char path[MAX_PATH];
+    WCHAR wide[MAX_PATH];
+    path[0] = 0;  // every way that fails leaves it empty
+    OSVERSIONINFOA version;
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    // The 95 family's wide calls are stubs: its ANSI name is all there is.
+    ModuleNameW moduleName = version.dwPlatformId == VER_PLATFORM_WIN32_NT
+                                 ? LoadedFunction<ModuleNameW>("KERNEL32", "GetModuleFileNameW")
+                                 : nullptr;
+    ShortNameW shortName = LoadedFunction<ShortNameW>("KERNEL32", "GetShortPathNameW");
+    if (!moduleName) {
+        if (GetModuleFileNameA(nullptr, path, MAX_PATH) >= MAX_PATH) path[0] = 0;
+    } else if (moduleName(nullptr, wide, MAX_PATH) - 1 < MAX_PATH - 1 &&
+               (!SaidExactly(wide, path) || !Fits(path))) {
+        // The short form (where the volume keeps one) is plain and short.
+        if (!shortName || shortName(wide, wide, MAX_PATH) - 1 >= MAX_PATH - 1 || !SaidExactly(wide, path))
+            path[0] = 0;
+    }
+    String own(path);
+    // A '?' stands for a character the ANSI name lacks.
+    if (own.find('?') != String::npos || !Fits(path)) own.clear();
+    return own;
 }

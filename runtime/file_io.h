@@ -62,5 +62,8 @@ void CheckedTruncate(FileVar& f);
 void CheckedClose(FileVar& f);
 void CheckedWriteLine(FileVar& f, const String& line);  // the line and CR LF
 
-// The running program's own full path (argument 0 of its command line).
+// The running program's own full path as the ANSI calls can open it, with
+// room for an 8.3 name beside it: its short (8.3) form where the long one is
+// too long or cannot be said in the ANSI code page (the NT family); empty
+// where neither serves.
 String OwnFileName();

@@ -156,6 +156,12 @@ size_t NextChar(const char* text, size_t size, size_t i) {
     return i + 1 < size && IsLeadByte(text[i]) ? i + 2 : i + 1;
 }
 
+String LeadingCharacters(const String& text, size_t limit) {
+    size_t end = 0;
+    for (size_t next; end < text.size() && (next = NextChar(text, end)) <= limit;) end = next;
+    return text.substr(0, end);
+}
+
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 String UpperCase(const String& text) {

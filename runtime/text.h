@@ -84,6 +84,9 @@ bool IsLeadByte(char c);
 // very end counts alone).
 size_t NextChar(const char* text, size_t size, size_t i);
 inline size_t NextChar(const String& text, size_t i) { return NextChar(text.c_str(), text.size(), i); }
+// The whole characters from the start that fit in `limit` bytes: a name cut
+// to a field's size never ends in half a character.
+String LeadingCharacters(const String& text, size_t limit);
 
 // ASCII upper case: file names compare this way in every code page the installer meets.
 // Applied to single bytes only: a trail byte is never folded.

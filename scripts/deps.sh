@@ -6,13 +6,26 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
-    cmake make g++ clang libclang-rt-14-dev
+    cmake make ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libcli11-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386 wine64 fonts-wine
     xvfb x11-utils xdotool imagemagick python3-pil
-    dosfstools mtools hyperfine jq openssl osslsigncode
+    dosfstools mtools hyperfine jq openssl osslsigncode locales groff-base
 )
+
+# Wine takes its ANSI code page from the locale: the double-byte scenarios run
+# under ja_JP.UTF-8 (code page 932), generated here when missing.
+japanese_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing locale ja_JP.UTF-8; generate it as root with:" >&2
+        echo "  echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen" >&2
+        return 1
+    fi
+    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,7 +33,10 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+    japanese_locale
+    exit
+fi
 
 need_i386=0
 for p in "${missing[@]}"; do [[ $p == *:i386 ]] && need_i386=1; done
@@ -41,3 +57,4 @@ install_missing() {
 }
 echo "Missing Debian packages: ${missing[*]}"
 wh_step "Installing them with apt-get" apt install_missing
+japanese_locale

@@ -20,7 +20,7 @@ rm -rf "$WH_SHOTS"; mkdir -p "$WH_SHOTS"
 # Nothing stays running after the tests: servers and displays are ended.
 stop_wine() {
     "$root/scripts/wine-stop.sh" "$build/win32/wine" "$build/win32/wine800" "$build/win32/wine320" \
-        "$build/win32/wine-restart" "$build/win32/wine64"
+        "$build/win32/wine-restart" "$build/win32/wine64" "$build/win32/wine-ja"
 }
 trap stop_wine EXIT
 
@@ -32,6 +32,8 @@ prepare_wine() {
         arch=win32; [ $dir = wine64 ] && arch=win64
         "$root/scripts/wine-exec.sh" --wine-dir "$build/win32/$dir" --screen $screen --arch $arch cmd /c exit || true
     done
+    # Japanese Windows: code page 932 follows the locale.
+    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$root/scripts/wine-exec.sh" --wine-dir "$build/win32/wine-ja" cmd /c exit || true
 }
 wh_step "Preparing the Wine prefixes" wine-prefixes prepare_wine
 

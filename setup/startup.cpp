@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "runtime/paths.h"
 #include "state/context.h"
+#include "system/packed_resource.h"
 
 namespace {
 
@@ -49,6 +50,13 @@ void RefuseSecondCopy() {
     ExitProcess(0);
 }
 
+// Before anything is written: the disks' files could not be read from there.
+[[noreturn]] void RefuseOwnFolder() {
+    MessageBoxA(nullptr, "This folder's name is too long or not plain: start Setup from another folder.",
+                product.productName.c_str(), MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
+}
+
 }  // namespace
 
 void PrepareRun(HINSTANCE instance) {
@@ -62,6 +70,7 @@ void PrepareRun(HINSTANCE instance) {
     wc.lpfnWndProc = BackdropProc;
     wc.lpszClassName = "ZXSetUp";
     ctx.sourceDir = DirectoryPart(OwnFileName());
+    if (ctx.sourceDir.empty()) RefuseOwnFolder();
     ctx.bufferA = new uint8_t[workBufferSize];
     ctx.bufferB = new uint8_t[workBufferSize];
     ctx.replaceTaskManager = false;
@@ -74,7 +83,7 @@ void PrepareRun(HINSTANCE instance) {
     RegisterClassA(&wc);
     ctx.mainWindow = CreateWindowExA(0, "ZXSetUp", "Installation", WS_POPUP | WS_VISIBLE, 0, 0, ctx.screenWidth,
                                      ctx.screenHeight, nullptr, nullptr, instance, nullptr);
-    ctx.logoBitmap = LoadBitmapA(instance, LOGO_BITMAP);
+    ctx.logoBitmap = UnpackBitmap(LOGO_BITMAP);
     GetWindowsDirectoryA(ctx.windowsDir, sizeof ctx.windowsDir);
     OpenWinInit();
     ctx.aborted = false;

@@ -104,6 +104,11 @@ struct SetupContext {
     // A file of this run, the main executable's or another's, waits for the restart.
     bool filesAwaitRestart;
     bool exitQuestionOpen;  // the one cancel question at a time
+    // A packed resource while it is unpacked (system/packed_resource.h).
+    const uint8_t* packedNext;
+    uint32_t packedLeft;
+    char* unpackedNext;
+    uint32_t unpackedLeft;
 };
 
 extern SetupContext ctx;

@@ -97,12 +97,26 @@ std::vector<fat12::File> DiskFiles(const fs::path& folder) {
     return files;
 }
 
+// A disk whose files outgrow a floppy, said as the maker meets it: which disk, by how much.
+void CheckFitsFloppy(unsigned disk, const fs::path& folder, const std::vector<fat12::File>& files) {
+    const DiskSpace floppy;
+    uint64_t used = 0;
+    for (const fat12::File& f : files) used += floppy.Used(f.data.size());
+    if (used <= floppy.capacity) return;
+    throw ToolError("disk " + std::to_string(disk) + " is too full for its image: the files in " + folder.string() +
+                    " take " + std::to_string(used) + " bytes of a 1.44 MB floppy's " +
+                    std::to_string(floppy.capacity) + ", " + std::to_string(used - floppy.capacity) + " bytes over" +
+                    (disk == 1 ? " (a signature bigger than build's --signature-room does this)" : ""));
+}
+
 std::vector<std::vector<uint8_t>> MakeImages(const fs::path& root) {
     std::vector<std::vector<uint8_t>> images;
     for (unsigned d = 1; d <= diskCount; ++d) {
         fs::path folder = root / DiskFolder(d);
+        std::vector<fat12::File> files = DiskFiles(folder);
+        CheckFitsFloppy(d, folder, files);
         try {
-            images.push_back(fat12::MakeImage(VolumeLabel(d), DiskFiles(folder)));
+            images.push_back(fat12::MakeImage(VolumeLabel(d), files));
         } catch (const ToolError& e) {
             throw ToolError(folder.string() + ": no image made: " + e.what());
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "tools/name_text.h"
 #include "tools/tool_error.h"
 
 namespace fat12 {
@@ -81,11 +82,10 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// Folder names are bytes: anything unprintable is shown as '?'.
+// Folder names are bytes: anything unprintable is shown escaped.
 std::string Printable(const uint8_t* p, std::size_t n) {
-    std::string text;
-    for (std::size_t i = 0; i < n; ++i) text += p[i] >= 0x20 && p[i] != 0x7F ? char(p[i]) : '?';
-    return text.substr(0, text.find_last_not_of(' ') + 1);
+    std::string text(reinterpret_cast<const char*>(p), n);
+    return names::Escaped(text.substr(0, text.find_last_not_of(' ') + 1));
 }
 
 std::string DottedName(const uint8_t* e) {

@@ -198,3 +198,20 @@ void StagedFiles::PutBack(const Change& c) {
                   << "\n";
     }
 }
+
+void MadeFolders::Make(const fs::path& folder) {
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    for (fs::path p = folder; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path())
+        missing.push_back(p);
+    // Counted before they are made: a half-made chain goes again too.
+    made_.insert(made_.end(), missing.rbegin(), missing.rend());
+    fs::create_directories(folder, ec);
+    if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+}
+
+MadeFolders::~MadeFolders() {
+    std::error_code ec;
+    for (auto f = made_.rbegin(); f != made_.rend(); ++f)
+        if (fs::is_directory(fs::symlink_status(*f, ec))) fs::remove(*f, ec);  // only when empty
+}

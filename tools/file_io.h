@@ -69,3 +69,20 @@ private:
     void PutBack(const Change& change);
     std::vector<Change> pending_, done_;
 };
+
+// Folders made for a command's outputs. Without Keep(), the destructor removes
+// each one it made again, the last made first, when it is empty: a command
+// that fails leaves no folder of its own and takes none that it did not make.
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    ~MadeFolders();
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+
+    void Make(const std::filesystem::path& folder);  // and its missing parents; throws ToolError
+    void Keep() { made_.clear(); }
+
+private:
+    std::vector<std::filesystem::path> made_;  // in the order they are made
+};

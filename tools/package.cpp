@@ -8,10 +8,12 @@
 #include <ostream>
 #include <sstream>
 
+#include "runtime/code_page.h"
 #include "runtime/paths.h"
 #include "runtime/text.h"
 #include "tools/disk_source.h"
 #include "tools/file_io.h"
+#include "tools/name_text.h"
 #include "tools/pe_image.h"
 #include "tools/progress.h"
 #include "tools/stream_codec.h"
@@ -61,7 +63,8 @@ namespace {
 
 // The product's files in stream order, back to back.
 struct Product {
-    std::vector<std::string> names;  // the main executable first
+    std::vector<std::string> names;  // the main executable first, as the list gives them
+    std::vector<std::string> stored; // the same as the table holds them, in the target's code page
     std::vector<uint64_t> sizes;
     std::vector<uint8_t> stream;
 };
@@ -76,14 +79,18 @@ struct DiskSet {
     std::vector<uint64_t> volumes;   // its cut, one size a disk
 };
 
-// Checked before any file is read, so a name cannot reach outside the product folder.
-void CheckListNames(const std::vector<std::string>& names) {
+// Checked before any file is read, so a name cannot reach outside the product
+// folder; the table's names are the list's in the target's code page.
+std::vector<std::string> StoredListNames(const std::vector<std::string>& names, unsigned codePage) {
     if (names[0].find_first_of("/\\:") != std::string::npos)
-        throw ToolError("\"" + names[0] + "\": name has a directory part");
+        throw ToolError("\"" + names::Shown(names[0], names::utf8) + "\": name has a directory part");
+    std::vector<std::string> stored = {names[0]};
     for (std::size_t i = 1; i < names.size(); ++i) {
-        std::string problem = table::NameProblemText(names[i]);
-        if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
+        stored.push_back(names::StoredName(names[i], codePage));
+        std::string problem = table::NameProblemText(stored.back());
+        if (!problem.empty()) throw ToolError("\"" + names::Shown(names[i], names::utf8) + "\": " + problem);
     }
+    return stored;
 }
 
 // A product file, refused before it is read when the stream would outgrow
@@ -102,9 +109,9 @@ std::vector<uint8_t> ReadProductFile(const fs::path& file, uint64_t streamSoFar)
 Product ReadProduct(const BuildOptions& options) {
     Product product;
     product.names = ReadFileList(options.fileList);
-    CheckListNames(product.names);
+    product.stored = StoredListNames(product.names, options.codePage);
     for (const std::string& name : product.names) {
-        std::vector<uint8_t> data = ReadProductFile(options.productDir / name, product.stream.size());
+        std::vector<uint8_t> data = ReadProductFile(options.productDir / fs::u8path(name), product.stream.size());
         product.sizes.push_back(data.size());
         product.stream.insert(product.stream.end(), data.begin(), data.end());
     }
@@ -113,7 +120,7 @@ Product ReadProduct(const BuildOptions& options) {
 
 // The package table the list describes; checks names and sizes as it goes.
 table::PackageTable PlanTable(const Product& product, const std::string& mainName) {
-    const std::vector<std::string>& names = product.names;
+    const std::vector<std::string>& names = product.stored;
     const std::vector<uint64_t>& sizes = product.sizes;
     if (names.size() - 1 > table::maxEntries)
         throw ToolError("the list names " + std::to_string(names.size() - 1) +
@@ -122,10 +129,11 @@ table::PackageTable PlanTable(const Product& product, const std::string& mainNam
     table::PackageTable t;
     uint64_t offset = sizes[0];
     for (std::size_t i = 1; i < names.size(); ++i) {
+        std::string shown = names::Shown(product.names[i], names::utf8);
         std::string problem = table::NameProblemText(names[i]);
-        if (!problem.empty()) throw ToolError("\"" + names[i] + "\": " + problem);
+        if (!problem.empty()) throw ToolError("\"" + shown + "\": " + problem);
         if (AppearsBefore(names, i, mainName))
-            throw ToolError("\"" + names[i] + "\": name appears twice (Windows names ignore case" +
+            throw ToolError("\"" + shown + "\": name appears twice (Windows names ignore case" +
                             (SameTextIgnoringCase(names[i], mainName) ? ", and the main executable is installed as " +
                                                                       mainName + ")"
                                                                 : ")"));
@@ -151,7 +159,8 @@ bool SameFileName(std::string a, const std::string& b) {
 // so a file whose first choice is taken is staged under another name than the
 // product's maker may expect.
 void WarnOfSharedSubstitutes(const std::vector<std::string>& names, const std::string& mainName,
-                             std::ostream& warn) {
+                             unsigned codePage, std::ostream& warn) {
+    auto shown = [codePage](const std::string& name) { return names::Shown(name, codePage); };
     std::vector<std::string> installed = names;
     installed[0] = mainName;
     std::vector<std::string> substitutes;
@@ -159,13 +168,13 @@ void WarnOfSharedSubstitutes(const std::vector<std::string>& names, const std::s
     for (std::size_t i = 0; i < installed.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j)
             if (SameTextIgnoringCase(substitutes[i], substitutes[j]))
-                warn << "wardpack: warning: \"" << installed[j] << "\" and \"" << installed[i]
-                     << "\" both have the substitute name " << substitutes[j]
+                warn << "wardpack: warning: \"" << shown(installed[j]) << "\" and \"" << shown(installed[i])
+                     << "\" both have the substitute name " << shown(substitutes[j])
                      << "; should both need one at installation, the second gets another\n";
         for (std::size_t j = 0; j < installed.size(); ++j)
             if (SameFileName(substitutes[i], installed[j]))
-                warn << "wardpack: warning: the substitute name " << substitutes[i] << " of \"" << installed[i]
-                     << "\" is the name of \"" << installed[j]
+                warn << "wardpack: warning: the substitute name " << shown(substitutes[i]) << " of \""
+                     << shown(installed[i]) << "\" is the name of \"" << shown(installed[j])
                      << "\"; should it need one at installation, it gets another\n";
     }
 }
@@ -257,13 +266,11 @@ void CheckDecodesBack(const std::vector<uint8_t>& archive, const std::vector<uin
 }
 
 // The disk set's files, staged in `outputs` to take their places together.
-void StageDiskSet(const fs::path& outDir, const DiskSet& set, StagedFiles& outputs) {
+void StageDiskSet(const fs::path& outDir, const DiskSet& set, MadeFolders& folders, StagedFiles& outputs) {
     uint64_t at = 0;
     for (unsigned d = 1; d <= diskset::diskCount; ++d) {
         fs::path folder = outDir / diskset::DiskFolder(d);
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
+        folders.Make(folder);
         if (d == 1) outputs.Write(folder / set.installerName, set.installer.data(), set.installer.size());
         outputs.Write(folder / diskset::VolumeName(d), set.archive.data() + at, set.volumes[d - 1]);
         at += set.volumes[d - 1];
@@ -312,10 +319,12 @@ void Build(const BuildOptions& options, std::ostream& out) {
         throw ToolError("--images makes 1.44 MB floppies: --disk-size must be at most " +
                         std::to_string(diskset::floppyCapacity) + " and --cluster-size a multiple of " +
                         std::to_string(diskset::floppyCluster));
+    UseCodePage(options.codePage);
     Product product = ReadProduct(options);
     table::PackageTable t = PlanTable(product, options.mainName);
-    if (std::string clash = HelpFolderClash(product.names); !clash.empty()) throw ToolError(clash);
-    WarnOfSharedSubstitutes(product.names, options.mainName, std::cerr);
+    t.codePage = options.codePage;
+    if (std::string clash = HelpFolderClash(product.stored); !clash.empty()) throw ToolError(clash);
+    WarnOfSharedSubstitutes(product.stored, options.mainName, options.codePage, std::cerr);
     DiskSet set;
     std::vector<uint8_t> image = InstallerImage(options, std::cerr);
     std::vector<uint8_t> tableBytes = table::Serialise(t);
@@ -333,13 +342,15 @@ void Build(const BuildOptions& options, std::ostream& out) {
     set.installer.insert(set.installer.end(), recordBytes.begin(), recordBytes.end());
     set.installer.insert(set.installer.end(), tableBytes.begin(), tableBytes.end());
     // The folders and the images change together: a failure leaves the earlier set whole.
+    MadeFolders folders;  // declared first, so the files staged in them go before they do
     StagedFiles outputs;
-    StageDiskSet(options.outDir, set, outputs);
+    StageDiskSet(options.outDir, set, folders, outputs);
     outputs.Commit();  // the images are made from the folders as they now stand
     if (options.images) diskset::StageImages(options.outDir, outputs);
     else diskset::StageImageRemoval(options.outDir, outputs);  // they would show the disks of an earlier build
     outputs.Commit();
     outputs.Keep();
+    folders.Keep();
     ReportBuild(product, t, set, options, out);
     if (options.images) diskset::ReportImages(out);
 }
@@ -375,33 +386,50 @@ void ReportRecord(const table::FoundRecord& found, const uint8_t* tableBytes, st
 }
 
 // The table and the record of an installer, found as the installer finds them.
-table::Appended ReadAppendedData(const diskset::DiskFile& installer, appended::Layout& layout) {
+// Its names are read in `codePage`, or else in the one the table records.
+table::Appended ReadAppendedData(const diskset::DiskFile& installer, appended::Layout& layout, unsigned codePage) {
     const std::vector<uint8_t>& image = installer.data;
     layout = ExecutableLayout(image.data(), image.size(), installer.where);
     table::Appended found;
     std::string error;
     if (!table::ReadAppended(image.data(), layout, found, error)) throw ToolError(installer.where + ": " + error);
+    if (codePage) found.table.codePage = codePage;
+    UseCodePage(found.table.codePage);
     return found;
 }
 
-bool List(const fs::path& source, const std::string& installerName, std::ostream& out) {
+// The table's own problems, naming entries as the terminal can show them.
+std::vector<std::string> TableProblems(const table::PackageTable& t) {
+    std::vector<std::string> problems;
+    for (const std::string& p : table::Check(t)) problems.push_back(names::Shown(p, t.codePage));
+    return problems;
+}
+
+void ReportCodePage(const table::PackageTable& t, std::ostream& out) {
+    if (t.codePage) out << "names in code page " << t.codePage << "\n";
+}
+
+bool List(const fs::path& source, const std::string& installerName, std::ostream& out, unsigned codePage) {
     diskset::DiskFile installer = diskset::ReadInstaller(source, installerName);
     appended::Layout layout;
-    table::Appended found = ReadAppendedData(installer, layout);
+    table::Appended found = ReadAppendedData(installer, layout, codePage);
     const table::PackageTable& t = found.table;
     out << installer.where << ": " << t.entries.size() << " entries, decoded length " << t.decodedLength
         << ", table of " << found.tableSize << " bytes at offset " << found.tableStart << "\n";
     if (layout.signedAtEnd)
         out << "signed: a certificate table of " << layout.certificatesSize << " bytes at offset "
             << layout.certificates << ", after " << layout.certificates - layout.end << " bytes of padding\n";
+    ReportCodePage(t, out);
     out << "  #  name                     offset        size\n";
     out << "  -  (main executable)             0  " << std::setw(10) << MainSize(t) << "\n";
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         const table::Entry& e = t.entries[i];
-        out << std::setw(3) << i + 1 << "  " << std::left << std::setw(20) << e.name << std::right << std::setw(11)
-            << e.offset << "  " << std::setw(10) << e.size << "\n";
+        std::string name = names::Shown(e.name, t.codePage);
+        name.append(20 - std::min<std::size_t>(20, names::Columns(name)), ' ');
+        out << std::setw(3) << i + 1 << "  " << name << std::setw(11) << e.offset << "  " << std::setw(10) << e.size
+            << "\n";
     }
-    std::vector<std::string> problems = table::Check(t);
+    std::vector<std::string> problems = TableProblems(t);
     ReportRecord(found.record, installer.data.data() + found.tableStart, found.tableSize, installer.where, problems,
                  out);
     for (const std::string& p : problems) out << "problem: " << p << "\n";
@@ -427,12 +455,14 @@ void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::Di
         const std::vector<uint8_t>& bytes = volumes[v].data;
         uint32_t crc = table::Crc32(bytes.data(), bytes.size());
         identity = table::Crc32(bytes.data(), bytes.size(), identity);
+        // Of the right length, a CRC-32 alone cannot tell another build's volume from a damaged copy.
         if (bytes.size() != r.volumeLength[v])
             problems.push_back(volumes[v].where + ": " + std::to_string(bytes.size()) + " bytes, the record says " +
                                std::to_string(r.volumeLength[v]) + ": another set's volume, or a copy cut short");
         else if (crc != r.volumeCrc[v])
-            problems.push_back(volumes[v].where + ": damaged: its bytes do not match the record's CRC-32 (" + Hex(crc) +
-                               ", recorded " + Hex(r.volumeCrc[v]) + ")");
+            problems.push_back(volumes[v].where + ": not this set's volume " + std::to_string(v + 1) +
+                               ": its bytes do not match the record's CRC-32 (" + Hex(crc) + ", recorded " +
+                               Hex(r.volumeCrc[v]) + "): another set's volume of the same length, or a damaged copy");
     }
     if (identity != r.identity)
         problems.push_back("the set's identity " + Hex(identity) + " is not the recorded " + Hex(r.identity));
@@ -444,9 +474,10 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     diskset::SetFiles found = diskset::ReadDiskSet(options.disks, options.installerName, out);
     Unpacked u;
     appended::Layout layout;
-    table::Appended appendedData = ReadAppendedData(found.installer, layout);
+    table::Appended appendedData = ReadAppendedData(found.installer, layout, options.codePage);
     u.table = appendedData.table;
-    u.problems = table::Check(u.table);
+    ReportCodePage(u.table, out);
+    u.problems = TableProblems(u.table);
     std::size_t tableSize = appendedData.tableSize;
     const uint8_t* tableBytes = found.installer.data.data() + appendedData.tableStart;
     const table::FoundRecord& record = appendedData.record;
@@ -493,8 +524,23 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& v, int64_t offset, int64_
 void CheckNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
     for (std::size_t i = 0; i < t.entries.size(); ++i)
         if (!IsHelpFile(t.entries[i].name) && SameTextIgnoringCase(t.entries[i].name, mainName))
-            throw ToolError("entry " + std::to_string(i + 1) + ", " + t.entries[i].name +
+            throw ToolError("entry " + std::to_string(i + 1) + ", " + names::Shown(t.entries[i].name, t.codePage) +
                             ", would overwrite the main executable; give it another name with --main-name");
+}
+
+// The UTF-8 name an entry is unpacked under: a name in a code page is
+// converted; without a known code page only plain ASCII is taken.
+std::string FileName(const table::PackageTable& t, std::size_t i) {
+    const std::string& name = t.entries[i].name;
+    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return name;
+    std::string converted;
+    std::string entry = "entry " + std::to_string(i + 1) + ", \"" + names::Shown(name, t.codePage) + "\", ";
+    if (!t.codePage)
+        throw ToolError(entry + "is not plain ASCII and the table records no code page: give it with --code-page");
+    if (!names::ToUtf8(name, t.codePage, converted))
+        throw ToolError(entry + "is not a name in code page " + std::to_string(t.codePage));
+    return converted;
 }
 
 }  // namespace
@@ -511,12 +557,16 @@ bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::
         for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
             int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
             int64_t size = i == 0 ? MainSize(u.table) : u.table.entries[i - 1].size;
-            if (i > 0 && !SameTextIgnoringCase(names[i], u.table.entries[i - 1].name))
-                u.problems.push_back("entry " + std::to_string(i) + " is " + u.table.entries[i - 1].name +
-                                     ", the list says " + names[i]);
-            bool same = ReadWholeFile(productDir / names[i]) == Slice(u.stream, offset, size);
-            out << (same ? "same:    " : "DIFFERS: ") << names[i] << "\n";
-            if (!same) u.problems.push_back(names[i] + ": unpacked bytes differ from the product's file");
+            std::string listed = names::Shown(names[i], names::utf8), stored = names[i];
+            bool converts = !u.table.codePage || names::FromUtf8(names[i], u.table.codePage, stored);
+            if (i > 0 && (!converts ||
+                          !SameTextIgnoringCase(stored, u.table.entries[i - 1].name)))
+                u.problems.push_back("entry " + std::to_string(i) + " is " +
+                                     names::Shown(u.table.entries[i - 1].name, u.table.codePage) +
+                                     ", the list says " + listed);
+            bool same = ReadWholeFile(productDir / fs::u8path(names[i])) == Slice(u.stream, offset, size);
+            out << (same ? "same:    " : "DIFFERS: ") << listed << "\n";
+            if (!same) u.problems.push_back(listed + ": unpacked bytes differ from the product's file");
         }
     }
     for (const std::string& p : u.problems) out << "problem: " << p << "\n";
@@ -524,7 +574,7 @@ bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::
     return u.problems.empty();
 }
 
-void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
+bool Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream& out) {
     Unpacked u = Unpack(options, out);
     if (!u.problems.empty()) {
         std::string all;
@@ -536,27 +586,43 @@ void Extract(const UnpackOptions& options, const fs::path& outDir, std::ostream&
         std::cerr << "wardpack: warning: unpacking a disk set that failed its checks, as --force asks:" << all << "\n";
     }
     CheckNoEntryTakesMainName(u.table, options.mainName);
+    MadeFolders folders;
+    folders.Make(outDir);
     std::error_code ec;
-    fs::create_directories(outDir, ec);
-    if (ec) throw ToolError(outDir.string() + ": cannot create: " + ec.message());
     // A link there would carry the help files out of the output folder.
     if (fs::is_symlink(outDir / "Help", ec))
         throw ToolError((outDir / "Help").string() + ": a symbolic link; extract writes into no folder it leads to");
     // Every file is written before any takes its place: a failure leaves the folder as it was.
+    std::vector<std::string> fileNames;
+    for (std::size_t i = 0; i < u.table.entries.size(); ++i) fileNames.push_back(FileName(u.table, i));
     StagedFiles outputs;
-    outputs.Write(outDir / options.mainName, u.stream.data(), std::size_t(MainSize(u.table)));
     std::ostringstream placed;
-    placed << options.mainName << " " << MainSize(u.table) << "\n";
-    for (const table::Entry& e : u.table.entries) {
+    std::string incomplete;
+    // A stream that ends early (--force) leaves files it never reached whole: those are not written.
+    auto place = [&](const fs::path& folder, const std::string& name, int64_t offset, int64_t size) {
+        std::string shown = (folder == outDir ? "" : "Help/") + names::Escaped(name, true);
+        if (offset + size > int64_t(u.stream.size())) {
+            incomplete += "\n  " + shown;
+            return;
+        }
+        outputs.Write(folder / fs::u8path(name), u.stream.data() + offset, std::size_t(size));
+        placed << shown << " " << size << "\n";
+    };
+    place(outDir, options.mainName, 0, MainSize(u.table));
+    for (std::size_t i = 0; i < u.table.entries.size(); ++i) {
+        const table::Entry& e = u.table.entries[i];
         fs::path folder = IsHelpFile(e.name) ? outDir / "Help" : outDir;
-        fs::create_directories(folder, ec);
-        if (ec) throw ToolError(folder.string() + ": cannot create: " + ec.message());
-        outputs.Write(folder / e.name, u.stream.data() + e.offset, std::size_t(e.size));
-        placed << (IsHelpFile(e.name) ? "Help/" : "") << e.name << " " << e.size << "\n";
+        folders.Make(folder);
+        place(folder, fileNames[i], e.offset, e.size);
     }
     outputs.Commit();
     outputs.Keep();
+    folders.Keep();
     out << placed.str();
+    if (!incomplete.empty())
+        std::cerr << "wardpack: the decoded stream ends before these files do; they are not written:" << incomplete
+                  << "\n";
+    return incomplete.empty();
 }
 
 }  // namespace pack

@@ -26,6 +26,7 @@ struct BuildOptions {
     uint64_t signatureRoom = 16384;     // kept free on disk 1 for a signature added after build
     bool images = false;                // also disk1.img .. disk3.img
     bool quiet = false;
+    unsigned codePage = 0;              // the target's ANSI code page for the names; 0: ASCII names only
 };
 
 // The product's files in stream order, from the list file.
@@ -35,7 +36,9 @@ void Build(const BuildOptions& options, std::ostream& out);
 
 // Prints the table of an installer and checks it; false when it is not sound.
 // `source` is the installer, or a disk 1 folder or image holding it as `installerName`.
-bool List(const std::filesystem::path& source, const std::string& installerName, std::ostream& out);
+// Names are shown in `codePage`, or else in the one the table records.
+bool List(const std::filesystem::path& source, const std::string& installerName, std::ostream& out,
+          unsigned codePage = 0);
 
 struct UnpackOptions {
     std::vector<std::filesystem::path> disks;  // as diskset::ReadDiskSet takes them
@@ -43,6 +46,7 @@ struct UnpackOptions {
     std::string mainName = "Wardhavn.Exe";
     bool quiet = false;
     bool force = false;  // extract: unpack a set that fails its checks, saying so
+    unsigned codePage = 0;  // the names' code page, over the one the table records
 };
 
 // Decodes a disk set and checks it against its table; with a product folder
@@ -52,6 +56,8 @@ bool Verify(const UnpackOptions& options, const std::filesystem::path& productDi
 
 // Unpacks a disk set: the main executable as `mainName`, each entry by its
 // name, help files (.HLP) under Help/ in place of the Windows help folder.
-void Extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
+// False when the stream ends early (--force): the files it does not hold whole
+// are named on stderr and not written.
+bool Extract(const UnpackOptions& options, const std::filesystem::path& outDir, std::ostream& out);
 
 }  // namespace pack

@@ -30,6 +30,8 @@ appended::Layout ExecutableLayout(const uint8_t* data, std::size_t size, const s
     case appended::Fault::noPeHeader: throw ToolError(what + ": not a Windows executable (no PE header)");
     case appended::Fault::headerCutShort: throw ToolError(what + ": executable header is cut short");
     case appended::Fault::sectionsCutShort: throw ToolError(what + ": section table is cut short");
+    case appended::Fault::certificatesInImage:
+        throw ToolError(what + ": not an installer (its certificate table starts inside its headers or sections)");
     case appended::Fault::imageCutShort: break;
     }
     throw ToolError(what + ": executable is cut short (" + std::to_string(size) + " bytes, image needs " +

@@ -1,5 +1,7 @@
 #include "tools/stream_codec.h"
 
+#include <algorithm>
+
 #include "lzh/lzh_decoder.h"
 #include "tools/progress.h"
 #include "tools/tool_error.h"
@@ -47,7 +49,9 @@ std::vector<uint8_t> EncodeWithProgress(const std::vector<uint8_t>& data, LzhPar
 DecodeReport DecodeStream(const std::vector<uint8_t>& input, int32_t size, std::vector<uint8_t>* out,
                           std::FILE* sink, Progress& progress) {
     DecodeTarget target{out, sink, 0, size > 0 ? uint64_t(size) : 0, false, &progress};
-    if (out) out->reserve(target.wanted);
+    // A reservation, not a limit: a table's length alone never claims more
+    // than the input could decode to at a generous ratio.
+    if (out) out->reserve(std::size_t(std::min<uint64_t>(target.wanted, uint64_t(input.size()) * 64 + 4096)));
     std::vector<uint8_t> buffer(blockBufferSize);
     keepRunning = 1;
     LzhDecodeBlocks(input.data(), input.size(), size, buffer.data(), buffer.size(), FlushBlock, &target);

@@ -1,9 +1,11 @@
 #include "tools/table_file.h"
 
 #include <algorithm>
+#include <climits>
 #include <stdexcept>
 
 #include "runtime/crc32.h"
+#include "tools/name_text.h"
 
 namespace table {
 
@@ -23,8 +25,27 @@ std::vector<uint8_t> Serialise(const PackageTable& t) {
     }
     record[0] = static_cast<uint8_t>(t.entries.size());
     PutInt32(record + 1, t.decodedLength);
+    if (t.codePage && !t.entries.empty()) {
+        if (t.entries[0].name.size() > longestNameBesideMark)
+            throw std::invalid_argument("no room to record the code page beside " + t.entries[0].name);
+        uint8_t* mark = out.data() + codePageMark;
+        mark[0] = 'C', mark[1] = 'P', mark[2] = uint8_t(t.codePage), mark[3] = uint8_t(t.codePage >> 8);
+    }
     return out;
 }
+
+namespace {
+
+// The code page build recorded, or 0: a table of an older build, or made by
+// hand, holds zeros or leftovers of a longer name there.
+unsigned RecordedCodePage(const uint8_t* first) {
+    const uint8_t* mark = first + codePageMark;
+    if (first[0] > longestNameBesideMark || mark[0] != 'C' || mark[1] != 'P') return 0;
+    unsigned codePage = mark[2] | unsigned(mark[3]) << 8;
+    return names::IsTargetCodePage(codePage) ? codePage : 0;
+}
+
+}  // namespace
 
 bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::string& error) {
     out = PackageTable{};
@@ -41,6 +62,7 @@ bool Parse(const uint8_t* image, std::size_t size, PackageTable& out, std::strin
         return false;
     }
     const uint8_t* record = image + size - TableSize(count);
+    if (count > 0) out.codePage = RecordedCodePage(record);
     for (std::size_t i = 0; i < count; ++i, record += recordSize) {
         std::size_t length = record[0];
         if (length > nameCapacity) {
@@ -73,27 +95,20 @@ std::string NameProblemText(const std::string& name) {
 
 namespace {
 
-// The CRC-32 of bytes whose CRC-32 is `first` followed by `length` bytes whose
-// CRC-32 is `second`: the register is affine in its input, so the second part
-// counts as zeros after the first, less zeros alone, plus itself.
-uint32_t Crc32Combined(uint32_t first, uint32_t second, uint64_t length) {
-    static const uint8_t zeros[4096] = {};
-    uint32_t shifted = first, zerosAlone = 0;
-    for (uint64_t left = length; left > 0;) {
-        std::size_t n = std::size_t(std::min<uint64_t>(left, sizeof zeros));
-        shifted = Crc32(zeros, n, shifted);
-        zerosAlone = Crc32(zeros, n, zerosAlone);
-        left -= n;
-    }
-    return shifted ^ zerosAlone ^ second;
-}
-
 // A version 1 record has no checksum of its own; its identity, the CRC-32 of
 // the table and every volume, must be what its CRC-32s and lengths combine to.
 bool FieldsAgree(const integrity::Record& r) {
     uint32_t identity = r.tableCrc;
-    for (unsigned v = 0; v < r.volumeCount; ++v) identity = Crc32Combined(identity, r.volumeCrc[v], r.volumeLength[v]);
+    for (unsigned v = 0; v < r.volumeCount; ++v) identity = Crc32Combine(identity, r.volumeCrc[v], r.volumeLength[v]);
     return identity == r.identity;
+}
+
+// The installer counts the bytes it joins in a signed 32-bit number: volumes
+// that together pass it are no set's.
+bool LengthsPossible(const integrity::Record& r) {
+    uint64_t total = 0;
+    for (unsigned v = 0; v < r.volumeCount; ++v) total += r.volumeLength[v];
+    return total <= uint64_t(INT32_MAX);
 }
 
 }  // namespace
@@ -114,6 +129,8 @@ FoundRecord FindRecord(const uint8_t* file, std::size_t start, std::size_t table
                        " bytes and its tail, as the tail says";
     } else if (!integrity::ReadBody(file + start, body, found.record)) {
         found.damage = "the integrity record fails its own check";
+    } else if (!LengthsPossible(found.record)) {
+        found.damage = "the integrity record's volumes add up to more bytes than any disk set holds";
     } else if (found.record.version == 1 && !FieldsAgree(found.record)) {
         found.damage = "the integrity record's fields do not agree (its identity is not what its CRC-32s make)";
     } else {

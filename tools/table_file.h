@@ -23,10 +23,18 @@ struct Entry {
 struct PackageTable {
     std::vector<Entry> entries;
     int32_t decodedLength = 0;
+    unsigned codePage = 0;  // the names' ANSI code page where build was told it; 0: not known
 };
 
-// The table's bytes, ready to append. Unused name bytes are zero. Throws
-// std::invalid_argument for more than 255 entries or a name over 19 bytes.
+// Where the names' code page is recorded: the last 4 bytes of the first
+// entry's name field, "CP" and the number (16-bit), which the installer never
+// reads, since names stored in a code page are 8.3 names of at most 12 bytes.
+constexpr std::size_t codePageMark = 16;
+constexpr std::size_t longestNameBesideMark = codePageMark - nameField;
+
+// The table's bytes, ready to append. Unused name bytes are zero but for the
+// code page's mark. Throws std::invalid_argument for more than 255 entries, a
+// name over 19 bytes, or a first name too long to leave room for the mark.
 std::vector<uint8_t> Serialise(const PackageTable& t);
 
 // Reads the table from the end of the `size` bytes appended to an executable.

@@ -12,7 +12,8 @@
 //   wardpack encode  IN OUT
 //   wardpack decode  --size N IN OUT
 //
-// Exit status: 0 done, 1 error (the message says why), 2 a check found problems.
+// Exit status: 0 done, 1 error (the message says why, a wrong command line
+// too), 2 a check found problems. wardpack(1) is the manual page.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -32,6 +33,29 @@ namespace {
 
 LzhParse ParseMode(const std::string& name) { return name == "greedy" ? LzhParse::greedy : LzhParse::optimal; }
 
+bool IsByteCount(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Every number option: digits alone, at most `most`. CLI11 alone would take a
+// sign and wrap "-1" round to the largest count.
+CLI::Validator ByteCount(uint64_t most) {
+    return CLI::Validator(
+        [most](std::string& text) -> std::string {
+            bool fits = IsByteCount(text);
+            try {
+                fits = fits && std::stoull(text) <= most;
+            } catch (const std::out_of_range&) {
+                fits = false;
+            }
+            return fits ? "" : text + " is not a byte count (0 to " + std::to_string(most) + ", digits alone)";
+        },
+        "");
+}
+
+// A disk's room and what is kept on it: the record holds a volume's length in 32 bits.
+const CLI::Validator diskBytes = ByteCount(UINT32_MAX);
+
 struct BuildCommand {
     CLI::App* cmd = nullptr;
     pack::BuildOptions options;
@@ -42,6 +66,7 @@ struct BuildCommand {
 struct ListCommand {
     CLI::App* cmd = nullptr;
     std::string installer, installerName = "Setup.exe";
+    unsigned codePage = 0;
 };
 
 struct VerifyCommand {
@@ -90,6 +115,16 @@ struct Commands {
     DecodeCommand decode;
 };
 
+constexpr const char* codePageHelp =
+    "the target Windows' ANSI code page (932, 936, 949, 950 or 1252): names are converted from UTF-8 and "
+    "stored as 8.3 names in its bytes";
+constexpr const char* codePageReadHelp =
+    "the names' code page (932, 936, 949, 950 or 1252), over the one the table records";
+
+void AddCodePage(CLI::App* cmd, unsigned& codePage, const char* help) {
+    cmd->add_option("--code-page", codePage, help)->check(CLI::IsMember({932u, 936u, 949u, 950u, 1252u}));
+}
+
 void DeclareBuild(CLI::App& app, BuildCommand& c) {
     c.cmd = app.add_subcommand("build", "compress a product and write the disk set disk1/ disk2/ disk3/");
     c.cmd->add_option("--product", c.options.productDir, "folder with the product's files")->required();
@@ -107,13 +142,18 @@ void DeclareBuild(CLI::App& app, BuildCommand& c) {
         ->check(CLI::IsMember({"optimal", "greedy"}))
         ->capture_default_str();
     c.cmd->add_option("--disk-size", c.options.space.capacity, "bytes a disk holds (1.44 MB floppy)")
+        ->check(diskBytes)
         ->capture_default_str();
-    c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")->capture_default_str();
+    c.cmd->add_option("--cluster-size", c.options.space.cluster, "allocation unit of a disk")
+        ->check(diskBytes)
+        ->capture_default_str();
     c.cmd->add_option("--volume-sizes", c.volumeSizes, "sizes of volumes 1 and 2 as A,B; volume 3 takes the rest");
     c.cmd->add_option("--signature-room", c.options.signatureRoom,
                       "bytes kept free on disk 1 for a signature added to the installer after build")
+        ->check(diskBytes)
         ->capture_default_str();
     c.cmd->add_flag("--images", c.options.images, "also write disk1.img .. disk3.img, 1.44 MB floppy images");
+    AddCodePage(c.cmd, c.options.codePage, codePageHelp);
 }
 
 void DeclareList(CLI::App& app, ListCommand& c) {
@@ -121,6 +161,7 @@ void DeclareList(CLI::App& app, ListCommand& c) {
     c.cmd->add_option("INSTALLER", c.installer, "installer file, or a disk 1 folder or floppy image holding it")
         ->required();
     c.cmd->add_option("--installer-name", c.installerName, "installer's name on disk 1")->capture_default_str();
+    AddCodePage(c.cmd, c.codePage, codePageReadHelp);
 }
 
 constexpr const char* diskSetHelp =
@@ -129,6 +170,7 @@ constexpr const char* diskSetHelp =
 void AddDiskSetNames(CLI::App* cmd, pack::UnpackOptions& options) {
     cmd->add_option("--installer-name", options.installerName, "installer's name on disk 1")->capture_default_str();
     cmd->add_option("--main-name", options.mainName, "name of the main executable")->capture_default_str();
+    AddCodePage(cmd, options.codePage, codePageReadHelp);
 }
 
 void DeclareVerify(CLI::App& app, VerifyCommand& c) {
@@ -166,14 +208,15 @@ void DeclareEncode(CLI::App& app, EncodeCommand& c) {
 
 void DeclareDecode(CLI::App& app, DecodeCommand& c) {
     c.cmd = app.add_subcommand("decode", "expand a bare stream to exactly --size bytes");
-    c.cmd->add_option("--size", c.size, "decoded length in bytes")->required();
+    c.cmd->add_option("--size", c.size, "decoded length in bytes")->required()->check(ByteCount(INT32_MAX));
     c.cmd->add_option("IN", c.in, "stream file")->required();
     c.cmd->add_option("OUT", c.out, "output file")->required();
 }
 
 void DeclareCommands(CLI::App& app, Commands& c) {
     app.require_subcommand(1);
-    app.add_flag("-q,--quiet", c.quiet, "no progress on stderr");
+    app.set_version_flag("--version", "wardpack " WARDPACK_VERSION);
+    app.add_flag("-q,--quiet", c.quiet, "no progress on stderr, and no report from build");
     DeclareBuild(app, c.build);
     DeclareList(app, c.list);
     DeclareVerify(app, c.verify);
@@ -181,10 +224,6 @@ void DeclareCommands(CLI::App& app, Commands& c) {
     DeclareImages(app, c.images);
     DeclareEncode(app, c.encode);
     DeclareDecode(app, c.decode);
-}
-
-bool IsByteCount(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "A,B": the sizes of volumes 1 and 2. Digits alone: stoull would take a sign
@@ -206,11 +245,14 @@ int RunBuild(BuildCommand& c, bool quiet) {
     c.options.parse = ParseMode(c.parse);
     c.options.quiet = quiet;
     if (!c.volumeSizes.empty()) c.options.volumeSizes = ParseVolumeSizes(c.volumeSizes);
-    pack::Build(c.options, std::cout);
+    std::ostream none(nullptr);  // quiet: the report goes nowhere
+    pack::Build(c.options, quiet ? none : std::cout);
     return 0;
 }
 
-int RunList(const ListCommand& c) { return pack::List(c.installer, c.installerName, std::cout) ? 0 : 2; }
+int RunList(const ListCommand& c) {
+    return pack::List(c.installer, c.installerName, std::cout, c.codePage) ? 0 : 2;
+}
 
 int RunVerify(VerifyCommand& c, bool quiet) {
     if (c.product.empty() != c.list.empty()) throw ToolError("--product and --list go together");
@@ -221,8 +263,7 @@ int RunVerify(VerifyCommand& c, bool quiet) {
 int RunExtract(ExtractCommand& c, bool quiet) {
     c.options.quiet = quiet;
     c.options.disks.assign(c.disksThenOutDir.begin(), c.disksThenOutDir.end() - 1);
-    pack::Extract(c.options, c.disksThenOutDir.back(), std::cout);
-    return 0;
+    return pack::Extract(c.options, c.disksThenOutDir.back(), std::cout) ? 0 : 2;
 }
 
 int RunImages(const ImagesCommand& c) {
@@ -243,8 +284,6 @@ int RunEncode(const EncodeCommand& c, bool quiet) {
 }
 
 int RunDecode(const DecodeCommand& c, bool quiet) {
-    if (c.size < 0 || c.size > INT32_MAX)
-        throw ToolError("--size " + std::to_string(c.size) + ": must be 0 to 2,147,483,647");
     std::vector<uint8_t> stream = ReadWholeFile(c.in);
     PartialFile sink(c.out);
     Progress progress("decoding", quiet);
@@ -282,7 +321,13 @@ int main(int argc, char** argv) {
     CLI::App app{"wardpack: builds and checks the product's distribution disks"};
     Commands commands;
     DeclareCommands(app, commands);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here too, with status 0.
+        if (e.get_exit_code() == 0) return app.exit(e);
+        return ReportError(std::string(e.what()) + "; see wardpack --help");
+    }
     try {
         return RunChosen(commands);
     } catch (const ToolError& e) {

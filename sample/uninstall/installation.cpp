@@ -4,17 +4,14 @@
 
 #include "runtime/file_io.h"
 #include "runtime/paths.h"
+#include "state/context.h"
 
 Installation FindInstallation() {
     Installation at;
-    char path[MAX_PATH + 1];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    at.ownPath = String(path, n < sizeof path ? n : 0);
-    at.dir = DirectoryPart(at.ownPath);
-    // "C:\" keeps its backslash: "C:" alone names the drive's current folder.
-    if (at.dir.size() > 3 && at.dir.back() == '\\') at.dir = at.dir.substr(0, at.dir.size() - 1);
+    at.ownPath = OwnFileName();
+    at.dir = FolderOf(at.ownPath);
     char windows[MAX_PATH + 1];
-    n = GetWindowsDirectoryA(windows, sizeof windows);
+    DWORD n = GetWindowsDirectoryA(windows, sizeof windows);
     at.windowsDir = String(windows, n < sizeof windows ? n : 0);
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
@@ -23,7 +20,32 @@ Installation FindInstallation() {
     return at;
 }
 
-void NoteLeftover(Installation& at, const String& what) { at.leftovers += what + "\r\n"; }
+String FolderOf(const String& path) {
+    String dir = DirectoryPart(path);
+    // "C:\" keeps its backslash: "C:" alone names the drive's current folder.
+    return dir.size() > 3 && dir.endsWith('\\') ? dir.substr(0, dir.size() - 1) : dir;
+}
+
+bool HoldsProduct(const String& dir) {
+    String main = PathJoin(dir, UnstagedExecutable(product.mainExecutable));
+    return GetFileAttributesA(main.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           GetFileAttributesA(ReplaceExtension(main, ".$$$").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void NoteLeftover(Installation& at, const String& what, const String& why) {
+    at.leftovers += what + ": " + why + "\r\n";
+}
+
+bool InFormerFolder(const Installation& at, const String& path, const String& name) {
+    return !at.formerDir.empty() && SamePath(path, PathJoin(at.formerDir, name));
+}
+
+// The 95 family's settings spell the former folder in 8.3 form, which a
+// folder that is gone no longer has: the missing file and its name decide.
+bool MissingCopy(const Installation& at, const String& path, const String& name) {
+    return !at.formerDir.empty() && SameTextIgnoringCase(FilePart(path), name) &&
+           GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
 
 bool SamePath(const String& a, const String& b) {
     return SameTextIgnoringCase(a, b) || SameTextIgnoringCase(ShortPathOf(a), ShortPathOf(b));

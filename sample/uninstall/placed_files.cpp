@@ -76,13 +76,44 @@ bool SharedFolder(const Installation& at, const String& dir) {
     return dir.size() <= 3 || SamePath(dir, at.windowsDir);
 }
 
+// The attributes before, or INVALID_FILE_ATTRIBUTES when the file is missing.
+DWORD ClearReadOnly(const char* name) {
+    DWORD attributes = GetFileAttributesA(name), rest = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (attributes != INVALID_FILE_ATTRIBUTES && rest != attributes)
+        SetFileAttributesA(name, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+    return attributes;
+}
+
 void NoteKept(Installation& at, const String& path) { at.kept += path + "\r\n"; }
+
+// Why a file stayed, in the closing message's words.
+String DeleteFailure(DWORD error) {
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return "it is in use";
+    case ERROR_ACCESS_DENIED: return "it is in use, or access to it is denied";
+    case 0: return "it was still there after it was deleted (its drive may be read-only, or a program may hold it)";
+    case ERROR_WRITE_PROTECT: return "its drive is read-only";
+    default: return "it could not be deleted (error " + DecimalText(error) + ")";
+    }
+}
+
+// Held shut by another program, a file's content cannot be told, nor can it
+// go: it stays, listed with why.
+bool Unreadable(Installation& at, const String& path) {
+    FileVar f;
+    int error = FileOpen(f, path, FileMode::readOnly, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (error) NoteLeftover(at, path, DeleteFailure(error));
+    return error != 0;
+}
 
 void RemoveHelpFiles(Installation& at) {
     String help = PathJoin(at.windowsDir, "Help");
     for (const ShippedFile& f : productFiles) {
         String path = PathJoin(help, f.name);
-        if (UpperExtension(f.name) != ".HLP" || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        if (UpperExtension(f.name) != ".HLP" || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            Unreadable(at, path))
+            continue;
         if (SameContent(at, f, path)) RemoveFile(at, path);
         else NoteKept(at, path);
     }
@@ -104,6 +135,10 @@ bool RemoveFromFolder(Installation& at) {
         bool systemTaskManager = SamePath(path, PathJoin(at.windowsDir, product.taskManager));
         // A joined archive left by an installation that stopped: its bytes are the disk set's.
         bool archive = SameTextIgnoringCase(name, product.archiveName) && !SharedFolder(at, at.dir);
+        if (named && !systemTaskManager && Unreadable(at, path)) {
+            empty = false;
+            continue;
+        }
         if (archive || (named && !systemTaskManager && PlacedContent(at, name, path))) {
             if (StandInName(name)) TakeBackMovesOf(at, path);
             if (!RemoveFile(at, path)) empty = false;
@@ -139,12 +174,19 @@ void RemoveFolderAtNextStart(Installation& at) {
 }  // namespace
 
 bool RemoveFile(Installation& at, const String& path) {
-    if (DeleteFileA(path.c_str())) {
+    const char* name = path.c_str();
+    // Set read-only by the user, it is still the installation's file: its
+    // content (or a shortcut's target) decided that.
+    DWORD attributes = ClearReadOnly(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    DWORD error = DeleteFileA(name) ? 0 : GetLastError();
+    // Gone only when it is: on a read-only drive a delete can report success and keep the file.
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) {
         at.removedAny = true;
         return true;
     }
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    NoteLeftover(at, path);
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(name, attributes);
+    NoteLeftover(at, path, DeleteFailure(error));
     return false;
 }
 
@@ -164,7 +206,7 @@ bool RemoveAtNextStart(Installation& at, const String& path) {
     // The 95 family's MoveFileExA fails whatever it is asked; its start-up reads 8.3 paths only.
     bool queued = at.ntFamily ? MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0
                               : QueueWinInitLines(at, "NUL=" + ShortPathOf(path) + "\r\n");
-    if (!queued) NoteLeftover(at, path);
+    if (!queued) NoteLeftover(at, path, "it could not be queued for removal when Windows next starts");
     return queued;
 }
 
@@ -173,14 +215,18 @@ bool RenameAtNextStart(Installation& at, const String& from, const String& to) {
     bool queued = at.ntFamily
                       ? MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0
                       : QueueWinInitLines(at, ShortPathOf(to) + "=" + ShortPathOf(from) + "\r\n");
-    if (!queued) NoteLeftover(at, from);
+    if (!queued) NoteLeftover(at, from, "its move for the next start of Windows could not be queued");
     return queued;
 }
 
 void RemovePlacedFiles(Installation& at) {
     RemoveHelpFiles(at);
     bool empty = RemoveFromFolder(at);
-    // A running program cannot delete its own file: Windows does it at the next start.
+    // While a file of the product stays, so does the uninstaller that can take it.
+    if (!at.leftovers.empty()) return;
+    // A running program cannot delete its own file: Windows does it at the
+    // next start, whose removal may refuse a read-only one.
+    ClearReadOnly(at.ownPath.c_str());
     bool queued = RemoveAtNextStart(at, at.ownPath);
     if (queued && empty && !SharedFolder(at, at.dir)) RemoveFolderAtNextStart(at);
 }

@@ -1,6 +1,7 @@
 // The files the installation placed: the product's in the installation
 // folder (and the substitutes of those it could not replace), its help files
-// in the Windows help folder, and at last the uninstaller itself and the folder.
+// in the Windows help folder, and at last, when none of them stays, the
+// uninstaller itself and the folder.
 // A file is the installation's only when its name is the product's (or a
 // stand-in for one) and its content is what was shipped under that name;
 // any other file stays, whatever it is called.
@@ -10,7 +11,8 @@
 
 void RemovePlacedFiles(Installation& at);
 
-// Deletes `path` (counting it removed); false, noted as left over, when it is there and cannot be.
+// Deletes `path` (counting it removed), clearing its read-only attribute;
+// false, noted as left over with why, when it is there afterwards.
 bool RemoveFile(Installation& at, const String& path);
 
 // Whether the file at `path` holds the shipped content of the product's file `name`.

@@ -5,6 +5,7 @@
 
 #include "runtime/guards.h"
 #include "runtime/paths.h"
+#include "sample/uninstall/placed_files.h"
 #include "sample/uninstall/product_files.h"
 #include "system/shortcut.h"
 
@@ -42,9 +43,9 @@ void RemoveLinksIn(Installation& at, const String& folder, bool descend) {
         String path = PathJoin(folder, name);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (descend && name != "." && name != "..") RemoveLinksIn(at, path, false);
-        } else if (UpperExtension(name) == ".LNK" && SamePath(LinkTarget(path), product) &&
-                   !DeleteFileA(path.c_str())) {
-            NoteLeftover(at, path);
+        } else if (UpperExtension(name) == ".LNK") {
+            String target = LinkTarget(path);
+            if (SamePath(target, product) || InFormerFolder(at, target, productFiles[0].name)) RemoveFile(at, path);
         }
     } while (FindNextFileA(search, &found));
     FindClose(search);

@@ -6,5 +6,5 @@
 
 // Removes every shortcut in the Programs folder, or one folder below it (a
 // group name may name an existing folder), whose target is this
-// installation's main executable.
+// installation's main executable (or, moved, the former folder's).
 void RemoveProgramShortcut(Installation& at);

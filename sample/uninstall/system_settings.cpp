@@ -18,7 +18,9 @@ const char windowsNtKey[] = "Software\\microsoft\\windows nt\\currentversion";
 const char systemShell[] = "Explorer.exe";
 
 bool IsOurShell(const Installation& at, const String& value) {
-    return SamePath(CommandProgram(value), PathJoin(at.dir, product.shellExecutable));
+    String program = CommandProgram(value);
+    return SamePath(program, PathJoin(at.dir, product.shellExecutable)) ||
+           MissingCopy(at, program, product.shellExecutable);
 }
 
 void RestoreShellIn95Family(Installation& at) {
@@ -50,10 +52,12 @@ String RenamePath(const Installation& at, const String& directory, const String&
 }
 
 // Where an installer's move of the product's Task Manager starts: this
-// folder's TaskMan.Exe, a copy staged in the Windows directory for an
-// installation on another volume, or another installation's copy of it.
+// folder's TaskMan.Exe (moved, the copy missing from the former one), a copy
+// staged in the Windows directory for an installation on another volume, or
+// another installation's copy of it.
 bool TaskManagerSource(const Installation& at, const String& source) {
-    if (SamePath(source, PathJoin(at.dir, product.taskManager))) return true;
+    if (SamePath(source, PathJoin(at.dir, product.taskManager)) || MissingCopy(at, source, product.taskManager))
+        return true;
     String name = FilePart(source);
     if (StandInFor(name, product.taskManager)) return SamePath(source, PathJoin(at.windowsDir, name));
     return SameTextIgnoringCase(name, product.taskManager) && HoldsShippedFile(at, product.taskManager, source);
@@ -77,14 +81,26 @@ void RemoveStagedCopies(Installation& at, const String& taken) {
     FindClose(search);
 }
 
-}  // namespace
-
-bool EntryNamesThisUninstaller(const Installation& at) {
+// The program the product's uninstall entry runs; empty without one.
+String EntryProgram() {
     TRegIniFile reg(uninstallKey);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
-    if (!reg.OpenPath(uninstallKey, false)) return false;
-    String command = reg.ReadEntry(product.productName, "UnInstallString", "");
-    return !command.empty() && SamePath(CommandProgram(command), at.ownPath);
+    if (!reg.OpenPath(uninstallKey, false)) return String();
+    return CommandProgram(reg.ReadEntry(product.productName, "UnInstallString", ""));
+}
+
+}  // namespace
+
+void FindFormerFolder(Installation& at) {
+    String entry = EntryProgram();
+    if (entry.empty() || SamePath(entry, at.ownPath) || !HoldsProduct(at.dir)) return;
+    String former = FolderOf(entry);
+    if (GetFileAttributesA(entry.c_str()) == INVALID_FILE_ATTRIBUTES && !HoldsProduct(former)) at.formerDir = former;
+}
+
+bool EntryNamesThisUninstaller(const Installation& at) {
+    String entry = EntryProgram();
+    return !entry.empty() && (SamePath(entry, at.ownPath) || InFormerFolder(at, entry, product.uninstaller));
 }
 
 void RemoveUninstallEntry(Installation& at) {

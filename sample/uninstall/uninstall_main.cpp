@@ -4,7 +4,6 @@
 // else it removes nothing.
 #include <windows.h>
 
-#include "runtime/paths.h"
 #include "sample/uninstall/installation.h"
 #include "sample/uninstall/placed_files.h"
 #include "sample/uninstall/program_shortcut.h"
@@ -23,9 +22,14 @@ String Lines(const String& list) { return list.substr(0, list.size() - 2); }
 
 void Report(const Installation& at) {
     const String& name = product.productName;
-    String text = !at.leftovers.empty() ? name + " has been removed, except for these items:\r\n\r\n" + Lines(at.leftovers)
-                  : at.removedAny       ? name + " has been removed from your computer."
-                                        : "Nothing of " + name + " was left to remove.";
+    String text = !at.leftovers.empty()
+                      ? name + " has not been removed completely. These items are still there:\r\n\r\n" +
+                            Lines(at.leftovers) + "\r\n\r\n" + name +
+                            " stays in the list of programs to remove, with its uninstaller. Close " + name +
+                            " and any program using these items, or restart Windows (and make their drive writable "
+                            "if it is read-only); then run the uninstaller again."
+                  : at.removedAny ? name + " has been removed from your computer."
+                                  : "Nothing of " + name + " was left to remove.";
     if (!at.kept.empty())
         text += "\r\n\r\nThese files have the names of " + name + "'s files but other content; they have been kept:\r\n" +
                 Lines(at.kept);
@@ -42,17 +46,13 @@ void Refuse(const String& text) { MessageBoxA(nullptr, text.c_str(), product.pro
 // Copied elsewhere (into the Windows folder, say), the uninstaller would take
 // files that merely share the product's names: it works only where the product
 // is installed, by its executable or by its uninstall entry.
-bool HoldsInstallation(const Installation& at) {
-    String main = PathJoin(at.dir, UnstagedExecutable(product.mainExecutable));
-    return GetFileAttributesA(main.c_str()) != INVALID_FILE_ATTRIBUTES ||
-           GetFileAttributesA(ReplaceExtension(main, ".$$$").c_str()) != INVALID_FILE_ATTRIBUTES ||
-           EntryNamesThisUninstaller(at);
-}
+bool HoldsInstallation(const Installation& at) { return HoldsProduct(at.dir) || EntryNamesThisUninstaller(at); }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Installation at = FindInstallation();
+    FindFormerFolder(at);
     // Without its own folder every relative name would land in the current one.
     if (at.dir.empty() || at.windowsDir.empty()) {
         Refuse("The installation folder cannot be found; nothing has been removed.");
@@ -66,13 +66,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // A current folder cannot be removed, not even at the next start.
     SetCurrentDirectoryA(at.windowsDir.c_str());
     // The settings first: the 8.3 spellings they are compared in need the files
-    // still there. The entry last: until it goes, an interrupted run can be run
-    // again from it, whatever files are gone.
+    // still there, and a shell or a Task Manager move still naming the product
+    // must not lose its file. The entry last, and only when nothing is left:
+    // until it goes, the uninstaller can be run again from it.
     RestoreShell(at);
     RestoreTaskManager(at);
-    RemoveProgramShortcut(at);
-    RemovePlacedFiles(at);
-    RemoveUninstallEntry(at);
+    if (at.leftovers.empty()) {
+        RemoveProgramShortcut(at);
+        RemovePlacedFiles(at);
+    }
+    if (at.leftovers.empty()) RemoveUninstallEntry(at);
     Report(at);
     return 0;
 }

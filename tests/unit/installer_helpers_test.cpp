@@ -240,5 +240,6 @@ TEST(CodePages, SearchesAndComparisonsWalkByCharacter) {
     EXPECT_FALSE(SameTextIgnoringCase("\x82\x61", "\x82\x41")) << "a trail byte is never folded";
     EXPECT_TRUE(SameTextIgnoringCase("\x82\x61" "a", "\x82\x61" "A"));
     EXPECT_EQ(NextChar(String("\x95"), 0), 1u) << "a lead byte at the end stands alone";
+    EXPECT_EQ(LeadingCharacters("AB\x95\x5C", 3), "AB") << "a name cut to a field never keeps half a character";
     UseCodePage(0);
 }

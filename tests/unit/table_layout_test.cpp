@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/code_page.h"
 #include "tools/table_file.h"
 
 namespace {
@@ -118,6 +119,9 @@ TEST(TableLayoutTest, NamesTheInstallerCannotPlaceAreRefused) {
     EXPECT_NE(table::NameProblemText("what?.txt"), "");
     EXPECT_NE(table::NameProblemText("nul.txt"), "");
     EXPECT_NE(table::NameProblemText("trailing."), "");
+    UseCodePage(932);
+    EXPECT_EQ(table::NameProblemText("\x95\x5C.TXT") + table::NameProblemText("\x83\x7C.TXT"), "") << "trail bytes 5C, 7C";
+    UseCodePage(0);
 
     table::PackageTable t;
     t.entries = {{"TwentyCharacters.Txt", 1, 1}};

@@ -24,6 +24,18 @@ namespace {
 // The integrity record of a three-disk set, between the installer's image and its table.
 constexpr std::size_t recordSize = integrity::tailSize + integrity::BodySize(3);
 
+std::string Escape(const std::string& bytes) {
+    std::string escaped;
+    for (unsigned char b : bytes) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", b);
+        escaped += b >= 0x80 || b == 0x5C ? hex : std::string(1, char(b));
+    }
+    return escaped;
+}
+
+bool IsHelp(const std::string& name) { return name.size() > 4 && name.substr(name.size() - 4) == ".HLP"; }
+
 CommandRun Wardpack(const std::string& args) { return RunCommand(std::string(WARDPACK_PATH) + " -q " + args); }
 
 // As on a disk that holds no file past `bytes`: a file-size limit whose signal
@@ -122,6 +134,7 @@ TEST_F(WardpackTest, BuiltDiskSetListsVerifiesAndExtractsByteForByte) {
                  {"Nineteen_Chars_.DTP", 777}});
     CommandRun built = Wardpack(BuildArgs("--volume-sizes 60000,70000"));
     ASSERT_EQ(built.status, 0) << built.output;
+    EXPECT_EQ(built.output, "") << "-q silences the report";
 
     CommandRun listed = Wardpack("list " + (dir / "out/disk1/Setup.exe").string());
     EXPECT_EQ(listed.status, 0) << listed.output;
@@ -221,6 +234,62 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
     }
 }
 
+// Names in the target's code page are stored as its bytes, 8.3 there, and
+// listed and unpacked as UTF-8 again by the code page the table records
+// (a trail byte 0x5C included); without it they are shown escaped.
+TEST_F(WardpackTest, NamesInATargetCodePageRoundTrip) {
+    struct Case {
+        unsigned codePage;
+        std::string name, bytes;
+    };
+    const Case cases[] = {
+        {932, "説明書.TXT", "\x90\xE0\x96\xBE\x8F\x91.TXT"},
+        {932, "表.HLP", "\x95\x5C.HLP"},
+        {950, "許可.TXT", "\xB3\x5C\xA5\x69.TXT"},
+        {936, "说明.TXT", "\xCB\xB5\xC3\xF7.TXT"},
+    };
+    for (const Case& c : cases) {
+        MakeProduct({{c.name, 3000}, {"A.Dat", 10}});
+        CommandRun built = Wardpack(BuildArgs("--code-page " + std::to_string(c.codePage)));
+        ASSERT_EQ(built.status, 0) << c.name << ": " << built.output;
+        std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
+        table::PackageTable t;
+        std::string error;
+        ASSERT_TRUE(table::Parse(setup.data(), setup.size(), t, error)) << error;
+        EXPECT_EQ(t.entries[0].name, c.bytes) << c.name;
+        EXPECT_EQ(t.codePage, c.codePage) << c.name;
+
+        CommandRun listed = Wardpack("list " + (dir / "out/disk1").string());
+        EXPECT_EQ(listed.status, 0) << listed.output;
+        EXPECT_NE(listed.output.find("1  " + c.name + " "), std::string::npos) << listed.output;
+        fs::path folder = IsHelp(c.name) ? dir / "x/Help" : dir / "x";
+        ASSERT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0) << c.name;
+        EXPECT_EQ(BytesOf(folder / c.name), BytesOf(dir / "product" / c.name)) << c.name;
+
+        setup[setup.size() - 5 - 2 * 28 + 16] = 0;  // the recorded code page's mark
+        Write(dir / "Unmarked.exe", setup);
+        listed = Wardpack("list " + (dir / "Unmarked.exe").string());
+        EXPECT_NE(listed.output.find(Escape(c.bytes)), std::string::npos) << listed.output;
+        EXPECT_NE(Wardpack("list --code-page " + std::to_string(c.codePage) + " " + (dir / "Unmarked.exe").string())
+                      .output.find("1  " + c.name + " "),
+                  std::string::npos);
+        fs::remove_all(dir / "x");
+        fs::remove_all(dir / "product");
+        fs::create_directories(dir / "product");
+    }
+
+    // A name of escape sequences never reaches the terminal as such.
+    std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
+    const std::string hostile = "\x1B[1A\x1B[2K\x1B[32mOK";
+    uint8_t* record = &setup[setup.size() - 5 - 2 * 28];
+    record[0] = uint8_t(hostile.size());
+    std::memcpy(record + 1, hostile.data(), hostile.size());
+    Write(dir / "Hostile.exe", setup);
+    CommandRun listed = Wardpack("list " + (dir / "Hostile.exe").string());
+    EXPECT_EQ(listed.output.find('\x1B'), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("\\x1B[1A\\x1B[2K\\x1B[32mOK"), std::string::npos) << listed.output;
+}
+
 TEST_F(WardpackTest, TinyPayloadLeavesLaterVolumesEmptyAndOneFolderWorks) {
     MakeProduct({{"A.Txt", 10}});
     ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
@@ -253,10 +322,19 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"volume sizes", {{"Big.Dat", 2000}}, "--volume-sizes 12x,3", "two byte counts"},
         {"signed volume size", {{"Big.Dat", 2000}}, "--volume-sizes ' -5,3'", "two byte counts"},
         {"volume sizes past 64 bits", {{"Big.Dat", 2000}}, "--volume-sizes 18446744073709551615,1", "exceed"},
+        {"negative disk size", {{"Big.Dat", 2000}}, "--disk-size -1", "--disk-size: -1 is not a byte count"},
+        {"negative signature room", {{"Big.Dat", 2000}}, "--signature-room -1", "--signature-room: -1 is not"},
+        {"cluster size past 32 bits", {{"Big.Dat", 2000}}, "--cluster-size 4294967296", "is not a byte count"},
+        {"signature room past 64 bits", {{"Big.Dat", 2000}}, "--signature-room 18446744073709551616", "is not a"},
         {"installer named as a volume", {{"A.Txt", 5}}, "--installer-name WARDHAVN.001", "a volume's name"},
         {"installer outside disk 1", {{"A.Txt", 5}}, "--installer-name ../Outside.exe", "directory part"},
         {"installer named as a temporary file", {{"A.Txt", 5}}, "--installer-name ~WARDPACK-PARTIAL-1.TMP",
          "the tool's temporary files"},
+        {"not plain ASCII, no code page", {{"説明書.TXT", 5}}, "", "\"説明書.TXT\": not plain ASCII"},
+        {"nine double-byte characters", {{"一二三四五六七八九.TXT", 5}}, "--code-page 932", "takes 18 + 3 bytes"},
+        {"a lead byte at byte 8", {{"ABCDEFG表.TXT", 5}}, "--code-page 950", "takes 9 + 3 bytes"},
+        {"no such character there", {{"Ключ.TXT", 5}}, "--code-page 1252", "cannot be written in code page 1252"},
+        {"not 8.3 in a code page", {{"Nineteen_Chars_.DTP", 5}}, "--code-page 1252", "not an 8.3 name"},
     };
     for (const Bad& c : cases) {
         MakeProduct(c.files);
@@ -349,6 +427,20 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     junk[0x80 + 12] = 0x10, junk[0x80 + 16] = 1;  // a COFF symbol table, as a debug build has
     Write(dir / "Setup.exe", junk);
     EXPECT_NE(Wardpack(BuildArgs()).output.find("COFF symbol table"), std::string::npos);
+
+    // Signed, its certificate table among the headers: SizeOfHeaders 0, no sections.
+    std::vector<uint8_t> inHeaders = TinyExecutable();
+    inHeaders.resize(0x200);
+    inHeaders[0x80 + 6] = 0, inHeaders[0x80 + 24 + 61] = 0;
+    table::PutInt32(&inHeaders[0x80 + 24 + 128], 0x100);
+    table::PutInt32(&inHeaders[0x80 + 24 + 132], 0x100);
+    Write(dir / "Setup.exe", inHeaders);
+    for (const std::string& command : {BuildArgs(), "list " + (dir / "Setup.exe").string()}) {
+        run = Wardpack(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.output.find("not an installer (its certificate table starts inside"), std::string::npos)
+            << run.output;
+    }
 }
 
 TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
@@ -365,6 +457,13 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
         EXPECT_EQ(run.status, 2) << run.output;
         EXPECT_NE(run.output.find("end early"), std::string::npos) << lost << " lost: " << run.output;
         EXPECT_NE(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0);
+        // Forced, it writes only the files decoded whole, names the others and fails.
+        run = Wardpack("extract --force " + (dir / "out").string() + " " + (dir / "x").string());
+        EXPECT_EQ(run.status, 2) << run.output;
+        EXPECT_NE(run.output.find("they are not written:\n  B.Dat"), std::string::npos) << run.output;
+        EXPECT_FALSE(fs::exists(dir / "x/B.Dat"));
+        EXPECT_EQ(BytesOf(dir / "x/A.Txt"), BytesOf(dir / "product/A.Txt"));
+        fs::remove_all(dir / "x");
     }
 
     for (std::size_t extra : {1, 50}) {
@@ -386,7 +485,8 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("DIFFERS"), std::string::npos) << run.output;
     // The record names the damaged volume; extract refuses it unless forced, and says so.
-    EXPECT_NE(run.output.find(volume3.string() + ": damaged"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(volume3.string() + ": not this set's volume 3"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("another set's volume of the same length, or a damaged copy"), std::string::npos);
     std::string extract = "extract " + (dir / "out").string() + " " + (dir / "x").string();
     run = Wardpack(extract);
     EXPECT_EQ(run.status, 1);
@@ -445,7 +545,7 @@ TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
         CommandRun run = Wardpack("verify " + (dir / "out").string());
         EXPECT_EQ(run.status, 2) << run.output;
         EXPECT_NE(run.output.find("disk 1 is damaged: " + setupPath.string() + ": the"), std::string::npos) << run.output;
-        EXPECT_EQ(run.output.find("Wardhavn.002: damaged"), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("Wardhavn.002: not this set's"), std::string::npos) << run.output;
         EXPECT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 1);
     }
     std::vector<uint8_t> v1 = setup;  // the same fields, without the record's own CRC-32
@@ -455,6 +555,19 @@ TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
     CommandRun run = Wardpack("verify " + (dir / "out").string());
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("integrity record: version 1"), std::string::npos) << run.output;
+    // Declared lengths no set holds, or long ones that do not agree: damage, told at once.
+    struct Lengths {
+        uint32_t first, others;
+        const char* damage;
+    } const declared[] = {{0xFFFFFFFF, 0xFFFFFFFF, "add up to more bytes"}, {0x7FFFFFF0, 0, "do not agree"}};
+    for (const Lengths& l : declared) {
+        std::vector<uint8_t> lengths = v1;
+        for (unsigned v = 0; v < 3; ++v) table::PutInt32(&lengths[body + 16 + 8 * v], int32_t(v ? l.others : l.first));
+        Write(setupPath, lengths);
+        run = RunCommand("timeout 10 " + std::string(WARDPACK_PATH) + " list " + setupPath.string());
+        EXPECT_EQ(run.status, 2) << run.output;
+        EXPECT_NE(run.output.find(l.damage), std::string::npos) << run.output;
+    }
 }
 
 // Signed after build (osslsigncode, a throw-away certificate; 7 bytes of
@@ -528,6 +641,12 @@ TEST_F(WardpackTest, ImagesAreWrittenFromTheDiskFoldersOrNotAtAll) {
     }
 
     fs::remove(dir / "out/disk2/Long name.txt");
+    Write(dir / "out/disk1/SIGNED.DAT", std::vector<uint8_t>(1457000));  // as a signature too big for its room
+    CommandRun full = Wardpack("images " + (dir / "out").string());
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.output.find("disk 1 is too full for its image"), std::string::npos) << full.output;
+    EXPECT_NE(full.output.find(" bytes over"), std::string::npos) << full.output;
+    fs::remove(dir / "out/disk1/SIGNED.DAT");
     ASSERT_EQ(Wardpack(BuildArgs("--images")).status, 0);
     ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
     EXPECT_FALSE(fs::exists(dir / "out/disk1.img")) << "an image of an earlier build stays beside new folders";
@@ -572,11 +691,11 @@ TEST_F(WardpackTest, OutputsAreWholeOrAbsentAndExtractStaysInItsFolder) {
     std::string out = (dir / "out").string(), x = (dir / "x").string();
     // A later file that cannot be written: what was written before goes again.
     EXPECT_EQ(WardpackOnFullDisk(4096, "extract " + out + " " + x).status, 1);
-    EXPECT_FALSE(fs::exists(dir / "x/Wardhavn.Exe"));
-    fs::remove_all(dir / "x");
+    EXPECT_FALSE(fs::exists(dir / "x")) << "a failed extract takes away the folders it made";
     fs::create_directories(dir / "out2/disk3/Wardhavn.003/x");
     EXPECT_EQ(Wardpack(BuildArgs().replace(BuildArgs().find(out), out.size(), (dir / "out2").string())).status, 1);
-    EXPECT_FALSE(fs::exists(dir / "out2/disk1/Setup.exe"));
+    EXPECT_FALSE(fs::exists(dir / "out2/disk1")) << "a failed build takes away the folders it made";
+    EXPECT_TRUE(fs::exists(dir / "out2/disk3/Wardhavn.003/x")) << "and only those";
     EXPECT_EQ(WardpackOnFullDisk(512, "encode " + (dir / "product/Core.LIB").string() + " " + (dir / "s").string()).status, 1);
     EXPECT_FALSE(fs::exists(dir / "s"));
     // An earlier extraction, and a user's file of any name, stay as they were when the next one fails.
@@ -686,10 +805,13 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     }
     EXPECT_NE(Wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
     EXPECT_NE(Wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
-    EXPECT_NE(Wardpack("frobnicate").status, 0);
+    EXPECT_EQ(Wardpack("frobnicate").status, 1);
     CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
+    CommandRun version = Wardpack("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "wardpack " WARDPACK_VERSION "\n");
 }
 
 TEST_F(WardpackTest, DecodeWritesExactlySizeBytesWhenTheLastMatchRunsPast) {

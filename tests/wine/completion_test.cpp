@@ -384,6 +384,30 @@ TEST_P(Completion, ShellAndTaskManagerTogether) {
     else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
 }
 
+TEST_P(Completion, AFolderOfTheDriveRootWhoseNameEndsInABackslashsByteGetsEveryFileAndLine) {
+    // Under code page 932 予定表 (97 5C 92 E8 95 5C): a byte-wise join would
+    // write "C:\予定表Wardhavn.Exe" and its kin into the root.
+    installDir_ = GetACP() == 932 ? "C:\\\x97\x5C\x92\xE8\x95\x5C" : "C:\\WHONELVL";
+    struct Gone {
+        std::string dir;
+        ~Gone() { RemoveTree(dir); }
+    } gone{installDir_};
+    RemoveTree(installDir_);
+    ASSERT_TRUE(WriteFileText(WindowsDir() + "\\TaskMan.Exe", systemTaskManager));
+    ChooseOptions(true, true, true);
+    DeclineRestartAndRun();
+    for (const char* name : {"Wardhavn.Exe", "TaskMan.Exe", "UnInstal.Exe"}) {
+        EXPECT_TRUE(FileExists(InstalledFile(name))) << name;
+        EXPECT_FALSE(FileExists(installDir_ + name)) << "joined without a backslash: " << name;
+    }
+    ExpectUninstallEntry();
+    CarryOutRestart();
+    ExpectTaskManagersSwapped();
+    std::string shell = installDir_ + "\\Wardhavn.Exe";
+    if (Nt()) EXPECT_EQ(LogonShellValue(), shell);
+    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
+}
+
 TEST_P(Completion, CommandValuesAreQuotedWhenThePathHasABlank) {
     // Unquoted, Windows would run the part before the blank, the rest as its arguments.
     installDir_ += " FILES";

@@ -10,6 +10,7 @@
 //              and captions.txt: each screenshot's name, a tab and what it shows
 // WH_FAMILY=win98 makes Wine report the 95 family to the installer.
 // The disk in drive A: is changed when the installer asks for the next one.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -32,14 +33,29 @@ void NoteCaption(const std::string& name, const std::string& shows) {
 }
 
 // `what` names the file; `shows` becomes its caption on the contact sheet.
-void Shoot(const std::string& what, const std::string& shows) {
+void Shoot(const std::string& what, const std::string& shows, const ScreenImage& screen = CaptureScreen()) {
     char name[160];
     std::snprintf(name, sizeof name, "%02d-%s", ++shotNumber, what.c_str());
     std::string full = name;
     for (char& c : full)
         if (!isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-    Screenshot(full);
+    SaveScreenshot(full, screen);
     NoteCaption(full, shows);
+}
+
+// A page of long work, on its own: the next disk's prompt soon stands in front
+// of the joining page, so the screen is taken until something else shows (or
+// for a second) and the last picture of the page alone is kept.
+void ShootAlone(SetupRun& run, const std::string& caption) {
+    ScreenImage alone = CaptureScreen();
+    for (int waited = 0; waited < 1000 && run.Running(); waited += 20) {
+        Sleep(20);
+        ScreenImage now = CaptureScreen();
+        std::vector<std::string> captions = run.Captions();
+        if (std::any_of(captions.begin(), captions.end(), [&](const std::string& c) { return c != caption; })) break;
+        alone = std::move(now);
+    }
+    Shoot(caption, caption, alone);
 }
 
 // The installer's message boxes, by caption; its pages have captions of their own.
@@ -114,16 +130,20 @@ int main(int argc, char** argv) {
         std::string caption = captions.front();
         HWND w = run.FindWindowNow(caption);
         if (!w) continue;
-        Settle(300);
         bool first = shown.insert(w).second;
+        if (caption == "Please Stand By...") {
+            if (first) {
+                std::printf("%2d %s\n", shotNumber + 1, caption.c_str());
+                ShootAlone(run, caption);
+            }
+            Sleep(200);  // long work: it ends by itself
+            continue;
+        }
+        Settle(300);
         if (first) {
             std::string shows = Shows(w, caption);
             std::printf("%2d %s\n", shotNumber + 1, shows.c_str());
             Shoot(caption, shows);
-        }
-        if (caption == "Please Stand By...") {
-            Sleep(200);  // long work: it ends by itself
-            continue;
         }
         if (!first && run.WaitGone(w, 0) == false) {
             std::printf("  \"%s\" does not go away; giving up\n", caption.c_str());

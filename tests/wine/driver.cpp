@@ -188,6 +188,14 @@ SetupRun::SetupRun(const std::string& setupPath, Family family, const std::strin
     }
 }
 
+SetupRun::SetupRun(const std::wstring& setupPath, Family family) {
+    SetFamily("Setup.exe", family);
+    STARTUPINFOW si{sizeof si};
+    std::wstring cmd = L"\"" + setupPath + L"\"";
+    exited_ = !CreateProcessW(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
+    EXPECT_FALSE(exited_) << "cannot start the installer: error " << GetLastError();
+}
+
 SetupRun::~SetupRun() {
     if (!exited_ && Running()) {
         Screenshot(CurrentTestName() + "-left-running");
@@ -352,8 +360,9 @@ std::string ShotsDir() {
     return dir;
 }
 
-void Screenshot(const std::string& name) {
-    ScreenImage img = CaptureScreen();
+void Screenshot(const std::string& name) { SaveScreenshot(name, CaptureScreen()); }
+
+void SaveScreenshot(const std::string& name, const ScreenImage& img) {
     BITMAPFILEHEADER fh{};
     BITMAPINFOHEADER ih{};
     ih.biSize = sizeof ih;

@@ -48,6 +48,7 @@ public:
     // in `currentDir` (default: the program's own folder); under `watch`, when one is given.
     SetupRun(const std::string& setupPath, Family family, const std::string& currentDir = "",
              ChangeWatch* watch = nullptr);
+    SetupRun(const std::wstring& setupPath, Family family);  // a Setup.exe the ANSI code page cannot name
     ~SetupRun();  // ends a process still running, with a screenshot
 
     // A visible dialog of the installer with exactly this caption; 0 and a test
@@ -96,6 +97,7 @@ struct ScreenImage {
 ScreenImage CaptureScreen();
 // Saves the screen as <shots>\<name>.bmp (turned into PNG by the test script).
 void Screenshot(const std::string& name);
+void SaveScreenshot(const std::string& name, const ScreenImage& screen);  // one taken earlier
 // <shots>: the folder WH_SHOTS names on the host, made when missing.
 std::string ShotsDir();
 // The current test's name, for screenshot and scratch names.

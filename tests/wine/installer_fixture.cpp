@@ -28,11 +28,12 @@ std::vector<Family> FamiliesHere() {
 void InstallerTest::SetUp() {
     std::string name = CurrentTestName();
     scratch_ = ScratchDir(name);
-    disk_ = scratch_ + "\\disk1";
+    nameEnd_ = GetACP() == 932 ? "\x95\x5C" : "";
+    disk_ = scratch_ + "\\disk1" + nameEnd_;
     MakeDirs(disk_);
     setupPath_ = disk_ + "\\Setup.exe";
     setDir_ = scratch_ + "\\set";
-    installDir_ = scratch_ + "\\Wardhaven";
+    installDir_ = scratch_ + "\\Wardhaven" + nameEnd_;
     ASSERT_TRUE(CopyFileTo(BuiltSetupPath(), setupPath_)) << "no installer at " << BuiltSetupPath();
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());

@@ -50,6 +50,7 @@ protected:
     std::string disk_;      // scratch\disk1, where Setup.exe runs from
     std::string setupPath_;
     std::string installDir_;  // scratch\Wardhaven, where AdvanceToPage installs
+    std::string nameEnd_;  // under code page 932 the folders' names end in 表 (95 5C), a backslash's byte
     SystemState saved_;
     std::unique_ptr<SetupRun> run_;
 

@@ -4,6 +4,8 @@
 
 namespace {
 
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
 const char* const wrongDisk = "This is not the appropriate disk.\r\nPlease insert the correct disk and Press Enter";
 
 }  // namespace
@@ -221,6 +223,26 @@ TEST_P(Joining, ReadOnlyMediaInstall) {
     ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
     FinishInstallation();
     ExpectInstalled(installDir_, product_);
+}
+
+TEST_P(Joining, FolderNameTheCodePageCannotSayInstallsThroughItsShortNameOrIsRefusedBeforeAnyPage) {
+    if (GetACP() != 1252) GTEST_SKIP() << "for the Western code page, which has no Cyrillic";
+    std::wstring disk = Wide(scratch_) + L"\\\u041D\u0430\u0431\u043E\u0440 \u0434\u0438\u0441\u043A\u043E\u0432\\";
+    StageDiskSet(product_, "9000,9000");
+    CreateDirectoryW(disk.c_str(), nullptr);
+    for (const std::string& name : FilesIn(disk_))
+        ASSERT_TRUE(CopyFileW(Wide(disk_ + "\\" + name).c_str(), (disk + Wide(name)).c_str(), FALSE)) << name;
+    run_.reset(new SetupRun(disk + L"Setup.exe", GetParam()));
+    if (GetParam() == Family::nt) {
+        PassQuestionPages();
+        FinishInstallation();
+        return ExpectInstalled(installDir_, product_);
+    }
+    HWND box = run_->WaitWindow("Wardhaven!");  // the first window; nothing is written before it
+    EXPECT_EQ(MessageText(box), "This folder's name is too long or not plain: start Setup from another folder.");
+    Click(box, IDOK);
+    EXPECT_EQ(run_->WaitExit(), 1u);
+    EXPECT_FALSE(FileExists(WinInitPath()));
 }
 
 INSTANTIATE_FOR_BOTH_FAMILIES(Joining);

@@ -17,6 +17,26 @@ const char question[] = "Do you want to remove Wardhaven! and all of its compone
 const char removed[] = "Wardhaven! has been removed from your computer.";
 const char runOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char keptHeading[] = "These files have the names of Wardhaven!'s files but other content; they have been kept:";
+const char stillThere[] = "Wardhaven! has not been removed completely. These items are still there:\r\n\r\n";
+const char runAgain[] =
+    "\r\n\r\nWardhaven! stays in the list of programs to remove, with its uninstaller. Close Wardhaven! and any "
+    "program using these items, or restart Windows (and make their drive writable if it is read-only); then run "
+    "the uninstaller again.";
+
+// What the user did since the installation (`share`: of the test's handle on
+// the file), and why the first run says the product file stays (none: all go).
+enum class Since { moved, productRunning, held, readOnly };
+struct Afterwards { const char* what; Since since; DWORD share; const char* why; };
+const Afterwards afterwards[] = {
+    {"the folder moved elsewhere", Since::moved, 0, nullptr},
+    {"the product running", Since::productRunning, 0, "it is in use, or access to it is denied"},
+    {"a file held open without sharing", Since::held, 0, "it is in use"},
+    {"a file held open for reading", Since::held, FILE_SHARE_READ, "it is in use"},
+    // The delete reports success; the file stays until the holder lets go.
+    {"a file held open that may be deleted", Since::held, FILE_SHARE_READ | FILE_SHARE_DELETE,
+     "it was still there after it was deleted (its drive may be read-only, or a program may hold it)"},
+    {"product files set read-only", Since::readOnly, 0, nullptr},
+};
 
 std::string ShortPathOf(const std::string& path) {
     char buffer[MAX_PATH] = "";
@@ -205,10 +225,10 @@ TEST_P(Uninstall, RemovesWhatTheInstallationPlacedAndChangedAndKeepsTheUsersFile
 TEST_P(Uninstall, AnEmptiedFolderGoesWithTheUninstallerAtTheNextStart) {
     groupFolder_ = "WhTestGroup";
     MakeDirs(programs_ + "\\" + groupFolder_);
-    Install(groupFolder_ + "\\Wardhaven");
+    Install(groupFolder_ + "\\Wardhaven" + nameEnd_);
     EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied()));
     ExpectProductFilesGone();
-    ExpectSystemRestored(groupFolder_ + "\\Wardhaven");
+    ExpectSystemRestored(groupFolder_ + "\\Wardhaven" + nameEnd_);
     ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe"), installDir_}, "[Rename]\r\n");
 }
 
@@ -340,6 +360,10 @@ TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
     Install("Wardhaven!");
     std::string command = EntryCommand();
     std::string other = "C:\\Other Place\\Wardhavn.Exe";
+    // Installed there too: a folder the product has gone from would be this installation's former place.
+    MakeDirs("C:\\Other Place");
+    for (const char* name : {"Wardhavn.Exe", "UnInstal.Exe"})
+        ASSERT_TRUE(CopyFileTo(InstalledFile(name), "C:\\Other Place\\" + std::string(name)));
     ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString", REG_SZ,
                               "\"C:\\Other Place\\UnInstal.Exe\"" + std::string(1, '\0')));
     if (Nt())
@@ -350,19 +374,53 @@ TEST_P(Uninstall, SettingsThatNameAnotherInstallationAreLeftAlone) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
     EXPECT_EQ(ShellSetting(GetParam()), shell);
     EXPECT_FALSE(FileExists(programs_ + "\\Wardhaven!.LNK"));
+    RemoveTree("C:\\Other Place");
 }
 
-TEST_P(Uninstall, AFileInUseIsListedAndKeepsTheFolder) {
-    Install("Wardhaven!");
-    std::string readMe = InstalledFile("ReadMe.Txt");
-    HANDLE held = CreateFileA(readMe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::string text = RunUninstallCommand(true);
-    CloseHandle(held);
-    EXPECT_EQ(Lower(text), Lower("Wardhaven! has been removed, except for these items:\r\n\r\n" + readMe));
-    EXPECT_TRUE(FileExists(readMe));
-    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
-    ExpectRemovedAtNextStart({InstalledFile("UnInstal.Exe")}, "[Rename]\r\n");
+TEST_P(Uninstall, NoProductFileStaysWithoutTheEntryAndTheSystemStartsWithItsOwnShellAndTaskManager) {
+    std::string installed = installDir_, moved = scratch_ + "\\MOVED";
+    std::string systemTaskManager = WindowsDir() + "\\TaskMan.Exe";
+    for (const Afterwards& row : afterwards) {
+        SCOPED_TRACE(row.what);
+        RemoveTree(installDir_ = installed);
+        saved_.Restore();
+        ASSERT_TRUE(WriteFileText(systemTaskManager, "Windows' own task manager"));
+        Install("Wardhaven!");
+        std::unique_ptr<SetupRun> product;
+        HANDLE held = INVALID_HANDLE_VALUE;
+        std::string stays = InstalledFile(row.since == Since::productRunning ? "Wardhavn.Exe" : "ReadMe.Txt");
+        if (row.since == Since::moved) {
+            ASSERT_TRUE(MoveFileA(installDir_.c_str(), moved.c_str()));
+            installDir_ = moved;
+        } else if (row.since == Since::productRunning) {
+            product.reset(new SetupRun(stays, GetParam()));
+            ASSERT_NE(product->WaitWindow("Wardhaven!"), nullptr);
+        } else if (row.since == Since::held) {
+            held = CreateFileA(stays.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        } else {
+            for (const char* name : {"Wardhavn.Exe", "TaskMan.Exe", "UnInstal.Exe", "ReadMe.Txt"})
+                SetFileAttributesA(InstalledFile(name).c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        // Run from the folder, where a person finds it after moving it.
+        std::string text = RunUninstaller(InstalledFile("UnInstal.Exe"), true);
+        if (row.why) {
+            EXPECT_EQ(Lower(text), Lower(stillThere + stays + ": " + row.why + runAgain));
+            // Nothing waits for the restart: the uninstaller stays with its entry.
+            EXPECT_TRUE(FileExists(stays) && FileExists(InstalledFile("UnInstal.Exe")));
+            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
+            EXPECT_EQ(ReadFileText(WinInitPath()) + std::to_string(PendingRenames().size()), "[Rename]\r\n0");
+            CloseHandle(held);
+            if (product) Click(product->WaitWindow("Wardhaven!"), IDOK);
+            if (product) EXPECT_EQ(product->WaitExit(), 0u);
+            text = RunUninstallCommand(true);
+        }
+        EXPECT_EQ(Lower(text), Lower(RemovedAndEmptied()));
+        ExpectProductFilesGone();
+        ExpectSystemRestored("Wardhaven!");
+        CarryOutRestart();
+        EXPECT_EQ(ReadFileText(systemTaskManager), "Windows' own task manager");
+        EXPECT_FALSE(FileExists(WindowsDir() + "\\TaskMang.Exe") || FileExists(InstalledFile("UnInstal.Exe")));
+    }
 }
 
 TEST_P(Uninstall, NoAtTheQuestionChangesNothing) {
