@@ -115,11 +115,11 @@ DWORD FreeKilobytes() {
     if (auto ex = LoadedFunction<FreeSpaceEx>("KERNEL32", "GetDiskFreeSpaceExA"))
         ex(nullptr, &available, nullptr, nullptr);
     // The first Windows 95 has only the older call, which caps its figures
-    // near 2 GB: a gigabyte or more counts as plenty.
+    // near 2 GB: a gigabyte or more, far more than three disks unpack to,
+    // counts as plenty whichever call tells it.
     else if (old && old(nullptr, &sectors, &bytes, &clusters, &total))
-        available.QuadPart = uint64_t(clusters) * (sectors * bytes) | (clusters >> 18 ? ~0ull : 0);
-    available.QuadPart >>= 10;
-    return available.HighPart ? ~0u : available.LowPart;
+        available.QuadPart = uint64_t(clusters) * (sectors * bytes);
+    return available.QuadPart >> 30 ? ~0u : available.LowPart >> 10;
 }
 
 // Fills `text` with what keeps the installation from the current directory,
@@ -128,7 +128,8 @@ DWORD FreeKilobytes() {
 bool Shortcoming(const char* dir, char* text) {
     const char* probe = product.archiveName.c_str();
     // Shared as the joining page will share it: a reader of an earlier archive does not count.
-    HANDLE file = CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(GetLastError())).c_str());
         return true;
