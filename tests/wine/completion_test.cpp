@@ -451,7 +451,8 @@ TEST_P(Completion, RestartDeclinedRunAcceptedStartsTheProductInItsDirectory) {
 TEST_P(Completion, RunAcceptedAfterCancelledOptionsStartsTheProduct) {
     PlaceProbeAs("Wardhavn.Exe");
     ChooseOptions(false, false, false);
-    AnswerPrompt(runPrompt, true);
+    AnswerPrompt(restartPrompt, false);  // the staged executable waits for it
+    AnswerPrompt(runAfterDeclinedRestart, true);
     EXPECT_EQ(run_->WaitExit(), 0u);
     std::string started = WaitFileText(installDir_ + "\\started.txt");
     EXPECT_EQ(Lower(started), Lower(installDir_ + "\\Wardhavn.Exe\n" + installDir_ + "\n"));
