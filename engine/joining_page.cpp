@@ -19,6 +19,11 @@ struct Copying {
 
 const int ioFileTooLarge = 223;  // the system's "file too large"
 
+// The archive while it is written: a failure closes it, so that it can be removed.
+FileVar* openArchive;
+
+void CloseArchive() { FileClose(*openArchive); }
+
 // Refused rather than counted past 2,147,483,647 bytes: a whole volume before
 // a byte of it is copied, and each block in case it grows while read.
 void CheckJoinedCount(const Copying& c, const FileVar& volume, uint32_t more) {
@@ -112,6 +117,8 @@ void JoinVolumes(HWND page) {
         OpenVolume(first);
     }
     CheckedOpen(c.archive, PathJoin(ctx.installDir, product.archiveName), FileMode::create);
+    openArchive = &c.archive;
+    FailureCleanup close(CloseArchive);
     JoinDisk(page, c, 1, Repaint::always);
     if (product.diskCount >= 2 && keepRunning != 0) JoinLaterDisk(page, c, 2);
     if (product.diskCount >= 3 && keepRunning != 0) JoinLaterDisk(page, c, 3);

@@ -149,6 +149,20 @@ void LoadPackageTableFrom(const String& path) {
 
 void loadPackageTable() { LoadPackageTableFrom(OwnFileName()); }
 
+// Read, not checked: the joining page loads the table and reports its faults.
+// The archive is taken as large as the stream it holds, a few per cent over
+// for content that does not compress.
+void CountRoomNeeded() {
+    FileVar f;
+    uint32_t size = 0;
+    appended::Layout data;
+    uint8_t length[4];
+    if (FileOpen(f, OwnFileName(), FileMode::readOnly) == 0 && FileSize(f, size) == 0 &&
+        appended::Locate(ReadAt, &f, size, data) == appended::Fault::none && data.end - data.start >= 4 &&
+        ReadAt(&f, data.end - 4, length, 4))
+        ctx.roomNeeded = (static_cast<uint32_t>(table::GetInt32(length)) >> 9) + 2;
+}
+
 void ReleasePackageTable() {
     while (ctx.packageHead) {
         PackageEntry* next = ctx.packageHead->next;

@@ -21,5 +21,10 @@ void loadPackageTable();
 // The same from any file carrying a table.
 void LoadPackageTableFrom(const String& path);
 
+// The room an installation needs (SetupContext's roomNeeded): the stream
+// beside the archive. Reads the table's decoded length alone and checks
+// nothing; 0 when it cannot be read.
+void CountRoomNeeded();
+
 // Releases every entry; packageHead and packageTail end null.
 void ReleasePackageTable();

@@ -9,13 +9,24 @@ namespace {
 
 const size_t nameCapacity = 20;  // of a PackageEntry's name
 
-// The decoded file while placement holds it open.
-FileVar* openDecoded;
+// The decoded file and an entry's target while placement holds them open.
+FileVar *openDecoded, *openTarget;
 
-// A failure closes it first: the unpacking page's clean-up then can delete it.
+// A failure closes them first: the clean-ups then can delete them.
 void CloseDecoded() {
-    if (openDecoded) FileClose(*openDecoded);
+    if (openDecoded) {
+        FileClose(*openDecoded);
+        FileClose(*openTarget);
+    }
     openDecoded = nullptr;
+}
+
+// Creates the file; one that was not there before is noted as this run's.
+int CreateTarget(FileVar& target, const String& path) {
+    bool added = !FileExists(path);
+    int result = FileOpen(target, path, FileMode::create);
+    if (result == 0 && added) ctx.addedFiles += path + "|";
+    return result;
 }
 
 // Placement paints nothing and reads no messages: it always runs to its end.
@@ -74,16 +85,15 @@ void CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
     String blocked = e.name;
     e.name = SubstituteName(blocked, renames);
     String substitute = PathJoin(ctx.installDir, e.name);
-    int result = FileOpen(target, substitute, FileMode::create);
+    int result = CreateTarget(target, substitute);
     if (result != 0) RaiseIoError(result, substitute);
     QueueRename(renames, blocked, e.name);
 }
 
-void PlaceEntry(FileVar& decoded, PackageEntry& e, RenameQueue& renames) {
+void PlaceEntry(FileVar& decoded, FileVar& target, PackageEntry& e, RenameQueue& renames) {
     CheckedSeek(decoded, static_cast<uint32_t>(e.offset));
     if (KeptIfPresent(e)) return;
-    FileVar target;
-    if (FileOpen(target, TargetPath(e), FileMode::create) != 0) CreateSubstitute(target, e, renames);
+    if (CreateTarget(target, TargetPath(e)) != 0) CreateSubstitute(target, e, renames);
     CopyEntry(decoded, target, e.size);
     CheckedClose(target);
 }
@@ -244,16 +254,17 @@ void QueueMoves(const String& moves) {
 }
 
 void PlaceProductFiles(RenameQueue& renames) {
-    FileVar decoded;
+    FileVar decoded, target;
     CheckedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
     openDecoded = &decoded;
+    openTarget = &target;
     FailureCleanup close(CloseDecoded);
     if (CheckedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
         RaiseError(ErrorClass::inOut, ioReadPastEnd,
                    IoErrorText(ioReadPastEnd) + ": " + decoded.name +
                        " (the unpacked stream is shorter than the package table says)");
     for (ctx.packageTail = ctx.packageHead; ctx.packageTail; ctx.packageTail = ctx.packageTail->next)
-        PlaceEntry(decoded, *ctx.packageTail, renames);
+        PlaceEntry(decoded, target, *ctx.packageTail, renames);
     CheckedSeek(decoded, MainExecutableEnd());
     CheckedTruncate(decoded);
     CheckedClose(decoded);

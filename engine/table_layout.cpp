@@ -1,5 +1,7 @@
 #include "engine/table_layout.h"
 
+#include "runtime/paths.h"
+
 namespace table {
 
 // Written out, the compiler makes one load of it on a little-endian machine.
@@ -20,20 +22,6 @@ bool IsOneOf(char c, const char* chars) {
     return false;
 }
 
-// Windows opens a device for any of these names, whatever the extension and
-// however many blanks follow the stem: "com9 .txt" is the serial port.
-bool IsReservedDevice(const String& name) {
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-    std::size_t end = name.find('.');
-    if (end == String::npos) end = name.size();
-    while (end > 0 && name[end - 1] == ' ') --end;
-    String stem = UpperCase(name.substr(0, end));
-    for (const char* device : devices)
-        if (stem == device) return true;
-    bool numbered = stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9';
-    return numbered && (stem.substr(0, 3) == "COM" || stem.substr(0, 3) == "LPT");
-}
-
 String Label(std::size_t index, const EntryView& e) {
     return "entry " + DecimalText(static_cast<int64_t>(index) + 1) + " (" + String(e.name, e.nameLength) + ")";
 }
@@ -50,7 +38,7 @@ const char* NameProblem(const char* name, std::size_t length) {
         if (static_cast<unsigned char>(name[i]) < 0x20 || IsOneOf(name[i], "<>\"|?*"))
             return "name has a character Windows does not allow in file names";
     if (name[length - 1] == '.' || name[length - 1] == ' ') return "name ends in a dot or a space";
-    if (IsReservedDevice(String(name, length))) return "name is a reserved device name";
+    if (ReservedDeviceName(String(name, length))) return "name is a reserved device name";
     return nullptr;
 }
 

@@ -95,6 +95,7 @@ void UnpackArchive(HWND) {
         PlaceProductFiles(renames);
     }
     CommitRenames(renames);
+    ctx.filesAwaitRestart = !renames.names.empty();
 }
 
 }  // namespace

@@ -10,8 +10,13 @@ void CenterPage(HWND page) {
 }
 
 bool ConfirmCancel() {
+    // The box has no owner: while it is open the page still takes a Cancel.
+    if (ctx.exitQuestionOpen) return false;
+    ctx.exitQuestionOpen = true;
     String caption = "Exit " + product.productName;
-    return MessageBoxA(nullptr, product.cancelQuestion.c_str(), caption.c_str(), MB_YESNO) == IDYES;
+    bool yes = MessageBoxA(nullptr, product.cancelQuestion.c_str(), caption.c_str(), MB_YESNO) == IDYES;
+    ctx.exitQuestionOpen = false;
+    return yes;
 }
 
 INT_PTR QuestionPageFrame(HWND page, UINT message, WPARAM wParam, CancelRule rule) {

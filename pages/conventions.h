@@ -11,7 +11,8 @@
 void CenterPage(HWND page);
 
 // "Do you really want to terminate the Setup program?", caption "Exit " + product name,
-// Yes/No, no icon, no owner. True when the answer is Yes.
+// Yes/No, no icon, no owner. True when the answer is Yes; false at once while
+// the question is open already.
 bool ConfirmCancel();
 
 enum class CancelRule {

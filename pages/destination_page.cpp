@@ -82,27 +82,86 @@ bool SystemFolder(const String& entry) {
     return false;
 }
 
+// Windows drops a blank that ends a folder's name when it makes the folder:
+// every later path through the name as typed would lead nowhere.
+bool BlankEndsPart(const String& entry) {
+    for (size_t at = entry.find(' '); at != String::npos; at = entry.find(' ', at + 1))
+        if (at + 1 == entry.size() || entry[at + 1] == '\\' || entry[at + 1] == '/') return true;
+    return false;
+}
+
 void AcceptDestination(HWND page) {
     char entry[255] = "";
     GetDlgItemTextA(page, IDC_DESTINATION_EDIT, entry, sizeof entry);
     ctx.installDir = entry;
-    if (!WellFormed(ctx.installDir) || TooLong(ctx.installDir) || SystemFolder(ctx.installDir)) {
+    if (!WellFormed(ctx.installDir) || BlankEndsPart(ctx.installDir) || TooLong(ctx.installDir) ||
+        SystemFolder(ctx.installDir)) {
         MessageBeep(MB_OK);  // the default sound
         return;
     }
     // A directory that cannot be made or entered leaves the page open without a word.
-    if (CreateInstallDir(ctx.installDir)) EndDialog(page, 1);
+    if (CreateInstallDir(page, ctx.installDir)) EndDialog(page, 1);
+}
+
+// Kilobytes this user may still write on the current directory's drive; as
+// many as can be when the system cannot tell.
+DWORD FreeKilobytes() {
+    typedef BOOL(WINAPI * FreeSpaceEx)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
+    typedef BOOL(WINAPI * FreeSpace)(LPCSTR, DWORD*, DWORD*, DWORD*, DWORD*);
+    ULARGE_INTEGER available;
+    available.QuadPart = ~0ull;
+    DWORD sectors, bytes, clusters, total;
+    FreeSpace old = LoadedFunction<FreeSpace>("KERNEL32", "GetDiskFreeSpaceA");
+    if (auto ex = LoadedFunction<FreeSpaceEx>("KERNEL32", "GetDiskFreeSpaceExA"))
+        ex(nullptr, &available, nullptr, nullptr);
+    // The first Windows 95 has only the older call, which caps its figures
+    // near 2 GB: a gigabyte or more, far more than three disks unpack to,
+    // counts as plenty whichever call tells it.
+    else if (old && old(nullptr, &sectors, &bytes, &clusters, &total))
+        available.QuadPart = uint64_t(clusters) * (sectors * bytes);
+    return available.QuadPart >> 30 ? ~0u : available.LowPart >> 10;
+}
+
+// Fills `text` with what keeps the installation from the current directory,
+// `dir`, in the user's words; false when nothing does. The archive's own
+// file is made there and removed again.
+bool Shortcoming(const char* dir, char* text) {
+    const char* probe = product.archiveName.c_str();
+    // Shared as the joining page will share it: a reader of an earlier archive does not count.
+    HANDLE file =
+        CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(GetLastError())).c_str());
+        return true;
+    }
+    CloseHandle(file);
+    DeleteFileA(probe);
+    DWORD left = FreeKilobytes();
+    wsprintfA(text, "%s needs %lu KB free on the drive of %s; %lu KB are free.", product.productName.c_str(),
+              ctx.roomNeeded, dir, left);
+    return left < ctx.roomNeeded;
 }
 
 }  // namespace
 
-bool CreateInstallDir(const String& path) {
-    // Already there, or not creatable: entering it below is the only test that counts.
-    CreateDirectoryA(path.c_str(), nullptr);
-    if (!SetCurrentDirectoryA(path.c_str())) return false;
-    ctx.installDir = path;
-    ctx.installDirConfirmed = true;
-    return true;
+bool CreateInstallDir(HWND page, const String& path) {
+    const char* dir = path.c_str();
+    // Already there, or not creatable: entering it below is the test that counts.
+    bool made = CreateDirectoryA(dir, nullptr);
+    if (!SetCurrentDirectoryA(dir)) return false;
+    char shortcoming[512];
+    if (!Shortcoming(dir, shortcoming)) {
+        ctx.installDir = path;
+        ctx.installDirConfirmed = true;
+        return true;
+    }
+    // The current directory cannot be removed.
+    SetCurrentDirectoryA(ctx.sourceDir.c_str());
+    typedef BOOL(WINAPI * RemoveFolder)(LPCSTR);
+    RemoveFolder remove = LoadedFunction<RemoveFolder>("KERNEL32", "RemoveDirectoryA");
+    if (made && remove) remove(dir);
+    MessageBoxA(page, shortcoming, product.productName.c_str(), MB_OK);
+    return false;
 }
 
 INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM) {

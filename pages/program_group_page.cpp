@@ -3,6 +3,7 @@
 #include "pages/conventions.h"
 #include "resources/resource.h"
 #include "state/context.h"
+#include "system/shortcut.h"
 
 namespace {
 
@@ -11,11 +12,16 @@ void OpenProgramGroup(HWND page) {
     SetDlgItemTextA(page, IDC_GROUP_EDIT, product.groupName.c_str());
 }
 
-// No check at all: an empty name or one a file name cannot hold is the shortcut step's affair.
+// A name that cannot be the shortcut's own file name in the Programs folder gets a beep.
 void AcceptProgramGroup(HWND page) {
     char name[255] = "";
     GetDlgItemTextA(page, IDC_GROUP_EDIT, name, sizeof name);
+    if (!UsableGroupName(name)) {
+        MessageBeep(MB_OK);
+        return;
+    }
     product.groupName = name;
+    EndDialog(page, 1);
 }
 
 }  // namespace
@@ -26,7 +32,10 @@ INT_PTR CALLBACK ProgramGroupPage(HWND page, UINT message, WPARAM wParam, LPARAM
         OpenProgramGroup(page);
         break;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) AcceptProgramGroup(page);
+        if (LOWORD(wParam) == IDOK) {
+            AcceptProgramGroup(page);
+            return FALSE;
+        }
         break;
     }
     return QuestionPageFrame(page, message, wParam, CancelRule::immediate);

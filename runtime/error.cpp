@@ -36,6 +36,7 @@ const IoText ioTexts[] = {
 };
 
 FailureCleanup* innermost = nullptr;
+void (*ioFailureHandler)(const String&) = nullptr;
 
 }  // namespace
 
@@ -65,6 +66,7 @@ __attribute__((noinline)) void RaiseIoError(int code, const String& what) {
     String message = IoErrorText(code);
     if (!what.empty()) message += ": " + what;
     FailureCleanup::RunAll();
+    if (ioFailureHandler && code != ioReadPastEnd && code != ioSeekBeforeStart) ioFailureHandler(message);
     RaiseErrorAt(ErrorClass::inOut, code, message.c_str(), __builtin_return_address(0));
 }
 
@@ -72,6 +74,8 @@ __attribute__((noinline)) void RaiseOutOfMemory() {
     FailureCleanup::RunAll();
     RaiseErrorAt(ErrorClass::outOfMemory, 0, "Out of memory", __builtin_return_address(0));
 }
+
+void SetIoFailureHandler(void (*handler)(const String& message)) { ioFailureHandler = handler; }
 
 String UnhandledErrorText(const char* className, const String& module, uint32_t address, const String& message) {
     String text = String("Exception ") + className + " in module " + module + " at " + HexText(address, 8) + ".\n";

@@ -36,6 +36,12 @@ String IoErrorText(int code);
 // Needs no memory of its own.
 [[noreturn]] void RaiseOutOfMemory();
 
+// Where a failed file step goes once the failure clean-ups have run, when set:
+// the system's result (a full or vanished drive, a file held elsewhere), not
+// damage the program found (a short read), which is reported as ever.
+// `message` names the reason and the file.
+void SetIoFailureHandler(void (*handler)(const String& message));
+
 // The program's way of raising, one per kind of program (see above). The
 // message is zero-terminated; `address` is the code address of the raise.
 [[noreturn]] void RaiseErrorAt(ErrorClass kind, int code, const char* message, const void* address);

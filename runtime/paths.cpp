@@ -40,3 +40,15 @@ String ReplaceExtension(const String& name, const String& extension) {
 String UnstagedExecutable(const String& name) {
     return UpperExtension(name) == ".$$$" ? ReplaceExtension(name, ".Exe") : name;
 }
+
+bool ReservedDeviceName(const String& name) {
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+    size_t end = name.find('.');
+    if (end == String::npos) end = name.size();
+    while (end > 0 && name[end - 1] == ' ') --end;
+    String stem = UpperCase(name.substr(0, end));
+    for (const char* device : devices)
+        if (stem == device) return true;
+    bool numbered = stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9';
+    return numbered && (stem.substr(0, 3) == "COM" || stem.substr(0, 3) == "LPT");
+}

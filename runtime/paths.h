@@ -18,6 +18,10 @@ String UpperExtension(const String& name);
 // `name` with its extension (from the last dot) replaced by `extension`; appended when there is none.
 String ReplaceExtension(const String& name, const String& extension);
 
+// Whether Windows opens a device for this file name, whatever the extension
+// and however many blanks follow the stem: "com9 .txt" is the serial port.
+bool ReservedDeviceName(const String& name);
+
 // The main executable's own name when `name` is its staged ".$$$" copy (the
 // restart renames that copy into place); any other name unchanged.
 String UnstagedExecutable(const String& name);

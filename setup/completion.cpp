@@ -47,13 +47,10 @@ void WriteUninstallEntry() {
                    CommandValue(PathJoin(ctx.installDir, product.uninstaller)));
 }
 
-// A staged main executable waits for the restart to take its place.
-bool MainExecutableStaged() { return UpperExtension(product.mainExecutable) != ".EXE"; }
-
-bool NeedsRestart() {
-    if (ctx.pageResult != 1) return false;
-    return ctx.replaceTaskManager || ctx.makeShell || MainExecutableStaged();
-}
+// The options are set only when their page was accepted. A staged file of any
+// entry waits for the restart as the main executable's does: the product
+// would run with the earlier one until then.
+bool NeedsRestart() { return ctx.replaceTaskManager || ctx.makeShell || ctx.filesAwaitRestart; }
 
 // The 95 family carries out WinInit.Ini before long file names are available
 // and skips every line that uses one, so there both paths go in their 8.3
@@ -148,7 +145,7 @@ bool ApplySystemChanges(String& notice) {
                  " could not be copied into " + ctx.windowsDir + ".\r\n\r\n";
     if (ctx.makeShell && !IsNtFamily()) MakeShellIn95Family();
     if (ctx.makeShell && IsNtFamily()) MakeShellInNtFamily();
-    return queued || ctx.makeShell || MainExecutableStaged();
+    return queued || ctx.makeShell || ctx.filesAwaitRestart;
 }
 
 bool AskYesNo(const String& text) {

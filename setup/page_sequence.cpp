@@ -1,6 +1,7 @@
 #include "setup/page_sequence.h"
 
 #include "engine/joining_page.h"
+#include "engine/package_table.h"
 #include "engine/unpacking_page.h"
 #include "pages/agreement_page.h"
 #include "pages/conventions.h"
@@ -27,18 +28,30 @@ struct PageStep {
     void (*afterShown)();   // after any result that does not abandon
 };
 
+// A file step that fails while this run writes its files, for a reason of
+// the machine's (a full or vanished drive, a file held by another program),
+// ends the run as a cancel would, with the reason.
+void EndFailedInstallation(const String& reason) {
+    AbandonCleanup(reason);
+    FinalCleanup();
+    ExitProcess(0);
+}
+
+void BeginWriting() { SetIoFailureHandler(EndFailedInstallation); }
+void EndWriting() { SetIoFailureHandler(nullptr); }
+
+// The room needed is known before the destination page checks a drive.
 const PageStep pageTable[] = {
-    {LICENSE_PAGE, AgreementPage, OnOther::abandon, OnMissing::endSilently, nullptr, nullptr},
-    {DESTINATION_PAGE, DestinationPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {LICENSE_PAGE, AgreementPage, OnOther::abandon, OnMissing::endSilently, CountRoomNeeded, nullptr},
+    {DESTINATION_PAGE, DestinationPage, OnOther::abandon, OnMissing::abandon, BeginWriting, nullptr},
     {JOINING_PAGE, JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
-    {UNPACKING_PAGE, UnpackingPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
+    {UNPACKING_PAGE, UnpackingPage, OnOther::abandon, OnMissing::abandon, EndWriting, nullptr},
     {GROUP_PAGE, ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
     {OPTIONS_PAGE, OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
 };
 
-void DeleteIfPresent(const String& path) {
-    if (FileExists(path)) DeleteFileA(path.c_str());
-}
+// False when the file stays: a missing file or folder counts as removed.
+bool Removed(const char* path) { return DeleteFileA(path) || GetLastError() <= ERROR_PATH_NOT_FOUND; }
 
 }  // namespace
 
@@ -66,14 +79,29 @@ void RunPages() {
     }
 }
 
-void AbandonCleanup() {
+void AbandonCleanup(const String& failure) {
+    SetIoFailureHandler(nullptr);  // a failure from here on is reported as any other
     // Only a directory the user confirmed is ours to delete from: before that,
     // installDir is empty or still the installer's own directory.
+    bool removed = true;
     if (ctx.installDirConfirmed) {
-        DeleteIfPresent(PathJoin(ctx.installDir, product.archiveName));
-        if (ctx.mainExecutableWritten) DeleteIfPresent(PathJoin(ctx.installDir, product.mainExecutable));
+        removed = Removed(PathJoin(ctx.installDir, product.archiveName).c_str());
+        if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
+        // A cancel leaves the placed files, as it always has; a failure takes them too.
+        String& added = ctx.addedFiles;
+        for (size_t at = 0, end; !failure.empty() && (end = added.find('|', at)) != String::npos; at = end + 1) {
+            added[end] = '\0';
+            removed &= Removed(added.c_str() + at);
+        }
     }
-    MessageBoxA(ctx.mainWindow, product.terminatedMessage.c_str(), product.productName.c_str(), MB_OK);
+    char text[1024];  // as much as the system's formatting writes
+    const char* terminated = product.terminatedMessage.c_str();
+    if (!failure.empty())
+        wsprintfA(text, "%s could not be installed: %s.\r\n\r\n%s%s.\r\n%s", product.productName.c_str(),
+                  failure.c_str(),
+                  removed ? "The files it had added have been removed" : "Some files it had added stay in ",
+                  removed ? "" : ctx.installDir.c_str(), terminated);
+    MessageBoxA(ctx.mainWindow, failure.empty() ? terminated : text, product.productName.c_str(), MB_OK);
 }
 
 void FinalCleanup() {

@@ -6,15 +6,18 @@
 
 #include <cstdint>
 
+#include "runtime/text.h"
+
 // Runs the page from its named template, owned by the backdrop. False when the
 // template cannot be found or loaded; otherwise `result` is the page's result.
 bool ShowPage(const char* templateName, DLGPROC page, int32_t& result);
 
 void RunPages();
 
-// Deletes the archive and the main executable, within a confirmed installation
-// directory only, and tells the user the installation was terminated.
-void AbandonCleanup();
+// Deletes the archive, the main executable and the files this run added,
+// within a confirmed installation directory only, and tells the user the
+// installation was terminated: because of `failure` when one is given.
+void AbandonCleanup(const String& failure = String());
 
 // Closes WinInit.Ini unless the restart already did, frees the work buffers.
 void FinalCleanup();

@@ -41,6 +41,15 @@ void OpenWinInit() {
     if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) CheckedWriteLine(f, "[Rename]");
 }
 
+// One installer at a time: a second would find WinInit.Ini held by the first.
+// It says so and ends before it touches anything.
+void RefuseSecondCopy() {
+    CreateEventA(nullptr, TRUE, FALSE, "ZXSetUp");
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return;
+    MessageBoxA(nullptr, "Setup is already running.", product.productName.c_str(), MB_OK);
+    ExitProcess(0);
+}
+
 // Before anything is written: the disks' files could not be read from there.
 [[noreturn]] void RefuseOwnFolder() {
     MessageBoxA(nullptr, "This folder's name is too long or not plain: start Setup from another folder.",
@@ -51,6 +60,7 @@ void OpenWinInit() {
 }  // namespace
 
 void PrepareRun(HINSTANCE instance) {
+    RefuseSecondCopy();
     // Before any disk is touched: an empty floppy drive must not raise the
     // system's own box in place of the installer's disk prompt.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

@@ -94,6 +94,16 @@ struct SetupContext {
     uint32_t streamCrc;                      // of the stream's unpackedSize bytes
     uint32_t writtenCrc;                     // of those OutputWriter has written so far
     int32_t crcCounted;                      // how many that is
+    // The most the installation directory's drive holds at once, in KB (from
+    // the package table): the decoded stream beside the archive, or beside
+    // the files cut out of it, which are fewer bytes.
+    DWORD roomNeeded;
+    // Each file this run created where none was before, followed by '|': a
+    // failed installation removes them again, and nothing else.
+    String addedFiles;
+    // A file of this run, the main executable's or another's, waits for the restart.
+    bool filesAwaitRestart;
+    bool exitQuestionOpen;  // the one cancel question at a time
     // A packed resource while it is unpacked (system/packed_resource.h).
     const uint8_t* packedNext;
     uint32_t packedLeft;

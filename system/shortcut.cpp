@@ -57,6 +57,13 @@ bool ToWidePath(const String& path, WCHAR (&wide)[widePathSize]) {
 
 }  // namespace
 
+bool UsableGroupName(const String& name) {
+    bool blank = true;
+    for (size_t i = 0; i < name.size(); ++i) blank = blank && (name[i] == ' ' || name[i] == '.');
+    return !blank && name.find_first_of("\\/:*?\"<>|") == String::npos && !ReservedDeviceName(name) &&
+           PathJoin(ProgramsFolder(), name + ".LNK").size() < widePathSize;
+}
+
 void MakeProgramShortcut() {
     String folder = ProgramsFolder();
     ComInit com;
@@ -72,7 +79,10 @@ void MakeProgramShortcut() {
         link->QueryInterface(persistFileInterface, file.Receive());
     }
     product.groupName += ".LNK";
+    String path = PathJoin(folder, product.groupName);
     WCHAR wide[widePathSize];
-    if (file.Get() && !folder.empty() && ToWidePath(PathJoin(folder, product.groupName), wide))
-        file->Save(wide, FALSE);
+    if (file.Get() && !folder.empty() && ToWidePath(path, wide) && SUCCEEDED(file->Save(wide, FALSE))) return;
+    char text[1024];  // as much as the system's formatting writes
+    wsprintfA(text, "The shortcut %s could not be made.", path.c_str());
+    MessageBoxA(ctx.mainWindow, text, product.productName.c_str(), MB_OK);
 }

@@ -8,8 +8,13 @@
 // shell's own answer; empty when neither knows it.
 String ProgramsFolder();
 
+// Whether `name` + ".LNK" names one file in the Programs folder and nothing
+// else: not blank or dots alone, no folder part or character a file name
+// cannot hold, no device, a path that fits.
+bool UsableGroupName(const String& name);
+
 // Saves PathJoin(Programs folder, groupName + ".LNK") through the shell link
 // object: target the main executable in installDir, working directory
-// installDir, shown normally. Reports nothing; a shortcut that cannot be made
-// is simply missing. groupName keeps the appended ".LNK".
+// installDir, shown normally. A shortcut that cannot be made is reported in a
+// box. groupName keeps the appended ".LNK".
 void MakeProgramShortcut();

@@ -250,17 +250,26 @@ TEST_P(Completion, NoOptionWithTheProductUnderItsOwnNameOffersToRunWithoutRestar
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }
 
-TEST_P(Completion, StagedMainExecutableAsksForTheRestartAndChangesNothingElse) {
-    PlaceProbeAs("Wardhavn.Exe");  // an earlier installation: the new one is staged beside it
-    ChooseOptions(false, false, true);
-    AnswerPrompt(restartPrompt, false);
-    AnswerPrompt(runAfterDeclinedRestart, false);
-    EXPECT_EQ(run_->WaitExit(), 0u);
-    ExpectUninstallEntry();
-    ExpectShellUntouched();
-    std::string winInit = ReadFileText(WinInitPath());
-    EXPECT_EQ(winInit.find("TaskMan"), std::string::npos) << winInit;
-    EXPECT_NE(Lower(winInit).find(".$$$"), std::string::npos) << "the staged executable's rename line: " << winInit;
+TEST_P(Completion, AStagedFileAsksForTheRestartAndChangesNothingElse) {
+    // An earlier main executable, or any earlier file another program holds: the new one is staged beside it.
+    for (const char* earlier : {"Wardhavn.Exe", "TaskMan.Exe"}) {
+        RemoveTree(installDir_);
+        DeleteFileA(WinInitPath().c_str());
+        PlaceProbeAs(earlier);
+        HANDLE held =
+            CreateFileA(InstalledFile(earlier).c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+        run_.reset();
+        ChooseOptions(false, false, true);
+        AnswerPrompt(restartPrompt, false);
+        AnswerPrompt(runAfterDeclinedRestart, false);
+        EXPECT_EQ(run_->WaitExit(), 0u);
+        CloseHandle(held);
+        ExpectUninstallEntry();
+        ExpectShellUntouched();
+        std::string winInit = ReadFileText(WinInitPath());
+        EXPECT_EQ(winInit.find("TaskMang"), std::string::npos) << winInit;
+        EXPECT_NE(Lower(winInit).find(".$$$"), std::string::npos) << "the staged file's rename line: " << winInit;
+    }
 }
 
 TEST_P(Completion, TaskManagerQueuesItsTwoMovesOnceHoweverOftenInstalledAndTheRestartSwapsTheTaskManagers) {
@@ -442,7 +451,8 @@ TEST_P(Completion, RestartDeclinedRunAcceptedStartsTheProductInItsDirectory) {
 TEST_P(Completion, RunAcceptedAfterCancelledOptionsStartsTheProduct) {
     PlaceProbeAs("Wardhavn.Exe");
     ChooseOptions(false, false, false);
-    AnswerPrompt(runPrompt, true);
+    AnswerPrompt(restartPrompt, false);  // the staged executable waits for it
+    AnswerPrompt(runAfterDeclinedRestart, true);
     EXPECT_EQ(run_->WaitExit(), 0u);
     std::string started = WaitFileText(installDir_ + "\\started.txt");
     EXPECT_EQ(Lower(started), Lower(installDir_ + "\\Wardhavn.Exe\n" + installDir_ + "\n"));

@@ -187,6 +187,30 @@ TEST_P(EngineFaults, DecodedStreamThatFailsTheRecordsChecksumIsRefusedAtUnpackin
     ExpectNothingInstalled();
 }
 
+// Another program fills the drive after the page accepted it: the run ends as
+// a cancel, and nothing it added stays; a file that was there before does.
+TEST_P(EngineFaults, DriveFilledAfterThePageEndsTheRunWithNothingItAddedLeft) {
+    SmallDrive drive(4096);
+    if (!drive.mounted) GTEST_SKIP() << "mounting a small drive needs root";
+    product_ = {{"Wardhavn.Exe", NoiseBytes(20000, 1)}, {"Old.Dat", "new"}, {"New.Dat", "new"},
+                {"Big.Dat", std::string(1500000, 'a')}};  // 1,523,006 bytes of stream in a small archive
+    installDir_ = "H:\\WARD";
+    MakeDirs(installDir_);
+    ASSERT_TRUE(WriteFileText(InstalledFile("Old.Dat"), "old"));
+    StageDiskSet(product_, "3000,3000", false);
+    PassQuestionPages();
+    HWND prompt = run_->WaitWindow("Wardhaven!");
+    // Room for the stream beside the archive; not for Big.Dat beside the stream.
+    ASSERT_TRUE(WriteFileText("H:\\filler", std::string(FreeBytesOnH() - 1523006 - (1 << 18), 'f')));
+    InsertVolume(2);
+    InsertVolume(3);
+    Click(prompt, IDOK);
+    run_->WaitGone(prompt);
+    ExpectFailedInstallation("Disk full: H:\\WARD\\Big.Dat");
+    EXPECT_EQ(FilesIn(installDir_), std::vector<std::string>{"Old.Dat"});
+    EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
+}
+
 TEST_P(EngineFaults, ArchiveHeldByAnotherProgramIsReported) {
     MakeDirs(installDir_);
     ASSERT_TRUE(WriteFileText(InstalledFile("Wardhaven._ZX"), ""));
@@ -195,7 +219,8 @@ TEST_P(EngineFaults, ArchiveHeldByAnotherProgramIsReported) {
     ASSERT_TRUE(holder.Ok());
     StageDiskSet(product_, "9000,9000");
     PassQuestionPages();
-    ExpectErrorReport("File in use by another program: " + TypedInstallDir() + "\\Wardhaven._ZX.");
+    ExpectFailedInstallation("File in use by another program: " + TypedInstallDir() + "\\Wardhaven._ZX",
+                             "Some files it had added stay in " + TypedInstallDir());
     EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
     for (size_t i = 1; i < product_.size(); ++i)
         EXPECT_FALSE(FileExists(PlacedPath(installDir_, product_[i].name))) << product_[i].name;
@@ -205,7 +230,7 @@ TEST_P(EngineFaults, MissingFirstVolumeIsReported) {
     StageDiskSet(product_, "9000,9000");
     ASSERT_TRUE(DeleteFileA(VolumeBeside(1).c_str()));
     PassQuestionPages();
-    ExpectErrorReport("File not found: " + VolumeBeside(1));
+    ExpectFailedInstallation("File not found: " + VolumeBeside(1));
     ExpectNothingInstalled();
 }
 

@@ -329,6 +329,34 @@ std::string InstallerTest::TypedInstallDir() const {
     return typed;
 }
 
+void InstallerTest::ExpectFailedInstallation(const std::string& reason, const std::string& left) {
+    HWND box = run_->WaitWindow("Wardhaven!");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "Wardhaven! could not be installed: " + reason + ".\r\n\r\n" + left +
+                                    ".\r\nThe Installation process has been terminated.");
+    Click(box, IDOK);
+    EXPECT_EQ(run_->WaitExit(), 0u);
+}
+
+uint64_t FreeBytesOnH() {
+    ULARGE_INTEGER available{}, size{};
+    return GetDiskFreeSpaceExA("H:\\", &available, &size, nullptr) ? available.QuadPart : 0;
+}
+
+// Wine does not wait for a host program: the drive is watched until it has the size asked for, or is gone.
+SmallDrive::SmallDrive(int kb, bool readOnly) {
+    std::string out, m = std::string(getenv("WINEPREFIX")) + "/small-drive", size = std::to_string(kb) + "k";
+    RunTool("Z:\\bin\\sh -c \"mkdir -p " + m + " && mount -t tmpfs -o size=" + size + (readOnly ? ",ro" : "") +
+                " tmpfs " + m + " && ln -sfn " + m + " " + m + "/../dosdevices/h:\"", out);
+    for (int ms = 0; ms < 5000 && !(mounted = FreeBytesOnH() == uint64_t(kb) << 10); ms += 50) Sleep(50);
+}
+
+SmallDrive::~SmallDrive() {
+    std::string out, m = std::string(getenv("WINEPREFIX")) + "/small-drive";
+    RunTool("Z:\\bin\\sh -c \"rm -f " + m + "/../dosdevices/h: ; umount -l " + m + " ; rmdir " + m + "\"", out);
+    for (int ms = 0; ms < 5000 && FreeBytesOnH(); ms += 50) Sleep(50);
+}
+
 void InstallerTest::ExpectErrorReport(const std::string& expected, const std::string& alsoExpected) {
     HWND box = run_->WaitWindow("Application Error");
     ASSERT_NE(box, nullptr);

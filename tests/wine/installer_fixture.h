@@ -85,6 +85,8 @@ protected:
     // Waits for the error report, checks that its text holds `expected` (and
     // `alsoExpected`), answers it and expects exit code 1.
     void ExpectErrorReport(const std::string& expected, const std::string& alsoExpected = "");
+    // The box of an installation ended by a failed file step (`reason`: what and which file), answered: a cancel's exit.
+    void ExpectFailedInstallation(const std::string& reason, const std::string& left = "The files it had added have been removed");
     // installDir_ as the installer holds it: the destination edit makes it upper case.
     std::string TypedInstallDir() const;
 
@@ -93,6 +95,14 @@ protected:
     // record, so volumes a test writes its own way are not checked.
     void DropIntegrityRecord();
 };
+
+// Drive H: of the prefix on a tmpfs of `kb` KB for the test's lifetime; mounting needs root.
+struct SmallDrive {
+    SmallDrive(int kb, bool readOnly = false);
+    ~SmallDrive();
+    bool mounted;
+};
+uint64_t FreeBytesOnH();
 
 // Where the integrity record's body starts in an installer image, or npos without one.
 size_t IntegrityRecordBody(const std::string& image);

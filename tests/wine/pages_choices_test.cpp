@@ -23,17 +23,31 @@ TEST_P(ProgramGroup, EnterKeepsTheProductNameAndLeadsToOptions) {
     EXPECT_STRCASEEQ(link.target.c_str(), InstalledFile("Wardhavn.Exe").c_str());
 }
 
-TEST_P(ProgramGroup, ClearedNameIsAccepted) {
+// The name is one file's in the Programs folder: nothing blank, no folder part
+// (the system folder, StartUp), no device, no character a file name cannot have,
+// a path that fits. A shortcut that cannot be saved is reported.
+TEST_P(ProgramGroup, NamesThatAreNoFileOfTheirOwnBeepAndKeepThePageAndAFailedSaveIsReported) {
+    const std::string names[] = {"", "  ", "..", "StartUp\\W", "..\\..\\windows\\system32\\W", "a/b", "C:W", "a*", "a?",
+                                 "a\"", "a<", "a>", "a|", "CON", "nul.txt", "Com1", "LPT9 ", std::string(240, 'x')};
     StageSmallDiskSet(true);
     HWND page = AdvanceToPage("Program Group");
-    ASSERT_NE(page, nullptr);
-    SetItemText(page, IDC_GROUP_EDIT, "");
-    Click(page, IDOK);
-    ASSERT_TRUE(run_->WaitGone(page));
-    HWND options = run_->WaitWindow("Windows Interface");
-    ASSERT_NE(options, nullptr);
-    PressEnter(options);
+    for (const std::string& name : names) {
+        SetItemText(page, IDC_GROUP_EDIT, name);
+        PressEnter(page);
+        Settle(300);
+        EXPECT_EQ(run_->Captions(), std::vector<std::string>{"Program Group"}) << "\"" << name << "\"";
+    }
+    const std::string held = ProgramsDir() + "\\ My Games 1.0.LNK";  // blanks and dots within are fine
+    ASSERT_TRUE(WriteFileText(held, "held"));
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetItemText(page, IDC_GROUP_EDIT, " My Games 1.0");
+    PressEnter(page);
+    HWND box = run_->WaitWindow("Wardhaven!");
+    EXPECT_EQ(Lower(MessageText(box)), Lower("The shortcut " + held + " could not be made."));
+    Click(box, IDOK);
+    PressEnter(run_->WaitWindow("Windows Interface"));
     FinishInstallation();
+    CloseHandle(holder);
 }
 
 TEST_P(ProgramGroup, EscapeOrCloseBoxSkipsWithoutAQuestionAndTheInstallationGoesOn) {

@@ -98,7 +98,8 @@ TEST_P(Destination, BadlyFormedEntriesAndSystemFoldersBeepAndKeepThePage) {
                                    windows + "\\SYSTEM", windows + "\\SYSTEM32\\", windows + "\\.", "C:/WINDOWS",
                                    windows + "\\..\\WINDOWS", "C:\\\\WINDOWS", "C:\\.\\WINDOWS", "W:\\", "W:\\SYSTEM32",
                                    windows + "\\SYSTEM32\\.", windows + "\\SYSWOW64", windows + "\\SYSNATIVE", "C:WHREL",
-                                   scratch_ + "\\" + std::string(239 - scratch_.size(), 'L')};
+                                   scratch_ + "\\" + std::string(239 - scratch_.size(), 'L'), scratch_ + "\\BLANK \\",
+                                   scratch_ + "\\BLANK "};  // a part ending in a blank, which its folder would lose
     std::string out, link = std::string(getenv("WINEPREFIX")) + "/dosdevices/w:";
     RunTool("Z:\\bin\\ln -sfn ../drive_c/windows " + link, out);  // started, not awaited
     for (int ms = 0; !DirExists("W:\\SYSTEM32"); ms += 50, Sleep(50)) ASSERT_LT(ms, 5000) << out;
@@ -108,10 +109,36 @@ TEST_P(Destination, BadlyFormedEntriesAndSystemFoldersBeepAndKeepThePage) {
         EXPECT_TRUE(Refuses(page, entry)) << "\"" << entry << "\"";
         EXPECT_EQ(ItemText(page, IDC_DESTINATION_EDIT), entry) << "the entry stays for the user to edit";
     }
-    EXPECT_FALSE(DirExists(lower)) << "a lower-case drive letter is refused before anything is created";
+    EXPECT_FALSE(DirExists(lower) || DirExists(scratch_ + "\\BLANK")) << "refused before anything is created";
     EscapeAndConfirm(page);
     ExpectTerminated();
     RunTool("Z:\\bin\\rm " + link, out);
+}
+
+TEST_P(Destination, UnwritableOrTooSmallDriveIsRefusedInWordsAndNothingOfThePageStays) {
+    const struct {
+        int kb;
+        bool readOnly;
+        const char *entry, *says;
+    } drives[] = {{1024, true, "H:\\", "Setup cannot write to H:\\: "},  // and why
+                  {2048, false, "H:\\WARD", "Wardhaven! needs 2931 KB free on the drive of H:\\WARD; 2048 KB are free."}};
+    StageDiskSet({{"Wardhavn.Exe", NoiseBytes(1500000, 7)}}, "", false);  // the stream and an archive as large
+    for (const auto& d : drives) {
+        SmallDrive drive(d.kb, d.readOnly);
+        if (!drive.mounted) GTEST_SKIP() << "mounting a small drive needs root";
+        run_.reset();
+        HWND page = AdvanceToPage("Destination Directory");
+        SetItemText(page, IDC_DESTINATION_EDIT, d.entry);
+        PressEnter(page);
+        HWND box = run_->WaitWindow("Wardhaven!");
+        EXPECT_EQ(MessageText(box).rfind(d.says, 0), 0u) << MessageText(box);
+        EXPECT_EQ(GetWindow(box, GW_OWNER), page);
+        Click(box, IDOK);
+        run_->WaitGone(box);
+        EscapeAndConfirm(page);  // the page stays
+        ExpectTerminated();
+        EXPECT_FALSE(DirExists("H:\\WARD") || FileExists("H:\\Wardhaven._ZX"));
+    }
 }
 
 TEST_P(Destination, EscapeOrCloseBoxThenNoLeavesThePageAsItWas) {

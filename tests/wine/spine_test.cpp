@@ -70,6 +70,19 @@ TEST_P(PageSequence, CloseBoxOnAgreementAsksLikeEscape) {
     ExpectTerminated();
 }
 
+TEST_P(PageSequence, SecondCopyWhileAPageIsShownSaysSoAndTouchesNothing) {
+    HWND page = Start().WaitWindow("License Agreement");
+    const std::string winInit = ReadFileText(WinInitPath());
+    SetupRun second(setupPath_, GetParam());
+    HWND box = second.WaitWindow("Wardhaven!");
+    EXPECT_EQ(MessageText(box), "Setup is already running.");
+    Click(box, IDOK);
+    EXPECT_EQ(second.WaitExit(), 0u);
+    EXPECT_EQ(ReadFileText(WinInitPath()), winInit);
+    EscapeAndConfirm(page);  // the first goes on
+    ExpectTerminated();
+}
+
 TEST_P(PageSequence, PagesAreCentredOnTheScreen) {
     SetupRun& run = Start();
     HWND page = run.WaitWindow("License Agreement");

@@ -225,7 +225,9 @@ TEST_P(Uninstall, RemovesWhatTheInstallationPlacedAndChangedAndKeepsTheUsersFile
 TEST_P(Uninstall, AnEmptiedFolderGoesWithTheUninstallerAtTheNextStart) {
     groupFolder_ = "WhTestGroup";
     MakeDirs(programs_ + "\\" + groupFolder_);
-    Install(groupFolder_ + "\\Wardhaven" + nameEnd_);
+    Install("Wardhaven" + nameEnd_);  // the page takes no folder part: the user moves the shortcut there
+    const std::string name = "\\Wardhaven" + nameEnd_ + ".LNK";
+    ASSERT_TRUE(MoveFileA((programs_ + name).c_str(), (programs_ + "\\" + groupFolder_ + name).c_str()));
     EXPECT_EQ(Lower(RunUninstallCommand(true)), Lower(RemovedAndEmptied()));
     ExpectProductFilesGone();
     ExpectSystemRestored(groupFolder_ + "\\Wardhaven" + nameEnd_);
