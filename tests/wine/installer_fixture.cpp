@@ -54,6 +54,9 @@ SetupRun& InstallerTest::Start() {
 }
 
 void InstallerTest::EscapeAndConfirm(HWND page) {
+    // Just after a box of the page's own has gone, the focus may still be on
+    // its button: a key posted there would be lost.
+    for (int waited = 0; waited < 3000 && !IsChild(page, FocusedControl(page)); waited += 20) Settle(20);
     PressEscape(page);
     HWND box = run_->WaitWindow("Exit Wardhaven!");
     ASSERT_NE(box, nullptr);
