@@ -149,6 +149,7 @@ String PendingList() {
 // A path of the list without its "!" and "\??\".
 void AppendUnmarked(String& to, const char* entry) {
     if (*entry == '!') ++entry;
+    // "\??\" is four single-byte characters: read byte by byte, it is read right.
     if (entry[0] == '\\' && entry[1] == '?' && entry[2] == '?' && entry[3] == '\\') entry += 4;
     to += entry;
 }

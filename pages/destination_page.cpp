@@ -19,6 +19,7 @@ void OpenDestination(HWND page) {
 
 // A capital drive letter and a colon, alone or followed by a separator: "C:X"
 // would name a folder below whatever drive C:'s current directory is.
+// Byte indexes are safe here: a letter and a colon are single-byte characters.
 bool WellFormed(const String& entry) {
     return entry.size() >= 2 && entry[0] >= 'A' && entry[0] <= 'Z' && entry[1] == ':' &&
            (entry.size() == 2 || entry[2] == '\\' || entry[2] == '/');
