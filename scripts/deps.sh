@@ -53,7 +53,30 @@ install_missing() {
     if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386 || return
     fi
-    DEBIAN_FRONTEND=noninteractive apt-get update -q && DEBIAN_FRONTEND=noninteractive $cmd
+    # A mirror caught mid-sync fails an index now and then: try again, and go on
+    # to the install with what was fetched, which fails only if a package is missing.
+    local try
+    for try in 1 2 3; do
+        DEBIAN_FRONTEND=noninteractive apt-get update -q && break
+        echo "apt-get update failed (try $try of 3)"
+        sleep $((10 * try))
+    done
+    DEBIAN_FRONTEND=noninteractive $cmd && return
+    # A stale security index for one architecture leaves i386 libraries without
+    # the versions of their amd64 twins: install from the main suites alone.
+    echo "Trying again without the security suite's index"
+    local alt=$wh_logs/apt-sources
+    rm -rf "$alt"; mkdir -p "$alt/parts"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        case $f in
+            *.sources) awk -v RS= -v ORS='\n\n' '!/debian-security/' "$f" ;;
+            *) grep -v debian-security "$f" || : ;;
+        esac >"$alt/parts/$(basename "$f")"
+    done
+    mv "$alt/parts/sources.list" "$alt/sources.list" 2>/dev/null || : >"$alt/sources.list"
+    DEBIAN_FRONTEND=noninteractive $cmd -o Dir::Etc::SourceList="$alt/sources.list" \
+        -o Dir::Etc::SourceParts="$alt/parts"
 }
 echo "Missing Debian packages: ${missing[*]}"
 wh_step "Installing them with apt-get" apt install_missing
