@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine/progress.h"
-#include "runtime/crc32.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -17,13 +16,13 @@ int32_t FillArchiveBuffer(uint8_t* into, uint32_t count) {
     return static_cast<int32_t>(n);
 }
 
-// The record's checksum covers the stream's unpackedSize bytes, not what the
+// The record's digest covers the stream's unpackedSize bytes, not what the
 // decoder's last match writes beyond them.
 void CountWritten(uint32_t count) {
-    uint32_t left = static_cast<uint32_t>(ctx.unpackedSize - ctx.crcCounted);
+    uint32_t left = static_cast<uint32_t>(ctx.unpackedSize - ctx.digestCounted);
     if (count > left) count = left;
-    ctx.writtenCrc = Crc32Update(ctx.writtenCrc, ctx.bufferB, count);
-    ctx.crcCounted += static_cast<int32_t>(count);
+    Sha256Update(ctx.written, ctx.bufferB, count);
+    ctx.digestCounted += static_cast<int32_t>(count);
 }
 
 int32_t WriteOutput(uint32_t count) {

@@ -5,7 +5,6 @@
 #include "engine/package_table.h"
 #include "engine/progress.h"
 #include "engine/progress_arithmetic.h"
-#include "runtime/crc32.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -14,7 +13,7 @@ namespace {
 struct Copying {
     FileVar archive;
     int32_t joined;
-    uint32_t volumeCrc;  // of the volume being copied, so far
+    Sha256 volumeDigest;  // of the volume being copied, so far
 };
 
 const int ioFileTooLarge = 223;  // the system's "file too large"
@@ -41,14 +40,14 @@ void CopyVolume(Copying& c, Repaint rule) {
     FileVar volume;
     OpenVolume(volume);
     uint8_t block[blockSize];
-    c.volumeCrc = 0;
+    Sha256Start(c.volumeDigest);
     CheckJoinedCount(c, volume, CheckedSize(volume));
     while (!CheckedAtEnd(volume) && keepRunning != 0) {
         uint32_t n = CheckedRead(volume, block, sizeof block);
         if (n == 0) RaiseIoError(ioReadPastEnd, volume.name);  // the volume shrank while read
         CheckJoinedCount(c, volume, n);
         CheckedWrite(c.archive, block, n);
-        c.volumeCrc = Crc32Update(c.volumeCrc, block, n);
+        Sha256Update(c.volumeDigest, block, n);
         c.joined += static_cast<int32_t>(n);
         ProgressStep(c.joined, product.expectedArchiveSize, ctx.joinDC, rule);
         PumpMessages(ctx.joinMsg);
@@ -87,8 +86,10 @@ void JoinDisk(HWND page, Copying& c, int disk, Repaint rule) {
         CopyVolume(c, rule);
         if (keepRunning == 0 || !ctx.recordPresent) return;
         uint32_t length = static_cast<uint32_t>(c.joined - start);
+        uint8_t digest[sha256Size];
+        Sha256Finish(c.volumeDigest, digest);
         integrity::VolumeCheck check =
-            integrity::CheckVolume(ctx.volumeLength[disk - 1], ctx.volumeCrc[disk - 1], length, c.volumeCrc);
+            integrity::CheckVolume(ctx.volumeLength[disk - 1], ctx.volumeDigest[disk - 1], length, digest);
         if (check == integrity::VolumeCheck::sound) return;
         CheckedSeek(c.archive, static_cast<uint32_t>(start));
         CheckedTruncate(c.archive);

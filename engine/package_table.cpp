@@ -115,9 +115,9 @@ void ReadIntegrityRecord(FileVar& f, uint32_t recordStart, uint32_t tableStart, 
     if (r.tableCrc != tableCrc) RefuseTable(f.name, "\nthe table does not match its checksum");
     for (int v = 0; v < product.diskCount; ++v) {
         ctx.volumeLength[v] = r.volumeLength[v];
-        ctx.volumeCrc[v] = r.volumeCrc[v];
+        CopyMemory(ctx.volumeDigest[v], r.volumeDigest[v], sha256Size);
     }
-    ctx.streamCrc = r.streamCrc;
+    CopyMemory(ctx.streamDigest, r.streamDigest, sha256Size);
 }
 
 }  // namespace

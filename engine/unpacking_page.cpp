@@ -1,6 +1,7 @@
 #include "engine/unpacking_page.h"
 
 #include "engine/archive_io.h"
+#include "engine/integrity_record.h"
 #include "engine/placement.h"
 #include "engine/progress.h"
 #include "lzh/lzh_decoder.h"
@@ -45,10 +46,12 @@ void DecodeArchive() {
     ctx.archiveHandle = CreateFileA(ArchivePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!IsOpen(ctx.archiveHandle)) RaiseIoError(static_cast<int>(GetLastError()), ArchivePath());
+    DWORD archiveSize = GetFileSize(ctx.archiveHandle, nullptr);
     decode(ctx.unpackedSize, ctx.archiveReader, ctx.outputWriter);
     // The decoder stops at the first code the archive cannot complete; a
     // cancel also leaves the reader answering nothing, and is no damage.
-    bool cutShort = keepRunning != 0 && LzhLastInputUse().cutShort;
+    LzhInputUse use = LzhLastInputUse();
+    bool cutShort = keepRunning != 0 && use.cutShort;
     uint16_t put = 0;
     if (keepRunning != 0 && !cutShort) ctx.outputWriter(ctx.bufferB, 0, put);
     CloseIfOpen(ctx.archiveHandle);
@@ -57,10 +60,20 @@ void DecodeArchive() {
         RaiseError(ErrorClass::inOut, ioReadPastEnd,
                    IoErrorText(ioReadPastEnd) + ": " + ArchivePath() +
                        " (the archive is incomplete: a volume was cut short)");
-    if (keepRunning != 0 && ctx.recordPresent && ctx.writtenCrc != ctx.streamCrc)
+    if (keepRunning == 0) return;
+    // Bytes after the stream's end are no part of any set the tool makes: a
+    // stream put in front of them, shorter than the set's, would pass unseen.
+    if (use.bytesUsed < archiveSize)
+        RaiseError(ErrorClass::inOut, ioBadData,
+                   IoErrorText(ioBadData) + ": " + ArchivePath() + " (it holds " +
+                       DecimalText(static_cast<uint32_t>(archiveSize - use.bytesUsed)) +
+                       " bytes after the end of the stream: the archive is damaged)");
+    uint8_t digest[sha256Size];
+    Sha256Finish(ctx.written, digest);
+    if (ctx.recordPresent && !integrity::SameDigest(digest, ctx.streamDigest))
         RaiseError(ErrorClass::inOut, ioBadData,
                    IoErrorText(ioBadData) + ": " + DecodedPath() +
-                       " (the unpacked files do not match the disk set's checksum: the archive is damaged)");
+                       " (the unpacked files do not match the disk set's digest: the archive is damaged)");
 }
 
 // A failure leaves neither the archive nor a partial main executable behind.
@@ -83,8 +96,8 @@ void UnpackArchive(HWND) {
     ctx.readPos = 1;
     ctx.readCount = 0;
     ctx.writePos = 1;
-    ctx.writtenCrc = 0;
-    ctx.crcCounted = 0;
+    Sha256Start(ctx.written);
+    ctx.digestCounted = 0;
     {
         FailureCleanup discard(DiscardUnpacked);
         DecodeArchive();

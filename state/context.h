@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "runtime/file_io.h"
+#include "runtime/sha256.h"
 #include "runtime/text.h"
 #include "state/keep_running.h"
 
@@ -88,12 +89,14 @@ struct SetupContext {
     bool mainExecutableWritten;
     // From the disk set's integrity record (engine/integrity_record.h), when
     // the installer's file carries one: each volume is checked as it is
-    // joined, the decoded stream as it is written. Without one, nothing is.
+    // joined, the decoded stream as it is written, by their SHA-256. Without
+    // one, nothing is.
     bool recordPresent;
-    uint32_t volumeLength[3], volumeCrc[3];  // disk 1 first
-    uint32_t streamCrc;                      // of the stream's unpackedSize bytes
-    uint32_t writtenCrc;                     // of those OutputWriter has written so far
-    int32_t crcCounted;                      // how many that is
+    uint32_t volumeLength[3];                  // disk 1 first
+    uint8_t volumeDigest[3][sha256Size];       // SHA-256 of each volume
+    uint8_t streamDigest[sha256Size];          // of the stream's unpackedSize bytes
+    Sha256 written;                            // of those OutputWriter has written so far
+    int32_t digestCounted;                     // how many that is
     // The most the installation directory's drive holds at once, in KB (from
     // the package table): the decoded stream beside the archive, or beside
     // the files cut out of it, which are fewer bytes.

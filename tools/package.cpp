@@ -30,6 +30,22 @@ bool IsHelpFile(const std::string& name) { return UpperExtension(name) == ".HLP"
 
 std::string Hex(uint32_t value) { return std::string("0x") + HexText(value, 8).c_str(); }
 
+std::string DigestText(const uint8_t* digest) {
+    std::string text;
+    for (std::size_t i = 0; i < sha256Size; ++i) {  // as sha256sum prints it
+        text += "0123456789abcdef"[digest[i] >> 4];
+        text += "0123456789abcdef"[digest[i] & 15];
+    }
+    return text;
+}
+
+void Digest(const uint8_t* data, std::size_t size, uint8_t* digest) {
+    Sha256 s;
+    Sha256Start(s);
+    Sha256Update(s, data, size);
+    Sha256Finish(s, digest);
+}
+
 // Windows names ignore case. names[0] is the main executable, installed as mainName.
 bool AppearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {
     for (std::size_t j = 0; j < i; ++j)
@@ -231,18 +247,21 @@ std::string InstallerNameOnDisk(const BuildOptions& options) {
     return name;
 }
 
-// The record of what the disks must hold: each volume's length and CRC-32,
-// the table's, the decoded stream's, and an identity of the whole set.
+// The record of what the disks must hold: each volume's length, CRC-32 and
+// SHA-256, the table's CRC-32, the decoded stream's CRC-32 and SHA-256, and an
+// identity of the whole set.
 integrity::Record MakeRecord(const std::vector<uint8_t>& tableBytes, const Product& product, const DiskSet& set) {
     integrity::Record r;
     r.volumeCount = diskset::diskCount;
     r.tableCrc = table::Crc32(tableBytes.data(), tableBytes.size());
     r.streamCrc = table::Crc32(product.stream.data(), product.stream.size());
+    Digest(product.stream.data(), product.stream.size(), r.streamDigest);
     r.identity = r.tableCrc;
     uint64_t at = 0;
     for (unsigned v = 0; v < diskset::diskCount; ++v) {
         r.volumeLength[v] = uint32_t(set.volumes[v]);
         r.volumeCrc[v] = table::Crc32(set.archive.data() + at, set.volumes[v]);
+        Digest(set.archive.data() + at, set.volumes[v], r.volumeDigest[v]);
         r.identity = table::Crc32(set.archive.data() + at, set.volumes[v], r.identity);
         at += set.volumes[v];
     }
@@ -373,10 +392,15 @@ void ReportRecord(const table::FoundRecord& found, const uint8_t* tableBytes, st
     uint32_t tableCrc = table::Crc32(tableBytes, tableSize);
     out << "integrity record: version " << r.version << ", identity " << Hex(r.identity) << ", " << r.volumeCount
         << " volumes\n";
-    for (unsigned v = 0; v < r.volumeCount; ++v)
+    bool digests = r.version >= 3;
+    for (unsigned v = 0; v < r.volumeCount; ++v) {
         out << "  volume " << v + 1 << ": " << r.volumeLength[v] << " bytes, CRC-32 " << Hex(r.volumeCrc[v]) << "\n";
+        if (digests) out << "    SHA-256 " << DigestText(r.volumeDigest[v]) << "\n";
+    }
     out << "  table CRC-32 " << Hex(r.tableCrc) << (tableCrc == r.tableCrc ? " (matches)" : " (DOES NOT MATCH)")
         << ", decoded stream CRC-32 " << Hex(r.streamCrc) << "\n";
+    if (digests) out << "  decoded stream SHA-256 " << DigestText(r.streamDigest) << "\n";
+    else out << "  no SHA-256 digests (version " << r.version << "): the volumes are checked by CRC-32 alone\n";
     if (tableCrc != r.tableCrc)
         problems.push_back("the table does not match the record's checksum (" + Hex(tableCrc) + ", recorded " +
                            Hex(r.tableCrc) + ")");
@@ -446,7 +470,8 @@ struct Unpacked {
     bool tableSound = false;      // by its own checks and the record's checksum
 };
 
-// Each volume against the record: its length, then its bytes.
+// Each volume against the record: its length, then its bytes, by SHA-256
+// where the record has them (a CRC-32 can be restored by four chosen bytes).
 void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::DiskFile>& volumes, uint32_t tableCrc,
                   std::vector<std::string>& problems) {
     const integrity::Record& r = found.record;
@@ -463,6 +488,15 @@ void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::Di
             problems.push_back(volumes[v].where + ": not this set's volume " + std::to_string(v + 1) +
                                ": its bytes do not match the record's CRC-32 (" + Hex(crc) + ", recorded " +
                                Hex(r.volumeCrc[v]) + "): another set's volume of the same length, or a damaged copy");
+        else if (r.version >= 3) {
+            uint8_t digest[sha256Size];
+            Digest(bytes.data(), bytes.size(), digest);
+            if (!integrity::SameDigest(digest, r.volumeDigest[v]))
+                problems.push_back(volumes[v].where + ": not this set's volume " + std::to_string(v + 1) +
+                                   ": its CRC-32 matches, its SHA-256 does not (" + DigestText(digest) +
+                                   ", recorded " + DigestText(r.volumeDigest[v]) +
+                                   "): bytes chosen to pass the CRC-32, or a damaged copy");
+        }
     }
     if (identity != r.identity)
         problems.push_back("the set's identity " + Hex(identity) + " is not the recorded " + Hex(r.identity));
@@ -507,9 +541,15 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
         u.problems.push_back("the volumes hold " + std::to_string(archive.size() - report.bytesUsed) +
                              " bytes after the end of the stream");
     uint32_t streamCrc = table::Crc32(u.stream.data(), u.stream.size());
-    if (record.presence == integrity::Presence::present && !report.cutShort && streamCrc != record.record.streamCrc)
+    uint8_t digest[sha256Size];
+    Digest(u.stream.data(), u.stream.size(), digest);
+    bool checked = record.presence == integrity::Presence::present && !report.cutShort;
+    if (checked && streamCrc != record.record.streamCrc)
         u.problems.push_back("the decoded stream does not match the record's CRC-32 (" + Hex(streamCrc) +
                              ", recorded " + Hex(record.record.streamCrc) + ")");
+    else if (checked && record.record.version >= 3 && !integrity::SameDigest(digest, record.record.streamDigest))
+        u.problems.push_back("the decoded stream does not match the record's SHA-256 (" + DigestText(digest) +
+                             ", recorded " + DigestText(record.record.streamDigest) + ")");
     return u;
 }
 

@@ -74,17 +74,21 @@ cp "$installer" "$seeds/executable_seeds/installer"
 cp "$work/installer-signed.exe" "$seeds/executable_seeds/installer-signed"
 cp "$work/bare-signed.exe" "$seeds/executable_seeds/bare-signed"
 
-# The record and table after the image, and the same in version 1: without
-# the record's own CRC-32, four bytes shorter.
+# The record and table after the image, and the same in the older versions:
+# version 2 without the digests, version 1 without its own CRC-32 either.
 tail -c +$((image_size + 1)) "$installer" >"$seeds/record_seeds/record-and-table"
-python3 - "$seeds/record_seeds/record-and-table" "$seeds/record_seeds/version-1" <<'PY'
-import struct, sys
+python3 - "$seeds/record_seeds/record-and-table" "$seeds/record_seeds/version-" <<'PY'
+import struct, sys, zlib
 data = bytearray(open(sys.argv[1], 'rb').read())
-body = struct.unpack_from('<I', data, data.index(b'WHRECORD') - 4)[0]
-v1 = data[:body - 4] + data[body:]
-struct.pack_into('<H', v1, 0, 1)
-struct.pack_into('<I', v1, body - 4, body - 4)
-open(sys.argv[2], 'wb').write(v1)
+tail = data.index(b'WHRECORD') - 4
+volumes = struct.unpack_from('<H', data, 2)[0]
+fields = 16 + 8 * volumes
+for version in (1, 2):
+    head = bytearray(data[:fields])
+    struct.pack_into('<H', head, 0, version)
+    seal = struct.pack('<I', zlib.crc32(head)) if version == 2 else b''
+    older = head + seal + struct.pack('<I', len(head) + len(seal)) + data[tail + 4:]
+    open(sys.argv[2] + str(version), 'wb').write(older)
 PY
 
 joined "$installer" "${volumes[@]}" >"$seeds/disk_folders_seeds/set"

@@ -48,6 +48,8 @@ void CheckWrittenBack(const integrity::Record& r, const uint8_t* tableBytes, std
           back.record.streamCrc == r.streamCrc && back.record.volumeCount == r.volumeCount);
     Check(std::equal(r.volumeLength, r.volumeLength + r.volumeCount, back.record.volumeLength) &&
           std::equal(r.volumeCrc, r.volumeCrc + r.volumeCount, back.record.volumeCrc));
+    Check(integrity::SameDigest(r.streamDigest, back.record.streamDigest));
+    for (unsigned v = 0; v < r.volumeCount; ++v) Check(integrity::SameDigest(r.volumeDigest[v], back.record.volumeDigest[v]));
 }
 
 }  // namespace

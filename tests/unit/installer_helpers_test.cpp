@@ -12,6 +12,7 @@
 #include "runtime/crc32.h"
 #include "runtime/exception.h"
 #include "runtime/paths.h"
+#include "runtime/sha256.h"
 #include "tests/string_print.h"
 
 TEST(PathJoin, EmptyDirectoryGivesTheNameAlone) {
@@ -57,6 +58,38 @@ TEST(Crc32, MatchesTheCommonCheckValueWholeAndInPieces) {
     EXPECT_EQ(Crc32Update(0, text, 9), 0xCBF43926u);
     EXPECT_EQ(Crc32Update(Crc32Update(0, text, 4), text + 4, 5), 0xCBF43926u);
     EXPECT_EQ(Crc32Update(0, text, 0), 0u);
+}
+
+// FIPS 180-4's examples, and a million bytes fed in pieces that straddle the
+// 64-byte blocks and the length's own 8 bytes.
+TEST(Sha256, MatchesTheStandardsExamplesWholeAndInPieces) {
+    auto hex = [](Sha256& s) {
+        uint8_t d[sha256Size];
+        Sha256Finish(s, d);
+        std::string t;
+        for (uint8_t b : d) t += "0123456789abcdef"[b >> 4], t += "0123456789abcdef"[b & 15];
+        return t;
+    };
+    const std::pair<std::string, std::string> examples[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+    };
+    for (const auto& [message, digest] : examples) {
+        Sha256 s;
+        Sha256Start(s);
+        Sha256Update(s, message.data(), message.size());
+        EXPECT_EQ(hex(s), digest) << message;
+    }
+    const std::string million(1000000, 'a');
+    Sha256 s;
+    Sha256Start(s);
+    for (std::size_t at = 0, piece = 1; at < million.size(); at += piece, piece = piece * 7 % 131 + 1)
+        Sha256Update(s, million.data() + at, std::min(piece, million.size() - at));
+    EXPECT_EQ(hex(s), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(ByteClamps, SmallerAndLarger) {

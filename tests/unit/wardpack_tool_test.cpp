@@ -186,16 +186,20 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
     const fs::path volumes[] = {dir / "out/disk1/Wardhavn.001", dir / "out/disk2/Wardhavn.002",
                                 dir / "out/disk3/Wardhavn.003"};
     std::size_t missed = 0, flips = 0;
+    auto check = [&](unsigned v, const std::vector<uint8_t>& bytes) {
+        uint8_t digest[sha256Size];
+        Sha256 s;
+        Sha256Start(s);
+        Sha256Update(s, bytes.data(), bytes.size());
+        Sha256Finish(s, digest);
+        return integrity::CheckVolume(r.volumeLength[v], r.volumeDigest[v], bytes.size(), digest);
+    };
     for (unsigned v = 0; v < 3; ++v) {
         std::vector<uint8_t> bytes = BytesOf(volumes[v]);
-        ASSERT_EQ(integrity::CheckVolume(r.volumeLength[v], r.volumeCrc[v], bytes.size(),
-                                         table::Crc32(bytes.data(), bytes.size())),
-                  integrity::VolumeCheck::sound);
+        ASSERT_EQ(check(v, bytes), integrity::VolumeCheck::sound);
         for (std::size_t bit = 0; bit < bytes.size() * 8; ++bit, ++flips) {
             bytes[bit / 8] ^= uint8_t(1u << bit % 8);
-            missed += integrity::CheckVolume(r.volumeLength[v], r.volumeCrc[v], bytes.size(),
-                                             table::Crc32(bytes.data(), bytes.size())) ==
-                      integrity::VolumeCheck::sound;
+            missed += check(v, bytes) == integrity::VolumeCheck::sound;
             bytes[bit / 8] ^= uint8_t(1u << bit % 8);
         }
     }
@@ -548,13 +552,23 @@ TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
         EXPECT_EQ(run.output.find("Wardhavn.002: not this set's"), std::string::npos) << run.output;
         EXPECT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 1);
     }
-    std::vector<uint8_t> v1 = setup;  // the same fields, without the record's own CRC-32
-    v1.erase(v1.begin() + tail - 4, v1.begin() + tail);
-    v1[body] = 1, v1[tail - 4] -= 4;
-    Write(setupPath, v1);
-    CommandRun run = Wardpack("verify " + (dir / "out").string());
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("integrity record: version 1"), std::string::npos) << run.output;
+    // The same fields without the digests (version 2), and without its own CRC-32 either (version 1).
+    const std::size_t fields = integrity::BodySizeVersion1(3);
+    std::vector<uint8_t> v1 = setup, v2 = setup;
+    v2.erase(v2.begin() + body + fields, v2.begin() + tail - 4);
+    v2[body] = 2, table::PutInt32(&v2[body + fields + 4], int32_t(integrity::BodySizeVersion2(3)));
+    table::PutInt32(&v2[body + fields], int32_t(table::Crc32(&v2[body], fields)));
+    v1.erase(v1.begin() + body + fields, v1.begin() + tail);
+    v1[body] = 1, table::PutInt32(&v1[body + fields], int32_t(fields));
+    CommandRun run;
+    for (const std::vector<uint8_t>* older : {&v2, &v1}) {
+        Write(setupPath, *older);
+        run = Wardpack("verify " + (dir / "out").string());
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find(older == &v1 ? "integrity record: version 1" : "integrity record: version 2"),
+                  std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("checked by CRC-32 alone"), std::string::npos) << run.output;
+    }
     // Declared lengths no set holds, or long ones that do not agree: damage, told at once.
     struct Lengths {
         uint32_t first, others;

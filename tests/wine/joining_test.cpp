@@ -1,5 +1,8 @@
 // Joining the volumes: where they are found, the disk prompts, cancelling, a
 // quit message, empty and read-only volumes.
+#include <functional>
+
+#include "tests/crc_forge.h"
 #include "tests/wine/engine_scenario.h"
 
 namespace {
@@ -34,6 +37,27 @@ protected:
         ASSERT_NE(WaitProgress(unpackingLabel), nullptr);
         FinishInstallation();
         ExpectInstalled(installDir_, product_);
+    }
+    // Another product of the same file sizes (a marker and zeros), its stream's
+    // last bytes chosen to give the set's stream CRC-32, packed by the tool
+    // into volume 1's length, whose last bytes give that volume's CRC-32.
+    std::string ForgedFirstVolume(const std::string& volume) {
+        std::string stream, original;
+        for (const ProductFile& f : product_) {
+            std::string bytes(f.content.size(), '\0');
+            size_t marker = std::min<size_t>(7, bytes.size());
+            original += f.content;
+            stream += bytes.replace(0, marker, "forged!", marker);
+        }
+        RestoreCrc32(reinterpret_cast<uint8_t*>(&stream[0]), stream.size(), Crc32Update(0, original.data(), original.size()));
+        std::string in = scratch_ + "\\forged.bin", out = scratch_ + "\\forged.lzh", log;
+        EXPECT_TRUE(WriteFileText(in, stream));
+        EXPECT_EQ(RunTool("\"" + BuiltWardpackPath() + "\" -q encode \"" + in + "\" \"" + out + "\"", log), 0u) << log;
+        std::string forged = ReadFileText(out);
+        EXPECT_LT(forged.size() + 4, volume.size());
+        forged.resize(volume.size());
+        RestoreCrc32(reinterpret_cast<uint8_t*>(&forged[0]), forged.size(), Crc32Update(0, volume.data(), volume.size()));
+        return forged;
     }
     std::string VolumesJoined(int last) {
         std::string all;
@@ -75,38 +99,53 @@ TEST_P(Joining, MissingDiskOkShowsWrongDiskThenAsksAgain) {
 TEST_P(Joining, AVolumeThatFailsItsCheckIsTakenOutAndAnotherCopyAskedFor) {
     // A worn copy (one bit flipped), then another set's disk (another length):
     // each is refused at its disk; a sound copy then goes on, a Cancel abandons.
+    // Last another product packed into disk 1's volume, its CRC-32 and the
+    // decoded stream's restored by four chosen bytes each: refused by its
+    // SHA-256 before a file of it is placed.
     const struct {
         const char* what;
-        std::string (*damage)(std::string);
+        int disk;
+        std::function<std::string(std::string)> damage;
         std::string told;
         bool thenSound;
     } cases[] = {
-        {"a flipped bit", [](std::string v) { return v[v.size() / 2] ^= 0x10, v; },
+        {"a flipped bit", 2, [](std::string v) { return v[v.size() / 2] ^= 0x10, v; },
          "Disk 2 is damaged: Wardhavn.002 on it does not hold what disk 2 of this set holds.", true},
-        {"another length", [](std::string v) { return v + "x"; },
+        {"another length", 2, [](std::string v) { return v + "x"; },
          "The disk in the drive is not disk 2 of this set, or its Wardhavn.002 is incomplete.", false},
+        {"another product, its CRC-32s restored", 1, [this](std::string v) { return ForgedFirstVolume(v); },
+         "Disk 1 is damaged: Wardhavn.001 on it does not hold what disk 1 of this set holds.", false},
     };
     StageDiskSet(product_, "9000,9000", false);
-    const std::string again = "\r\nInsert another copy of disk 2 and press OK, or press Cancel to stop the installation.";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        const std::string n = std::to_string(c.disk);
+        const std::string again =
+            "\r\nInsert another copy of disk " + n + " and press OK, or press Cancel to stop the installation.";
         run_.reset();
+        ASSERT_TRUE(WriteFileText(VolumeBeside(1), ReadFileText(VolumeInSet(1))));
         DeleteFileA(VolumeBeside(2).c_str());
         DeleteFileA(VolumeBeside(3).c_str());
+        if (c.disk == 1) ASSERT_TRUE(WriteFileText(VolumeBeside(1), c.damage(ReadFileText(VolumeInSet(1)))));
         PassQuestionPages();
-        HWND prompt = WaitDiskPrompt(2);
-        ASSERT_NE(prompt, nullptr);
-        ASSERT_TRUE(WriteFileText(VolumeBeside(2), c.damage(ReadFileText(VolumeInSet(2)))));
-        Answer(prompt, IDOK);
+        if (c.disk == 2) {
+            HWND prompt = WaitDiskPrompt(2);
+            ASSERT_NE(prompt, nullptr);
+            ASSERT_TRUE(WriteFileText(VolumeBeside(2), c.damage(ReadFileText(VolumeInSet(2)))));
+            Answer(prompt, IDOK);
+        }
         HWND refusal = run_->WaitWindow("Wardhaven!");
         ASSERT_NE(refusal, nullptr);
         EXPECT_EQ(MessageText(refusal), c.told + again);
         // The bytes that failed are out of the archive again.
-        EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(1));
+        EXPECT_TRUE(ReadShared(InstalledFile("Wardhaven._ZX")) == VolumesJoined(c.disk - 1));
         if (!c.thenSound) {
             Answer(refusal, IDCANCEL);
             ExpectTerminated();
             EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
+            for (size_t i = 0; i < product_.size(); ++i)
+                EXPECT_FALSE(FileExists(PlacedPath(installDir_, i ? product_[i].name : "Wardhavn.Exe")))
+                    << product_[i].name;
             continue;
         }
         InsertVolume(2);

@@ -17,3 +17,7 @@ python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(int(sys.argv[2])); 
 ! osslsigncode verify -CAfile "$set/cert.pem" -in "$flipped" > /dev/null 2>&1 || { echo "signed-sample: the signature holds with a byte flipped" >&2; exit 1; }
 status=0 && "$wardpack" -q list "$flipped" > /dev/null || status=$?
 [ $status -eq 2 ] || { echo "signed-sample: list of the flipped installer ended with $status, not 2" >&2; exit 1; }
+# The record's digests are the volumes' SHA-256 as sha256sum computes them.
+listed=$("$wardpack" list "$set/disk1/Setup.exe" | sed -n 's/^ *SHA-256 \([0-9a-f]*\)$/\1/p')
+summed=$(for d in 1 2 3; do sha256sum "$set/disk$d/Wardhavn.00$d" | cut -d' ' -f1; done)
+[ -n "$listed" ] && [ "$listed" = "$summed" ] || { printf 'signed-sample: list gives digests\n%s\nsha256sum\n%s\n' "$listed" "$summed" >&2; exit 1; }
