@@ -819,7 +819,9 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     }
     EXPECT_NE(Wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
     EXPECT_NE(Wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
-    EXPECT_EQ(Wardpack("frobnicate").status, 1);
+    CommandRun unknown = Wardpack("bogus");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.output, "wardpack: error: unknown command \"bogus\"; see wardpack --help\n");
     CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
