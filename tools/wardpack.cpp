@@ -13,7 +13,8 @@
 //   wardpack decode  --size N IN OUT
 //
 // Exit status: 0 done, 1 error (the message says why, a wrong command line
-// too), 2 a check found problems. wardpack(1) is the manual page.
+// too), 2 a check found problems, or extract --force wrote a set in part.
+// wardpack(1) is the manual page.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
