@@ -235,10 +235,9 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
 }
 
 // Names in the target's code page are stored as its bytes, 8.3 there, and
-// listed, verified against their list and unpacked as UTF-8 again by the code
-// page the table records (a trail byte 0x5C included); without it they are
-// shown escaped. Beside each, a name Windows keeps apart from it, though
-// it differs in a letter's accent or width alone.
+// listed, verified and unpacked as UTF-8 again by the code page the table
+// records (a trail byte 0x5C included); without it they are shown escaped.
+// Beside each, a name Windows keeps apart though only an accent or width differs.
 TEST_F(WardpackTest, NamesInATargetCodePageRoundTrip) {
     struct Case {
         unsigned codePage;
