@@ -36,4 +36,19 @@ bool ToUtf8(const std::string& bytes, unsigned codePage, std::string& out) {
     return (IsTargetCodePage(codePage) || codePage == utf8) && Convert(bytes, codePage, CP_UTF8, out);
 }
 
+bool ToWide(const std::string& bytes, unsigned codePage, std::wstring& out) {
+    if (!IsTargetCodePage(codePage) && codePage != utf8) return false;
+    if (bytes.empty()) return out.clear(), true;
+    int wide = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
+    if (wide <= 0) return false;
+    out.assign(std::size_t(wide), L'\0');
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), out.data(), wide) ==
+           wide;
+}
+
+// The system's own upper-case table, the one its file systems compare names by.
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace names

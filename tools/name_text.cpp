@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/code_page.h"
+#include "runtime/text.h"
 #include "tools/tool_error.h"
 
 namespace names {
@@ -61,6 +62,12 @@ std::size_t Columns(const std::string& text) {
         i += length;
     }
     return columns;
+}
+
+bool SameFileName(const std::string& a, unsigned codePageA, const std::string& b, unsigned codePageB) {
+    if (!codePageA || !codePageB) return SameTextIgnoringCase(a, b);
+    std::wstring wideA, wideB;
+    return ToWide(a, codePageA, wideA) && ToWide(b, codePageB, wideB) && SameIgnoringCase(wideA, wideB);
 }
 
 std::string ShortNameProblem(const std::string& name, unsigned codePage) {

@@ -17,6 +17,21 @@ bool IsTargetCodePage(unsigned codePage);
 bool FromUtf8(const std::string& text, unsigned codePage, std::string& out);
 bool ToUtf8(const std::string& bytes, unsigned codePage, std::string& out);
 
+// `bytes` of `codePage` (a target's, or utf8) as wide characters, which the C
+// library and Windows upper-case one at a time; and two such names compared as
+// Windows' file systems compare them, each character in its upper case
+// (ToolError where the C library has no table to take it from).
+bool ToWide(const std::string& bytes, unsigned codePage, std::wstring& out);
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b);
+
+// Whether Windows takes two names for one file: each character's upper case
+// in Unicode, not in ASCII alone, so an accented, Greek or full-width letter
+// is one name in either case. Each name is in its own code page (utf8 for the
+// maker's text); where either has none (0), they are plain ASCII names,
+// compared by their bytes with ASCII letters folded. Bytes that are not text
+// of their code page name no file the other does.
+bool SameFileName(const std::string& a, unsigned codePageA, const std::string& b, unsigned codePageB);
+
 // Printable ASCII as it stands, every other byte as \xNN (a backslash too, so
 // nothing reads two ways). `utf8Text`: whole UTF-8 characters past the C1
 // controls stay as they are.

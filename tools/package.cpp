@@ -46,11 +46,16 @@ void Digest(const uint8_t* data, std::size_t size, uint8_t* digest) {
     Sha256Finish(s, digest);
 }
 
-// Windows names ignore case. names[0] is the main executable, installed as mainName.
-bool AppearsBefore(const std::vector<std::string>& names, std::size_t i, const std::string& mainName) {
+// The first name before names[i] that Windows takes for the same file, or i
+// when there is none. names[0] is the main executable, installed as mainName
+// (UTF-8, from the command line); the others are in codePage.
+std::size_t EarlierSameName(const std::vector<std::string>& names, std::size_t i, const std::string& mainName,
+                            unsigned codePage) {
     for (std::size_t j = 0; j < i; ++j)
-        if (SameTextIgnoringCase(names[i], j == 0 ? mainName : names[j])) return true;
-    return false;
+        if (j == 0 ? names::SameFileName(names[i], codePage, mainName, names::utf8)
+                   : names::SameFileName(names[i], codePage, names[j], codePage))
+            return j;
+    return i;
 }
 
 // The main executable has no entry: it runs from the start of the stream to the first entry.
@@ -135,7 +140,8 @@ Product ReadProduct(const BuildOptions& options) {
 }
 
 // The package table the list describes; checks names and sizes as it goes.
-table::PackageTable PlanTable(const Product& product, const std::string& mainName) {
+// Both names of a pair Windows takes for one file are named: either may be the one to change.
+table::PackageTable PlanTable(const Product& product, const std::string& mainName, unsigned codePage) {
     const std::vector<std::string>& names = product.stored;
     const std::vector<uint64_t>& sizes = product.sizes;
     if (names.size() - 1 > table::maxEntries)
@@ -148,11 +154,10 @@ table::PackageTable PlanTable(const Product& product, const std::string& mainNam
         std::string shown = names::Shown(product.names[i], names::utf8);
         std::string problem = table::NameProblemText(names[i]);
         if (!problem.empty()) throw ToolError("\"" + shown + "\": " + problem);
-        if (AppearsBefore(names, i, mainName))
-            throw ToolError("\"" + shown + "\": name appears twice (Windows names ignore case" +
-                            (SameTextIgnoringCase(names[i], mainName) ? ", and the main executable is installed as " +
-                                                                      mainName + ")"
-                                                                : ")"));
+        if (std::size_t j = EarlierSameName(names, i, mainName, codePage); j < i)
+            throw ToolError((j == 0 ? "the main executable, installed as \"" + names::Shown(mainName, names::utf8) + "\","
+                                    : "\"" + names::Shown(product.names[j], names::utf8) + "\"") +
+                            " and \"" + shown + "\": name appears twice (Windows names ignore case)");
         t.entries.push_back(table::Entry{names[i], int32_t(offset), int32_t(sizes[i])});
         offset += sizes[i];
     }
@@ -340,7 +345,7 @@ void Build(const BuildOptions& options, std::ostream& out) {
                         std::to_string(diskset::floppyCluster));
     UseCodePage(options.codePage);
     Product product = ReadProduct(options);
-    table::PackageTable t = PlanTable(product, options.mainName);
+    table::PackageTable t = PlanTable(product, options.mainName, options.codePage);
     t.codePage = options.codePage;
     if (std::string clash = HelpFolderClash(product.stored); !clash.empty()) throw ToolError(clash);
     WarnOfSharedSubstitutes(product.stored, options.mainName, options.codePage, std::cerr);
@@ -560,10 +565,10 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& v, int64_t offset, int64_
 
 // The table keeps its entries apart, but the main executable's name comes from
 // the command line: a disk set built with another --main-name may hold an
-// entry by this one's name.
+// entry by this one's name (UTF-8, as the command line gives it).
 void CheckNoEntryTakesMainName(const table::PackageTable& t, const std::string& mainName) {
     for (std::size_t i = 0; i < t.entries.size(); ++i)
-        if (!IsHelpFile(t.entries[i].name) && SameTextIgnoringCase(t.entries[i].name, mainName))
+        if (!IsHelpFile(t.entries[i].name) && names::SameFileName(t.entries[i].name, t.codePage, mainName, names::utf8))
             throw ToolError("entry " + std::to_string(i + 1) + ", " + names::Shown(t.entries[i].name, t.codePage) +
                             ", would overwrite the main executable; give it another name with --main-name");
 }
@@ -597,10 +602,9 @@ bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::
         for (std::size_t i = 0; i < names.size() && i <= u.table.entries.size(); ++i) {
             int64_t offset = i == 0 ? 0 : u.table.entries[i - 1].offset;
             int64_t size = i == 0 ? MainSize(u.table) : u.table.entries[i - 1].size;
-            std::string listed = names::Shown(names[i], names::utf8), stored = names[i];
-            bool converts = !u.table.codePage || names::FromUtf8(names[i], u.table.codePage, stored);
-            if (i > 0 && (!converts ||
-                          !SameTextIgnoringCase(stored, u.table.entries[i - 1].name)))
+            std::string listed = names::Shown(names[i], names::utf8);
+            // The list's name for the file the entry installs, in any case Windows takes for it.
+            if (i > 0 && !names::SameFileName(u.table.entries[i - 1].name, u.table.codePage, names[i], names::utf8))
                 u.problems.push_back("entry " + std::to_string(i) + " is " +
                                      names::Shown(u.table.entries[i - 1].name, u.table.codePage) +
                                      ", the list says " + listed);

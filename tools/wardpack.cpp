@@ -13,7 +13,8 @@
 //   wardpack decode  --size N IN OUT
 //
 // Exit status: 0 done, 1 error (the message says why, a wrong command line
-// too), 2 a check found problems. wardpack(1) is the manual page.
+// too), 2 a check found problems, or extract --force wrote a set in part.
+// wardpack(1) is the manual page.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "lzh/lzh_decoder.h"
 #include "runtime/exception.h"
 #include "tools/file_io.h"
+#include "tools/name_text.h"
 #include "tools/package.h"
 #include "tools/progress.h"
 #include "tools/stream_codec.h"
@@ -315,6 +317,14 @@ int ReportError(const std::string& why) {
     return 1;
 }
 
+// CLI11 takes a word that names no command for a missing command: the word is named instead.
+std::string CommandLineError(const CLI::App& app, const CLI::ParseError& e) {
+    if (app.get_subcommands().empty())
+        for (const std::string& word : app.remaining())
+            if (!word.empty() && word[0] != '-') return "unknown command \"" + names::Escaped(word, true) + "\"";
+    return e.what();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -326,7 +336,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         // --help and --version end here too, with status 0.
         if (e.get_exit_code() == 0) return app.exit(e);
-        return ReportError(std::string(e.what()) + "; see wardpack --help");
+        return ReportError(CommandLineError(app, e) + "; see wardpack --help");
     }
     try {
         return RunChosen(commands);

@@ -239,21 +239,25 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
 }
 
 // Names in the target's code page are stored as its bytes, 8.3 there, and
-// listed and unpacked as UTF-8 again by the code page the table records
-// (a trail byte 0x5C included); without it they are shown escaped.
+// listed, verified and unpacked as UTF-8 again by the code page the table
+// records (a trail byte 0x5C included); without it they are shown escaped.
+// Beside each, a name Windows keeps apart though only an accent or width differs.
 TEST_F(WardpackTest, NamesInATargetCodePageRoundTrip) {
     struct Case {
         unsigned codePage;
         std::string name, bytes;
+        std::string beside = "A.Dat";  // another file to Windows too
     };
     const Case cases[] = {
         {932, "説明書.TXT", "\x90\xE0\x96\xBE\x8F\x91.TXT"},
         {932, "表.HLP", "\x95\x5C.HLP"},
         {950, "許可.TXT", "\xB3\x5C\xA5\x69.TXT"},
         {936, "说明.TXT", "\xCB\xB5\xC3\xF7.TXT"},
+        {1252, "É.TXT", "\xC9.TXT", "E.TXT"},
+        {932, "Ａ.TXT", "\x82\x60.TXT", "A.TXT"},
     };
     for (const Case& c : cases) {
-        MakeProduct({{c.name, 3000}, {"A.Dat", 10}});
+        MakeProduct({{c.name, 3000}, {c.beside, 10}});
         CommandRun built = Wardpack(BuildArgs("--code-page " + std::to_string(c.codePage)));
         ASSERT_EQ(built.status, 0) << c.name << ": " << built.output;
         std::vector<uint8_t> setup = BytesOf(dir / "out/disk1/Setup.exe");
@@ -266,6 +270,9 @@ TEST_F(WardpackTest, NamesInATargetCodePageRoundTrip) {
         CommandRun listed = Wardpack("list " + (dir / "out/disk1").string());
         EXPECT_EQ(listed.status, 0) << listed.output;
         EXPECT_NE(listed.output.find("1  " + c.name + " "), std::string::npos) << listed.output;
+        CommandRun verified = Wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() +
+                                       " --list " + (dir / "files.lst").string());
+        EXPECT_EQ(verified.status, 0) << verified.output;
         fs::path folder = IsHelp(c.name) ? dir / "x/Help" : dir / "x";
         ASSERT_EQ(Wardpack("extract " + (dir / "out").string() + " " + (dir / "x").string()).status, 0) << c.name;
         EXPECT_EQ(BytesOf(folder / c.name), BytesOf(dir / "product" / c.name)) << c.name;
@@ -317,9 +324,9 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
     for (int i = 0; i < 256; ++i) many.push_back({"F" + std::to_string(i) + ".Dat", 1});
     std::vector<Bad> cases = {
         {"long name", {{"TwentyCharacters.Txt", 5}}, "", "longer than 19"},
-        {"duplicate", {{"Data.Txt", 5}, {"DATA.TXT", 5}}, "", "twice"},
+        {"duplicate", {{"Data.Txt", 5}, {"DATA.TXT", 5}}, "", "\"Data.Txt\" and \"DATA.TXT\": name appears twice"},
         {"device name", {{"com7 .Log", 5}}, "", "reserved device name"},
-        {"main's name", {{"WARDHAVN.EXE", 5}}, "", "twice"},
+        {"main's name", {{"WARDHAVN.EXE", 5}}, "", "as \"Wardhavn.Exe\", and \"WARDHAVN.EXE\": name appears twice"},
         {"too many", many, "", "at most 255"},
         {"does not fit", {{"Big.Dat", 200000}}, "--disk-size 20480", "does not fit"},
         {"volume too big", {{"Big.Dat", 200000}}, "--disk-size 40960 --volume-sizes 40000,0", "does not fit disk 1"},
@@ -339,6 +346,12 @@ TEST_F(WardpackTest, BadProductsAreRefusedWithTheirReason) {
         {"a lead byte at byte 8", {{"ABCDEFG表.TXT", 5}}, "--code-page 950", "takes 9 + 3 bytes"},
         {"no such character there", {{"Ключ.TXT", 5}}, "--code-page 1252", "cannot be written in code page 1252"},
         {"not 8.3 in a code page", {{"Nineteen_Chars_.DTP", 5}}, "--code-page 1252", "not an 8.3 name"},
+        // Windows upper-cases every letter, not ASCII's alone: each pair is one file there.
+        {"accented letters", {{"É.TXT", 5}, {"é.TXT", 5}}, "--code-page 1252", "\"É.TXT\" and \"é.TXT\": name appears"},
+        {"full-width letters", {{"Ａ.TXT", 5}, {"ａ.TXT", 5}}, "--code-page 932", "\"Ａ.TXT\" and \"ａ.TXT\": name"},
+        {"Greek letters", {{"Α.TXT", 5}, {"α.TXT", 5}}, "--code-page 932", "\"Α.TXT\" and \"α.TXT\": name appears"},
+        {"ASCII in a code page", {{"Data.Txt", 5}, {"DATA.TXT", 5}}, "--code-page 932", "\"Data.Txt\" and \"DATA.TXT\""},
+        {"main's name in a code page", {{"É.EXE", 5}}, "--code-page 1252 --main-name é.exe", "\"é.exe\", and \"É.EXE\""},
     };
     for (const Bad& c : cases) {
         MakeProduct(c.files);
@@ -819,7 +832,9 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     }
     EXPECT_NE(Wardpack("decode --size -5 " + (dir / "s").string() + " " + (dir / "out").string()).status, 0);
     EXPECT_NE(Wardpack("decode --size 10 " + (dir / "nothing").string() + " " + (dir / "out").string()).status, 0);
-    EXPECT_EQ(Wardpack("frobnicate").status, 1);
+    CommandRun unknown = Wardpack("bogus");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.output, "wardpack: error: unknown command \"bogus\"; see wardpack --help\n");
     CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
