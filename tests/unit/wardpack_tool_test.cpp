@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/crc_forge.h"
 #include "tests/unit/command_run.h"
 #include "tools/package.h"
 #include "tools/table_file.h"
@@ -523,6 +524,33 @@ TEST_F(WardpackTest, DamagedDiskSetsFailTheirChecks) {
     EXPECT_EQ(run.output.find("damaged"), std::string::npos) << run.output;
     Write(dir / "out/disk1/Setup.exe", setup);
     Write(volume3, original);
+
+    // Another product in disk 1's volume, its CRC-32 and the stream's restored
+    // by four chosen bytes each: the SHA-256s name both, forced or not.
+    std::vector<uint8_t> sound, volume1 = BytesOf(dir / "out/disk1/Wardhavn.001");
+    for (const char* name : {"Main.Exe", "A.Txt", "B.Dat"}) {
+        std::vector<uint8_t> bytes = BytesOf(dir / "product" / name);
+        sound.insert(sound.end(), bytes.begin(), bytes.end());
+    }
+    std::vector<uint8_t> stream(sound.size(), 0), forged;
+    RestoreCrc32(stream.data(), stream.size(), table::Crc32(sound.data(), sound.size()));
+    Write(dir / "forged.bin", stream);
+    ASSERT_EQ(Wardpack("encode " + (dir / "forged.bin").string() + " " + (dir / "forged.lzh").string()).status, 0);
+    forged = BytesOf(dir / "forged.lzh");
+    ASSERT_LT(forged.size() + 4, volume1.size());
+    forged.resize(volume1.size());
+    RestoreCrc32(forged.data(), forged.size(), table::Crc32(volume1.data(), volume1.size()));
+    Write(dir / "out/disk1/Wardhavn.001", forged);
+    for (const char* command : {"verify ", "extract --force "}) {
+        run = Wardpack(command + (dir / "out").string() + (*command == 'e' ? " " + (dir / "x").string() : ""));
+        EXPECT_EQ(run.status, *command == 'v' ? 2 : 0) << run.output;  // forced, it goes on
+        EXPECT_NE(run.output.find("Wardhavn.001: not this set's volume 1: its CRC-32 matches, its SHA-256 does not"),
+                  std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("the decoded stream does not match the record's SHA-256"), std::string::npos)
+            << run.output;
+    }
+    fs::remove_all(dir / "x");
+    Write(dir / "out/disk1/Wardhavn.001", volume1);
 
     // A table edited by hand fails the record's checksum, even when sound in itself.
     std::vector<uint8_t> renamed = setup;
