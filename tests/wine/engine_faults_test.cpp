@@ -172,18 +172,18 @@ TEST_P(EngineFaults, HugeDecodedLengthOverTinyVolumesIsReportedPromptly) {
 
 TEST_P(EngineFaults, DecodedStreamThatFailsTheRecordsChecksumIsRefusedAtUnpacking) {
     StageDiskSet(product_, "9000,9000");
-    // Volumes that pass their checks, a stream checksum that does not hold in
+    // Volumes that pass their checks, a stream digest that does not hold in
     // a record sound in itself (resealed with its own CRC-32).
     std::string image = ReadFileText(setupPath_);
-    size_t body = IntegrityRecordBody(image), fields = integrity::BodySizeVersion1(3);
+    size_t body = IntegrityRecordBody(image), fields = integrity::BodySize(3) - 4;
     ASSERT_NE(body, std::string::npos);
-    image[body + 12] ^= 0x01;
+    image[body + integrity::DigestsAt(3)] ^= 0x01;
     uint32_t seal = Crc32Update(0, &image[body], fields);
     std::memcpy(&image[body + fields], &seal, 4);
     ASSERT_TRUE(WriteFileText(setupPath_, image));
     PassQuestionPages();
     ExpectErrorReport("Invalid data: " + TypedInstallDir() + "\\Wardhavn.Exe",
-                      " (the unpacked files do not match the disk set's checksum: the archive is damaged).");
+                      " (the unpacked files do not match the disk set's digest: the archive is damaged).");
     ExpectNothingInstalled();
 }
 
