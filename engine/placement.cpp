@@ -21,11 +21,28 @@ void CloseDecoded() {
     openDecoded = nullptr;
 }
 
-// Creates the file; one that was not there before is noted as this run's.
+// Put back a file that a run cut off had set aside: its place holds a copy
+// written in part, or none.
+void RestoreAside(const String& path) {
+    String aside = AsidePath(path);
+    if (!FileExists(aside)) return;
+    DeleteFileA(path.c_str());
+    MoveFileA(aside.c_str(), path.c_str());
+}
+
+// Creates the file. One that was not there before is noted as this run's;
+// one that was goes aside whole until every file is in place. A file in use
+// cannot be renamed, and a read-only file or a folder of that name cannot be
+// replaced: each fails here and gets a substitute instead.
 int CreateTarget(FileVar& target, const String& path) {
-    bool added = !FileExists(path);
+    RestoreAside(path);
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return ERROR_ACCESS_DENIED;
+    if (existed && !MoveFileA(path.c_str(), AsidePath(path).c_str())) return static_cast<int>(GetLastError());
     int result = FileOpen(target, path, FileMode::create);
-    if (result == 0 && added) ctx.addedFiles += path + "|";
+    if (result != 0 && existed) MoveFileA(AsidePath(path).c_str(), path.c_str());
+    if (result == 0) (existed ? ctx.replacedFiles : ctx.addedFiles) += path + "|";
     return result;
 }
 
@@ -179,6 +196,15 @@ String NewMoves(const String& waiting, const String& moves) {
 
 }  // namespace
 
+String AsidePath(const String& path) { return path + ".~$$"; }
+
+void DropAsides() {
+    const String& replaced = ctx.replacedFiles;
+    for (size_t at = 0, end; (end = replaced.find('|', at)) != String::npos; at = end + 1)
+        DeleteFileA(AsidePath(replaced.substr(at, end - at)).c_str());
+    ctx.asidesKept = false;
+}
+
 // The extension counts; the rest of the name is cut to make room.
 String SubstituteCandidate(const String& name, int k) {
     if (k == 0) return LeadingCharacters(ReplaceExtension(name, ".$$$"), nameCapacity);
@@ -259,6 +285,7 @@ void PlaceProductFiles(RenameQueue& renames) {
     CheckedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
     openDecoded = &decoded;
     openTarget = &target;
+    ctx.asidesKept = true;
     FailureCleanup close(CloseDecoded);
     if (CheckedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
         RaiseError(ErrorClass::inOut, ioReadPastEnd,

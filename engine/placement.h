@@ -2,7 +2,9 @@
 //
 //   installDir\<mainExecutable>   the decoded stream: main executable, then
 //                                 every entry's bytes at its offset
-//   installDir\<name>             each entry, except an existing .LIB or .DTP
+//   installDir\<name>             each entry, except an existing .LIB or .DTP;
+//                                 an existing file waits as <name>.~$$ until
+//                                 every file is in place
 //   <windowsDir>\Help\<name>      each .HLP entry
 //   installDir\<name>.$$$         a substitute when the target cannot be
 //                                 created (".$$1", ".$$2", ... when another
@@ -49,6 +51,13 @@ bool MoveWaiting(const String& waiting, const String& text);
 // A failure raises EInOutError.
 void QueueLines(const String& lines);
 void QueueMoves(const String& moves);
+
+// A file that was there before the run waits under this name (its own
+// with ".~$$" appended) until every file is in place: a failure puts it back
+// whole, and a run cut off leaves it for the next run to put back first.
+String AsidePath(const String& path);
+// The run's files are all in place: what was set aside goes.
+void DropAsides();
 
 // Every file step is checked: a failed read, write (a full disk), a decoded
 // stream shorter than the table, or a substitute that cannot be created

@@ -108,6 +108,7 @@ void UnpackArchive(HWND) {
         PlaceProductFiles(renames);
     }
     CommitRenames(renames);
+    DropAsides();
     ctx.filesAwaitRestart = !renames.names.empty();
 }
 

@@ -91,10 +91,20 @@ bool BlankEndsPart(const String& entry) {
     return false;
 }
 
+// Windows drops the dots and blanks that end a folder's name when it makes
+// the folder: the entry names the folder made, as every later path must. A
+// last part of dots and blanks alone ("..") is left to the checks. Bytes are
+// safe here: a trail byte is never a dot or a blank.
+String WithoutClosingDots(const String& entry) {
+    size_t part = entry.find_last_of("\\/:") + 1, end = entry.size();
+    while (end > part && (entry[end - 1] == '.' || entry[end - 1] == ' ')) --end;
+    return end > part ? entry.substr(0, end) : entry;
+}
+
 void AcceptDestination(HWND page) {
     char entry[255] = "";
     GetDlgItemTextA(page, IDC_DESTINATION_EDIT, entry, sizeof entry);
-    ctx.installDir = entry;
+    ctx.installDir = WithoutClosingDots(entry);
     if (!WellFormed(ctx.installDir) || BlankEndsPart(ctx.installDir) || TooLong(ctx.installDir) ||
         SystemFolder(ctx.installDir)) {
         MessageBeep(MB_OK);  // the default sound
@@ -154,13 +164,12 @@ bool CreateInstallDir(HWND page, const String& path) {
     if (!Shortcoming(dir, shortcoming)) {
         ctx.installDir = path;
         ctx.installDirConfirmed = true;
+        ctx.installDirMade = made;
         return true;
     }
     // The current directory cannot be removed.
     SetCurrentDirectoryA(ctx.sourceDir.c_str());
-    typedef BOOL(WINAPI * RemoveFolder)(LPCSTR);
-    RemoveFolder remove = LoadedFunction<RemoveFolder>("KERNEL32", "RemoveDirectoryA");
-    if (made && remove) remove(dir);
+    if (made) RemoveFolder(path);
     MessageBoxA(page, shortcoming, product.productName.c_str(), MB_OK);
     return false;
 }

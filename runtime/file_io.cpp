@@ -102,6 +102,12 @@ bool FileExists(const String& path) {
     return true;
 }
 
+bool RemoveFolder(const String& path) {
+    typedef BOOL(WINAPI * RemoveDirectory)(LPCSTR);
+    RemoveDirectory remove = LoadedFunction<RemoveDirectory>("KERNEL32", "RemoveDirectoryA");
+    return remove && remove(path.c_str());
+}
+
 int FileCopy(const String& from, const String& to) {
     FileVar source, target;
     int result = FileOpen(source, from, FileMode::readOnly);

@@ -43,6 +43,7 @@ int FileTruncate(FileVar& f);  // cuts the file at the current position
 int FileClose(FileVar& f);
 
 bool FileExists(const String& path);  // a directory search finds it
+bool RemoveFolder(const String& path);  // an empty one
 // Copies a file whole; a partial copy is removed. The I/O result.
 int FileCopy(const String& from, const String& to);
 // Whether both paths lie on one volume. A path whose volume cannot be told

@@ -2,6 +2,7 @@
 
 #include "engine/joining_page.h"
 #include "engine/package_table.h"
+#include "engine/placement.h"
 #include "engine/unpacking_page.h"
 #include "pages/agreement_page.h"
 #include "pages/conventions.h"
@@ -34,11 +35,30 @@ struct PageStep {
 void EndFailedInstallation(const String& reason) {
     AbandonCleanup(reason);
     FinalCleanup();
-    ExitProcess(0);
+    ExitProcess(1);
 }
 
 void BeginWriting() { SetIoFailureHandler(EndFailedInstallation); }
 void EndWriting() { SetIoFailureHandler(nullptr); }
+
+// While the last pages wait, another program may take files away: nothing
+// is claimed over a folder that no longer holds what this run placed.
+void CheckPlacedFiles() {
+    String missing, placed = ctx.addedFiles + ctx.replacedFiles + PathJoin(ctx.installDir, product.mainExecutable) + "|";
+    for (size_t at = 0, end; (end = placed.find('|', at)) != String::npos; at = end + 1)
+        if (!FileExists(placed.substr(at, end - at))) missing += (missing.empty() ? " " : ", ") + placed.substr(at, end - at);
+    if (!missing.empty()) EndFailedInstallation("these files it had placed are missing:" + missing);
+}
+
+void MakeShortcutOverWholeFiles() {
+    CheckPlacedFiles();
+    MakeProgramShortcut();
+}
+
+void CompleteOverWholeFiles() {
+    CheckPlacedFiles();
+    CompleteInstallation();
+}
 
 // The room needed is known before the destination page checks a drive.
 const PageStep pageTable[] = {
@@ -46,12 +66,28 @@ const PageStep pageTable[] = {
     {DESTINATION_PAGE, DestinationPage, OnOther::abandon, OnMissing::abandon, BeginWriting, nullptr},
     {JOINING_PAGE, JoiningPage, OnOther::abandon, OnMissing::abandon, nullptr, nullptr},
     {UNPACKING_PAGE, UnpackingPage, OnOther::abandon, OnMissing::abandon, EndWriting, nullptr},
-    {GROUP_PAGE, ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeProgramShortcut, nullptr},
-    {OPTIONS_PAGE, OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteInstallation},
+    {GROUP_PAGE, ProgramGroupPage, OnOther::next, OnMissing::abandon, MakeShortcutOverWholeFiles, nullptr},
+    {OPTIONS_PAGE, OptionsPage, OnOther::next, OnMissing::abandon, nullptr, CompleteOverWholeFiles},
 };
 
 // False when the file stays: a missing file or folder counts as removed.
 bool Removed(const char* path) { return DeleteFileA(path) || GetLastError() <= ERROR_PATH_NOT_FOUND; }
+
+// Each file of a '|'-separated list handed to `step`, zero-terminated in place.
+bool EachListed(String& list, bool (*step)(const char* path)) {
+    bool all = true;
+    for (size_t at = 0, end; (end = list.find('|', at)) != String::npos; at = end + 1) {
+        list[end] = '\0';
+        all &= step(list.c_str() + at);
+    }
+    return all;
+}
+
+// A file this run replaced gets its earlier content back from beside it.
+bool PutBack(const char* path) {
+    DeleteFileA(path);
+    return MoveFileA(AsidePath(path).c_str(), path) != 0;
+}
 
 }  // namespace
 
@@ -87,12 +123,15 @@ void AbandonCleanup(const String& failure) {
     if (ctx.installDirConfirmed) {
         removed = Removed(PathJoin(ctx.installDir, product.archiveName).c_str());
         if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
-        // A cancel leaves the placed files, as it always has; a failure takes them too.
-        String& added = ctx.addedFiles;
-        for (size_t at = 0, end; !failure.empty() && (end = added.find('|', at)) != String::npos; at = end + 1) {
-            added[end] = '\0';
-            removed &= Removed(added.c_str() + at);
+        // A cancel leaves the placed files, as it always has; a failure takes
+        // them too, and puts back the earlier files they replaced.
+        if (!failure.empty()) {
+            removed &= EachListed(ctx.addedFiles, Removed);
+            if (ctx.asidesKept) removed &= EachListed(ctx.replacedFiles, PutBack);
         }
+        // A folder this run made goes again when nothing is left in it (the
+        // current directory cannot be removed).
+        if (ctx.installDirMade && SetCurrentDirectoryA(ctx.sourceDir.c_str())) RemoveFolder(ctx.installDir);
     }
     char text[1024];  // as much as the system's formatting writes
     const char* terminated = product.terminatedMessage.c_str();

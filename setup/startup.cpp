@@ -41,13 +41,15 @@ void OpenWinInit() {
     if (!SameTextIgnoringCase(LastSection(text), "[Rename]")) CheckedWriteLine(f, "[Rename]");
 }
 
-// One installer at a time: a second would find WinInit.Ini held by the first.
-// It says so and ends before it touches anything.
+// One installer at a time, and none while the uninstaller runs: a second
+// would find WinInit.Ini held by the first. It says so and ends before it
+// touches anything.
 void RefuseSecondCopy() {
-    CreateEventA(nullptr, TRUE, FALSE, "ZXSetUp");
+    CreateEventA(nullptr, TRUE, FALSE, runningEvent);
     if (GetLastError() != ERROR_ALREADY_EXISTS) return;
-    MessageBoxA(nullptr, "Setup is already running.", product.productName.c_str(), MB_OK);
-    ExitProcess(0);
+    MessageBoxA(nullptr, ("Setup or the uninstaller of " + product.productName + " is already running.").c_str(),
+                product.productName.c_str(), MB_OK);
+    ExitProcess(1);
 }
 
 // Before anything is written: the disks' files could not be read from there.

@@ -104,6 +104,13 @@ struct SetupContext {
     // Each file this run created where none was before, followed by '|': a
     // failed installation removes them again, and nothing else.
     String addedFiles;
+    // Each file this run replaced, followed by '|'. While asidesKept, the
+    // earlier file waits beside it (engine/placement.h), and a failure puts it back.
+    String replacedFiles;
+    bool asidesKept;
+    // The installation directory was made by this run: a run that ends
+    // without installing takes it away again when it is empty.
+    bool installDirMade;
     // A file of this run, the main executable's or another's, waits for the restart.
     bool filesAwaitRestart;
     bool exitQuestionOpen;  // the one cancel question at a time
@@ -113,6 +120,10 @@ struct SetupContext {
     char* unpackedNext;
     uint32_t unpackedLeft;
 };
+
+// The named event a running Setup and a running uninstaller hold: while one
+// runs, neither starts (the uninstaller would take the files Setup places).
+constexpr char runningEvent[] = "ZXSetUp";
 
 extern SetupContext ctx;
 extern ProductConstants product;

@@ -51,6 +51,13 @@ bool HoldsInstallation(const Installation& at) { return HoldsProduct(at.dir) || 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Not while Setup runs: it may be placing the very files this would take.
+    CreateEventA(nullptr, TRUE, FALSE, runningEvent);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        Refuse("Setup or the uninstaller of " + product.productName +
+               " is running: run the uninstaller again once it has finished. Nothing has been removed.");
+        return 1;
+    }
     Installation at = FindInstallation();
     FindFormerFolder(at);
     // Without its own folder every relative name would land in the current one.

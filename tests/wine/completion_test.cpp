@@ -491,16 +491,34 @@ protected:
 };
 
 TEST_P(GroupShortcut, TheNameTypedOnThePageNamesTheShortcut) {
+    // Typed with a closing dot and blank, the folder is the one Windows makes, without them.
+    const std::string made = installDir_;
+    installDir_ += ". ";
     HWND page = AdvanceToPage("Program Group");
+    installDir_ = made;
     ASSERT_NE(page, nullptr);
     SetItemText(page, IDC_GROUP_EDIT, "Games");
     PressEnter(page);
     ASSERT_NO_FATAL_FAILURE(FinishWithoutOptions(page));
+    ExpectUninstallEntry();
     LinkFile link = ReadLinkFile(programs_ + "\\Games.LNK");
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(Lower(link.target), Lower(installDir_ + "\\Wardhavn.Exe"));
     EXPECT_EQ(Lower(link.workingDir), Lower(installDir_));
     EXPECT_EQ(link.showCommand, static_cast<uint32_t>(SW_SHOWNORMAL));
+}
+
+// Another program takes a placed file while the page waits: Setup names it,
+// claims nothing (no shortcut, no entry), takes away what it added and fails.
+TEST_P(GroupShortcut, FileTakenAwayWhileThePageWaitsIsNamedAndNothingIsClaimed) {
+    HWND page = AdvanceToPage("Program Group");
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(DeleteFileA(InstalledFile("TaskMan.Exe").c_str()));
+    PressEnter(page);
+    ExpectFailedInstallation("these files it had placed are missing: " + InstalledFile("TaskMan.Exe"));
+    EXPECT_FALSE(FileExists(programs_ + "\\Wardhaven!.LNK"));
+    EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, uninstallEntry, "UnInstallString").present);
+    EXPECT_FALSE(DirExists(installDir_)) << "the folder the run made, empty again";
 }
 
 TEST_P(GroupShortcut, CancelledPageMakesNoShortcutAndTheInstallationGoesOn) {

@@ -188,7 +188,8 @@ TEST_P(EngineFaults, DecodedStreamThatFailsTheRecordsChecksumIsRefusedAtUnpackin
 }
 
 // Another program fills the drive after the page accepted it: the run ends as
-// a cancel, and nothing it added stays; a file that was there before does.
+// a failure, nothing it added stays, and a file that was there before stays
+// with its earlier content.
 TEST_P(EngineFaults, DriveFilledAfterThePageEndsTheRunWithNothingItAddedLeft) {
     SmallDrive drive(4096);
     if (!drive.mounted) GTEST_SKIP() << "mounting a small drive needs root";
@@ -207,7 +208,9 @@ TEST_P(EngineFaults, DriveFilledAfterThePageEndsTheRunWithNothingItAddedLeft) {
     Click(prompt, IDOK);
     run_->WaitGone(prompt);
     ExpectFailedInstallation("Disk full: H:\\WARD\\Big.Dat");
+    // The earlier file is whole again, its new copy was whole before the failure.
     EXPECT_EQ(FilesIn(installDir_), std::vector<std::string>{"Old.Dat"});
+    EXPECT_EQ(ReadFileText(InstalledFile("Old.Dat")), "old");
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }
 

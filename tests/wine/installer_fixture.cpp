@@ -338,7 +338,7 @@ void InstallerTest::ExpectFailedInstallation(const std::string& reason, const st
     EXPECT_EQ(MessageText(box), "Wardhaven! could not be installed: " + reason + ".\r\n\r\n" + left +
                                     ".\r\nThe Installation process has been terminated.");
     Click(box, IDOK);
-    EXPECT_EQ(run_->WaitExit(), 0u);
+    EXPECT_EQ(run_->WaitExit(), 1u) << "a failure's exit code";
 }
 
 uint64_t FreeBytesOnH() {

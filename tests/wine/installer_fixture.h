@@ -85,7 +85,7 @@ protected:
     // Waits for the error report, checks that its text holds `expected` (and
     // `alsoExpected`), answers it and expects exit code 1.
     void ExpectErrorReport(const std::string& expected, const std::string& alsoExpected = "");
-    // The box of an installation ended by a failed file step (`reason`: what and which file), answered: a cancel's exit.
+    // The box of an installation ended by a failed file step (`reason`: what and which file), answered: exit code 1.
     void ExpectFailedInstallation(const std::string& reason, const std::string& left = "The files it had added have been removed");
     // installDir_ as the installer holds it: the destination edit makes it upper case.
     std::string TypedInstallDir() const;

@@ -127,12 +127,15 @@ protected:
         return value;
     }
 
-    // Nothing left of an earlier point, and the system's own Task Manager in place.
+    // Nothing left of an earlier point but an earlier version's file, which
+    // the installation sets aside while it places its own; the system's own
+    // Task Manager in place.
     void Reset() {
         run_.reset();
         RemoveTree(installDir_);
         RemoveTree("D:\\WHKILL");
-        MakeDirs("D:\\WHKILL");  // the page makes the last folder of a path only
+        MakeDirs(installDir_);
+        ASSERT_TRUE(WriteFileText(InstalledFile("Tips.Txt"), "an earlier version's tips"));
         for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1", "wininit.bak",
                                  "WinInit.Ini", "WinInit.$$$", "WhOther.Dll", "WhOther.$$$"})
             DeleteFileA((WindowsDir() + "\\" + name).c_str());

@@ -123,6 +123,8 @@ TEST_P(Joining, AVolumeThatFailsItsCheckIsTakenOutAndAnotherCopyAskedFor) {
         const std::string again =
             "\r\nInsert another copy of disk " + n + " and press OK, or press Cancel to stop the installation.";
         run_.reset();
+        RemoveTree(installDir_);  // the product a sound copy installed
+        RemoveHelpFiles(product_);
         ASSERT_TRUE(WriteFileText(VolumeBeside(1), ReadFileText(VolumeInSet(1))));
         DeleteFileA(VolumeBeside(2).c_str());
         DeleteFileA(VolumeBeside(3).c_str());
@@ -180,6 +182,7 @@ TEST_P(Joining, MissingDiskCancelAbandons) {
     ExpectTerminated();
     EXPECT_FALSE(FileExists(InstalledFile("Wardhaven._ZX")));
     EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
+    EXPECT_FALSE(DirExists(installDir_)) << "the folder the page made, empty again";
 }
 
 TEST_P(Joining, CancelWhileCopyingStopsAfterTheBlock) {

@@ -70,17 +70,41 @@ TEST_P(PageSequence, CloseBoxOnAgreementAsksLikeEscape) {
     ExpectTerminated();
 }
 
-TEST_P(PageSequence, SecondCopyWhileAPageIsShownSaysSoAndTouchesNothing) {
+// One of Setup and the uninstaller at a time: a second copy of either is
+// refused while the other shows a box, touches nothing and fails.
+TEST_P(PageSequence, SecondCopyOrTheUninstallerWhileAPageIsShownSaysSoAndTouchesNothing) {
     HWND page = Start().WaitWindow("License Agreement");
     const std::string winInit = ReadFileText(WinInitPath());
-    SetupRun second(setupPath_, GetParam());
-    HWND box = second.WaitWindow("Wardhaven!");
-    EXPECT_EQ(MessageText(box), "Setup is already running.");
-    Click(box, IDOK);
-    EXPECT_EQ(second.WaitExit(), 0u);
+    const std::string uninstaller = scratch_ + "\\UnInstal.Exe";
+    ASSERT_TRUE(CopyFileTo(DriverDir() + "\\..\\..\\sample\\UnInstal.Exe", uninstaller));
+    const struct {
+        std::string program, text;
+    } seconds[] = {
+        {setupPath_, "Setup or the uninstaller of Wardhaven! is already running."},
+        {uninstaller, "Setup or the uninstaller of Wardhaven! is running: run the uninstaller again once it has "
+                      "finished. Nothing has been removed."},
+    };
+    for (const auto& s : seconds) {
+        SetupRun second(s.program, GetParam());
+        HWND box = second.WaitWindow("Wardhaven!");
+        EXPECT_EQ(MessageText(box), s.text);
+        Click(box, IDOK);
+        EXPECT_EQ(second.WaitExit(), 1u);
+    }
     EXPECT_EQ(ReadFileText(WinInitPath()), winInit);
     EscapeAndConfirm(page);  // the first goes on
     ExpectTerminated();
+    // The uninstaller's own box holds its turn: Setup waits for it.
+    SetupRun uninstall(uninstaller, GetParam());
+    HWND refusal = uninstall.WaitWindow("Wardhaven!");
+    ASSERT_NE(refusal, nullptr);
+    SetupRun setup(setupPath_, GetParam());
+    HWND box = setup.WaitWindow("Wardhaven!");
+    EXPECT_EQ(MessageText(box), seconds[0].text);
+    Click(box, IDOK);
+    EXPECT_EQ(setup.WaitExit(), 1u);
+    Click(refusal, IDOK);
+    uninstall.WaitExit();
 }
 
 TEST_P(PageSequence, PagesAreCentredOnTheScreen) {
