@@ -6,32 +6,12 @@ refuses it in asm.v1) and no element declaring one namespace twice (XP SP2's
 parser then corrupts memory, KB921337).
   check-manifest.py PROGRAM"""
 import re
-import struct
 import sys
 import xml.etree.ElementTree as ET
 
+from pe_resources import resource
+
 NS = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3"}
-
-
-def resource(image, path):
-    """The bytes of the resource at `path` (type, id), first language; None without one."""
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
-    rva, size = struct.unpack_from("<2I", image, pe + 24 + 96 + 16)  # PE32 data directory 2
-    headers = [struct.unpack_from("<4I", image, pe + 24 + optional_size + 40 * i + 8) for i in range(sections)]
-    offset = lambda a: next(raw + a - start for length, start, raw_length, raw in headers
-                            if start <= a < start + max(length, raw_length))
-    base, entry = offset(rva) if size else None, 0
-    for wanted in path + (None,):
-        if base is None:
-            return None
-        named, ids = struct.unpack_from("<2H", image, base + entry + 12)
-        entries = [struct.unpack_from("<2I", image, base + entry + 16 + 8 * i) for i in range(named + ids)]
-        entry = next((target & 0x7FFFFFFF for name, target in entries if wanted in (None, name)), None)
-        if entry is None:
-            return None
-    data, length = struct.unpack_from("<2I", image, base + entry)
-    return image[offset(data):offset(data) + length]
 
 
 def faults_of(manifest):

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# Packs the installer's two largest resources with its own LZH codec, so that
-# Setup.exe carries a fraction of their bytes (system/packed_resource.h reads
-# them back). Run by hand when the art or the licence changes, after a native
-# build; the outputs are kept in the repository, and the unit tests check that
-# they still unpack to their sources.
+# Packs the agreement's text with the installer's own LZH codec, so that
+# Setup.exe carries half its bytes (system/packed_resource.h reads it back).
+# The logo stays a plain bitmap resource, for resource editors. Run by hand
+# when the licence changes, after a native build; the output is kept in the
+# repository, and the unit tests check that it still unpacks to its source.
 #   resources/pack-resources.sh [WARDPACK]     (default build/native/tools/wardpack)
-# Each output is the unpacked length and the packed length (4 bytes each,
+# The output is the unpacked length and the packed length (4 bytes each,
 # little-endian), then the bare stream.
-#   logo.bmp    -> logo.lzh     the bitmap as a BITMAP resource holds it: the
-#                               file without its 14-byte file header
 #   license.txt -> license.lzh  the agreement's text, the product name as '@'
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,6 +22,4 @@ pack() {
     { le32 "$(stat -c %s "$1")"; le32 "$(stat -c %s "$tmp/stream")"; cat "$tmp/stream"; } >"$2"
 }
 
-tail -c +15 "$here/logo.bmp" >"$tmp/logo.dib"
-pack "$tmp/logo.dib" "$here/logo.lzh"
 pack "$here/license.txt" "$here/license.lzh"

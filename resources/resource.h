@@ -11,7 +11,7 @@
 #define GROUP_PAGE "Group"
 #define OPTIONS_PAGE "Replace"
 
-/* Packed resources (resources/pack-resources.sh). */
+/* The logo, a plain bitmap; the agreement's text, packed (resources/pack-resources.sh). */
 #define LOGO_BITMAP "LOGO"
 #define AGREEMENT_TEXT 2
 #define SETUP_ICON 1

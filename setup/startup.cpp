@@ -5,7 +5,6 @@
 #include "resources/resource.h"
 #include "runtime/paths.h"
 #include "state/context.h"
-#include "system/packed_resource.h"
 
 namespace {
 
@@ -85,7 +84,7 @@ void PrepareRun(HINSTANCE instance) {
     RegisterClassA(&wc);
     ctx.mainWindow = CreateWindowExA(0, "ZXSetUp", "Installation", WS_POPUP | WS_VISIBLE, 0, 0, ctx.screenWidth,
                                      ctx.screenHeight, nullptr, nullptr, instance, nullptr);
-    ctx.logoBitmap = UnpackBitmap(LOGO_BITMAP);
+    ctx.logoBitmap = LoadBitmapA(instance, LOGO_BITMAP);
     GetWindowsDirectoryA(ctx.windowsDir, sizeof ctx.windowsDir);
     OpenWinInit();
     ctx.aborted = false;

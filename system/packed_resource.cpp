@@ -1,8 +1,6 @@
 #include "system/packed_resource.h"
 
 #include "lzh/lzh_decoder.h"
-#include "runtime/guards.h"
-#include "runtime/system_dlls.h"
 #include "state/context.h"
 
 namespace {
@@ -40,17 +38,4 @@ String UnpackResource(const char* name) {
     ctx.unpackedLeft = static_cast<uint32_t>(text.size());
     decode(static_cast<int32_t>(text.size()), ReadPacked, WriteUnpacked);
     return ctx.unpackedLeft ? String() : text;
-}
-
-HBITMAP UnpackBitmap(const char* name) {
-    auto create = LoadedFunction<decltype(&CreateDIBitmap)>("GDI32", "CreateDIBitmap");
-    String dib = UnpackResource(name);
-    const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(dib.c_str());
-    if (!create || dib.size() < sizeof(BITMAPINFOHEADER)) return nullptr;
-    const BITMAPINFOHEADER& head = info->bmiHeader;
-    uint32_t colours = head.biClrUsed ? head.biClrUsed : head.biBitCount <= 8 ? 1u << head.biBitCount : 0;
-    uint32_t bitsAt = head.biSize + colours * sizeof(RGBQUAD);
-    if (bitsAt >= dib.size()) return nullptr;
-    WindowDC screen(nullptr);
-    return create(screen.Get(), &head, CBM_INIT, dib.c_str() + bitsAt, info, DIB_RGB_COLORS);
 }

@@ -98,8 +98,8 @@ TEST_P(Destination, BadlyFormedEntriesAndSystemFoldersBeepAndKeepThePage) {
                                    windows + "\\SYSTEM", windows + "\\SYSTEM32\\", windows + "\\.", "C:/WINDOWS",
                                    windows + "\\..\\WINDOWS", "C:\\\\WINDOWS", "C:\\.\\WINDOWS", "W:\\", "W:\\SYSTEM32",
                                    windows + "\\SYSTEM32\\.", windows + "\\SYSWOW64", windows + "\\SYSNATIVE", "C:WHREL",
-                                   scratch_ + "\\" + std::string(239 - scratch_.size(), 'L'), scratch_ + "\\BLANK \\",
-                                   scratch_ + "\\BLANK "};  // a part ending in a blank, which its folder would lose
+                                   scratch_ + "\\" + std::string(239 - scratch_.size(), 'L'),
+                                   scratch_ + "\\BLANK \\"};  // a folder's name ending in a blank, which it would lose
     std::string out, link = std::string(getenv("WINEPREFIX")) + "/dosdevices/w:";
     RunTool("Z:\\bin\\ln -sfn ../drive_c/windows " + link, out);  // started, not awaited
     for (int ms = 0; !DirExists("W:\\SYSTEM32"); ms += 50, Sleep(50)) ASSERT_LT(ms, 5000) << out;
