@@ -19,14 +19,14 @@ if(WIN32 AND NOT TARGET wh_lean_options)
   # Win32 promises a 4-byte aligned stack, and x87 code needs no more:
   # keeping 16 costs an alignment step in every frame that would use it.
   target_compile_options(wh_lean_options INTERFACE -march=i386 -mtune=generic -mpreferred-stack-boundary=2
-    -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
-    -fno-threadsafe-statics -fno-stack-protector -ffunction-sections -fdata-sections)
+    -Oz -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
+    -fno-threadsafe-statics -fno-stack-protector -ffunction-sections)
   # No C runtime: the runtime's own entry point and heap stand in for it.
   # The entry is named as undefined too, so that it is taken from the archive
   # even when nothing else there is needed.
   # No base relocations: an executable loads at its own base on every Windows
   # these programs are for (95 and NT 4.0 never move one), and they cost 2 KiB.
-  target_link_options(wh_lean_options INTERFACE -flto -Os -march=i386 -mtune=generic -mpreferred-stack-boundary=2 -nostdlib -nostartfiles -Wl,--gc-sections
+  target_link_options(wh_lean_options INTERFACE -flto -Oz -march=i386 -mtune=generic -mpreferred-stack-boundary=2 -nostdlib -nostartfiles -Wl,--gc-sections
                       -Wl,--disable-dynamicbase,--disable-reloc-section
                       -Wl,-u,_WinMainCRTStartup -Wl,-e,_WinMainCRTStartup $<$<CONFIG:Release>:-s>)
 endif()

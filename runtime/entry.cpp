@@ -20,30 +20,15 @@ void RunConstructors() {
     for (void (**c)() = last - 1; c > __CTOR_LIST__; --c) (*c)();
 }
 
-// The command line after the program's own name and the blanks that follow it.
-LPSTR CommandTail() {
-    char* p = GetCommandLineA();
-    bool quoted = false;
-    for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p)
-        if (*p == '"') quoted = !quoted;
-    while (*p == ' ' || *p == '\t') ++p;
-    return p;
-}
-
-int ShowCommand() {
-    STARTUPINFOA startup;
-    startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
-    return startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : SW_SHOWDEFAULT;
-}
-
 }  // namespace
 
 extern "C" void WinMainCRTStartup() {
     // Before anything else can load a DLL by its bare name.
     KeepDllSearchInSystemDirectory();
     RunConstructors();
-    ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, CommandTail(), ShowCommand())));
+    // No program here reads its command line or the show state it was started with.
+    char noArguments[] = "";
+    ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, noArguments, SW_SHOWDEFAULT)));
 }
 
 // Registers a global object's destructor; none need to run before ExitProcess.

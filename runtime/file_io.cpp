@@ -54,27 +54,25 @@ int FileWrite(FileVar& f, const void* buffer, uint32_t count, uint32_t& put) {
     return n == count ? 0 : ioDiskFull;
 }
 
+// A position or size of 0xFFFFFFFF is the calls' failure answer: the files
+// here stay far below 4 GB, so it is never a true one.
 int FileSeek(FileVar& f, uint32_t position) {
     LONG high = 0;
-    SetLastError(0);
     DWORD r = SetFilePointer(f.handle, static_cast<LONG>(position), &high, FILE_BEGIN);
-    if (r == INVALID_SET_FILE_POINTER && GetLastError() != 0) return LastResult();
-    return 0;
+    return r == INVALID_SET_FILE_POINTER ? LastResult() : 0;
 }
 
 int FileSize(FileVar& f, uint32_t& size) {
-    SetLastError(0);
     DWORD high = 0, low = GetFileSize(f.handle, &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != 0) return LastResult();
+    if (low == INVALID_FILE_SIZE) return LastResult();
     size = high ? 0xFFFFFFFFu : low;
     return 0;
 }
 
 int FilePosition(FileVar& f, uint32_t& position) {
     LONG high = 0;
-    SetLastError(0);
     DWORD r = SetFilePointer(f.handle, 0, &high, FILE_CURRENT);
-    if (r == INVALID_SET_FILE_POINTER && GetLastError() != 0) return LastResult();
+    if (r == INVALID_SET_FILE_POINTER) return LastResult();
     position = r;
     return 0;
 }

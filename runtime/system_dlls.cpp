@@ -1,5 +1,7 @@
 #include "runtime/system_dlls.h"
 
+#include "runtime/text.h"
+
 namespace {
 
 // Loaded by bare name by the system, the shell or COM on a program's behalf.
@@ -7,15 +9,18 @@ const char usualVictims[] =
     "UXTHEME\0VERSION\0USERENV\0SETUPAPI\0APPHELP\0PROPSYS\0DWMAPI\0CRYPTBASE\0OLEACC\0CLBCATQ\0WINMM\0"
     "COMCTL32\0SHCORE\0SHLWAPI\0";
 
-// Without an extension LoadLibraryA adds ".DLL"; null when the path would not fit.
+// Without an extension LoadLibraryA adds ".DLL"; null when the path would
+// not fit. The names are short: 16 characters left over hold any of them.
 HMODULE LoadFromSystemDirectory(const char* name) {
     typedef UINT(WINAPI * SystemDirectory)(LPSTR, UINT);
     SystemDirectory systemDirectory = LoadedFunction<SystemDirectory>("KERNEL32", "GetSystemDirectoryA");
     char path[MAX_PATH];
     UINT length = systemDirectory ? systemDirectory(path, MAX_PATH - 16) : 0;
     if (length == 0 || length >= MAX_PATH - 16) return nullptr;
-    path[length] = '\\';
-    lstrcpynA(path + length + 1, name, MAX_PATH - length - 1);
+    char* to = path + length;
+    *to++ = '\\';
+    while ((*to++ = *name++) != '\0') {
+    }
     return LoadLibraryA(path);
 }
 
@@ -24,7 +29,7 @@ HMODULE LoadFromSystemDirectory(const char* name) {
 void LoadUsualDllsFromSystemDirectory() {
     // A missing DLL (the 95 family has few of these) must not ask for a disk.
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    for (const char* name = usualVictims; *name; name += lstrlenA(name) + 1) LoadFromSystemDirectory(name);
+    for (const char* name = usualVictims; *name; name += TextLength(name) + 1) LoadFromSystemDirectory(name);
     SetErrorMode(mode);
 }
 

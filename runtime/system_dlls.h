@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+// What GetCurrentProcess answers on every Windows, without its import.
+inline HANDLE CurrentProcess() { return reinterpret_cast<HANDLE>(-1); }
+
 // The entry point's first step: later loads search the system directory only
 // (SetDefaultDllDirectories), or, where the system cannot say so, the usual
 // victims are loaded from it at once. Never fails: an unset guard stays unset.

@@ -25,7 +25,15 @@ String::String(String&& other) noexcept : data_(other.data_), size_(other.size_)
     other.size_ = other.capacity_ = 0;
 }
 
-String::~String() { std::free(data_); }
+String::~String() {
+    if (capacity_) std::free(data_);
+}
+
+void String::clear() {
+    size_ = 0;
+    if (capacity_) data_[0] = 0;
+    else data_ = nullptr;
+}
 
 String& String::operator=(const String& other) {
     if (this != &other) {
@@ -37,7 +45,7 @@ String& String::operator=(const String& other) {
 
 String& String::operator=(String&& other) noexcept {
     if (this != &other) {
-        std::free(data_);
+        if (capacity_) std::free(data_);
         data_ = other.data_;
         size_ = other.size_;
         capacity_ = other.capacity_;
@@ -54,12 +62,13 @@ String& String::operator=(const char* text) {
 }
 
 void String::reserve(size_t capacity) {
-    if (capacity <= capacity_ && data_) return;
+    if (capacity_ && capacity <= capacity_) return;
     size_t grown = capacity_ * 2 > capacity ? capacity_ * 2 : capacity;
     if (grown < 15) grown = 15;
-    char* block = static_cast<char*>(std::realloc(data_, grown + 1));
+    // A borrowed literal is copied out, never handed to realloc.
+    char* block = static_cast<char*>(std::realloc(capacity_ ? data_ : nullptr, grown + 1));
     if (!block) RaiseOutOfMemory();
-    if (!data_) block[0] = 0;
+    if (!capacity_) std::memcpy(block, c_str(), size_ + 1);
     data_ = block;
     capacity_ = grown;
 }

@@ -8,7 +8,8 @@
 // single-byte code page a character is a byte and nothing differs.
 //
 // A String owns a zero-terminated copy of its characters on the C heap, so
-// c_str() hands a Windows call its text without another copy. Members are
+// c_str() hands a Windows call its text without another copy; one made by
+// Literal() borrows a literal's characters until its first change. Members are
 // spelled like the standard library's string, so code reads the same on both
 // sides of the house. Running out of memory raises the runtime's error.
 #pragma once
@@ -30,6 +31,13 @@ public:
     String(const Text& text) : String(text.c_str(), text.size()) {}  // NOLINT: implicit on purpose
     String(const String& other);
     String(String&& other) noexcept;
+    // For the globals fixed at build time: made by the compiler, with no code
+    // at start-up and no copy until a change.
+    struct Borrowed {};
+    static constexpr Borrowed borrowed{};
+    template <size_t N>
+    constexpr String(const char (&text)[N], Borrowed)
+        : data_(const_cast<char*>(text)), size_(N - 1), capacity_(0) {}
     ~String();
     String& operator=(const String& other);
     String& operator=(String&& other) noexcept;
@@ -57,14 +65,16 @@ public:
     size_t find_last_of(const char* chars) const;
     // Whether the last character (not merely the last byte) is `c`.
     bool endsWith(char c) const;
-    void clear() { size_ = 0; if (data_) data_[0] = 0; }
+    void clear();
 
 private:
     void reserve(size_t capacity);
 
     char* data_ = nullptr;
     size_t size_ = 0;
-    size_t capacity_ = 0;  // characters, without the terminating zero
+    // Characters, without the terminating zero; 0 with data_ set: a borrowed
+    // literal, which is never written to nor freed.
+    size_t capacity_ = 0;
 };
 
 String operator+(const String& a, const String& b);

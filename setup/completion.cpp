@@ -170,7 +170,7 @@ void RunPrompt(const String& notice) {
 // The NT family refuses a restart to a process that has not enabled this privilege.
 void EnableShutdownPrivilege() {
     HANDLE opened = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return;
+    if (!OpenProcessToken(CurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return;
     ScopedHandle token(opened);
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;

@@ -43,7 +43,7 @@ REGSAM NativeRegistryView() {
     typedef BOOL(WINAPI * Wow64Query)(HANDLE, PBOOL);
     Wow64Query query = LoadedFunction<Wow64Query>("KERNEL32", "IsWow64Process");
     BOOL wow64 = FALSE;
-    if (query) query(GetCurrentProcess(), &wow64);
+    if (query) query(CurrentProcess(), &wow64);
     return wow64 ? KEY_WOW64_64KEY : 0;
 }
 
