@@ -104,6 +104,7 @@ struct SetupContext {
     // Each file this run created where none was before, followed by '|': a
     // failed installation removes them again, and nothing else.
     String addedFiles;
+    String sharedFiles;  // help files placed in the Windows help folder, which installations share; each followed by '|'
     // A file of this run, the main executable's or another's, waits for the restart.
     bool filesAwaitRestart;
     bool exitQuestionOpen;  // the one cancel question at a time
