@@ -45,6 +45,9 @@ void WriteUninstallEntry() {
     reg.WriteEntry(product.productName, "DisplayName", product.productName);
     reg.WriteEntry(product.productName, "UnInstallString",
                    CommandValue(PathJoin(ctx.installDir, product.uninstaller)));
+    // The installation's help files, for every other installation's uninstaller
+    // to keep: one value per folder, so a reinstall or a rerun counts once.
+    reg.WriteEntry("\\Software\\" + product.productName + "\\Shared files", ctx.installDir, ctx.sharedFiles);
 }
 
 // The options are set only when their page was accepted. A staged file of any

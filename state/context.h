@@ -111,6 +111,9 @@ struct SetupContext {
     // The installation directory was made by this run: a run that ends
     // without installing takes it away again when it is empty.
     bool installDirMade;
+    // The help files placed in the Windows help folder, which installations
+    // share, each followed by '|': recorded for this installation folder.
+    String sharedFiles;
     // A file of this run, the main executable's or another's, waits for the restart.
     bool filesAwaitRestart;
     bool exitQuestionOpen;  // the one cancel question at a time

@@ -14,6 +14,9 @@ struct Installation {
     bool ntFamily = false;
     String leftovers;   // one line per item that could not be removed, each ending in CR LF
     String kept;        // files with the product's names but not its content, one a line
+    // Help files other installations use too, kept for them: a paragraph per
+    // installation, its lines ending in CR LF, a blank line between two.
+    String sharedWith;
     String waiting;     // what the next start of Windows will do, one sentence a line
     bool folderKept = false;  // it holds files the installation did not place
     bool removedAny = false;  // a file or a setting of the installation went

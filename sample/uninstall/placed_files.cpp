@@ -107,12 +107,110 @@ bool Unreadable(Installation& at, const String& path) {
     return error != 0;
 }
 
+// The installer's record of the help files each installation placed in the
+// Windows help folder, which installations share: a value per installation
+// folder, listing the files, each followed by '|'. Written again by a
+// reinstallation, a value counts its folder once.
+String RecordKey() { return "Software\\" + product.productName + "\\Shared files"; }
+
+// The files a value lists; none when it is not text.
+String RecordedFiles(HKEY key, const char* folder) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, folder, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ || size == 0)
+        return String();
+    String files(size, '\0');
+    if (RegQueryValueExA(key, folder, nullptr, &type, reinterpret_cast<BYTE*>(files.data()), &size) != ERROR_SUCCESS)
+        return String();
+    // Stored without its zero, or with more after one, the text ends at the first.
+    return String(files.c_str());
+}
+
+// The record as lines "folder|files", one per installation; empty without it.
+// A folder's name never holds a '|'.
+String ReadRecord() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey().c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return String();
+    String record;
+    char folder[MAX_PATH + 1];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof folder;
+        LONG result = RegEnumValueA(key, i, folder, &size, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA) continue;  // too long to name an installation folder
+        if (result != ERROR_SUCCESS) break;
+        record += String(folder, size) + "|" + RecordedFiles(key, folder) + "\n";
+    }
+    RegCloseKey(key);
+    return record;
+}
+
+// Calls `visit` with each recorded installation's folder and files.
+template <class Visit>
+void ForEachRecorded(const String& record, Visit visit) {
+    for (size_t from = 0, end; (end = record.find('\n', from)) != String::npos; from = end + 1) {
+        size_t bar = record.find('|', from);
+        visit(record.substr(from, bar - from), record.substr(bar + 1, end - bar - 1));
+    }
+}
+
+bool Listed(const String& files, const String& path) {
+    for (size_t from = 0, end; (end = files.find('|', from)) != String::npos; from = end + 1)
+        if (SamePath(files.substr(from, end - from), path)) return true;
+    return false;
+}
+
+// Whether a recorded folder is this installation's: its uninstaller is the
+// running one, or, moved here, the former folder's.
+bool ThisInstallation(const Installation& at, const String& folder) {
+    String uninstaller = PathJoin(folder, product.uninstaller);
+    return SamePath(uninstaller, at.ownPath) || InFormerFolder(at, uninstaller, product.uninstaller);
+}
+
+// A help file that another installation lists stays for it while that one is
+// installed, its folder holding the product: the value of one deleted by hand
+// does not count. A paragraph per installation names the files; their paths
+// are returned, each followed by '|'.
+String KeepSharedHelpFiles(Installation& at, const String& help) {
+    String kept;
+    ForEachRecorded(ReadRecord(), [&](const String& folder, const String& files) {
+        if (ThisInstallation(at, folder) || !HoldsProduct(folder)) return;
+        String paragraph;
+        for (const ShippedFile& f : productFiles) {
+            String path = PathJoin(help, f.name);
+            if (UpperExtension(f.name) != ".HLP" || !Listed(files, path) || Listed(kept, path) ||
+                GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+                continue;
+            paragraph += path + "\r\n";
+            kept += path + "|";
+        }
+        if (paragraph.empty()) return;
+        if (!at.sharedWith.empty()) at.sharedWith += "\r\n";
+        at.sharedWith +=
+            "These files stay for the installation in " + folder + ", which uses them too:\r\n" + paragraph;
+    });
+    return kept;
+}
+
+// Deletes the key when it holds neither values nor subkeys (the 95 family's
+// RegDeleteKeyA would take subkeys along); true when it is gone.
+bool DeleteEmptyKey(const String& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    DWORD subkeys = 1, values = 1;
+    bool empty = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                                  nullptr, nullptr) == ERROR_SUCCESS &&
+                 subkeys == 0 && values == 0;
+    RegCloseKey(key);
+    return empty && RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()) == ERROR_SUCCESS;
+}
+
 void RemoveHelpFiles(Installation& at) {
     String help = PathJoin(at.windowsDir, "Help");
+    String shared = KeepSharedHelpFiles(at, help);
     for (const ShippedFile& f : productFiles) {
         String path = PathJoin(help, f.name);
-        if (UpperExtension(f.name) != ".HLP" || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ||
-            Unreadable(at, path))
+        if (UpperExtension(f.name) != ".HLP" || Listed(shared, path) ||
+            GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES || Unreadable(at, path))
             continue;
         if (SameContent(at, f, path)) RemoveFile(at, path);
         else NoteKept(at, path);
@@ -217,6 +315,18 @@ bool RenameAtNextStart(Installation& at, const String& from, const String& to) {
                       : QueueWinInitLines(at, ShortPathOf(to) + "=" + ShortPathOf(from) + "\r\n");
     if (!queued) NoteLeftover(at, from, "its move for the next start of Windows could not be queued");
     return queued;
+}
+
+void ForgetSharedFiles(const Installation& at) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey().c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    // A value that cannot be deleted does no harm: its folder no longer holds
+    // the product, so it counts for nothing.
+    ForEachRecorded(ReadRecord(), [&](const String& folder, const String&) {
+        if (ThisInstallation(at, folder)) RegDeleteValueA(key, folder.c_str());
+    });
+    RegCloseKey(key);
+    if (DeleteEmptyKey(RecordKey())) DeleteEmptyKey("Software\\" + product.productName);
 }
 
 void RemovePlacedFiles(Installation& at) {

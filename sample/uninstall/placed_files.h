@@ -10,6 +10,10 @@
 #include "sample/uninstall/installation.h"
 
 void RemovePlacedFiles(Installation& at);
+// Once the installation is removed: its entry in the installer's record of the
+// help files installations share, and the record's key, and the product's, when
+// nothing else is left in them.
+void ForgetSharedFiles(const Installation& at);
 
 // Deletes `path` (counting it removed), clearing its read-only attribute;
 // false, noted as left over with why, when it is there afterwards.

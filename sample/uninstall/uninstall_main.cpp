@@ -33,6 +33,7 @@ void Report(const Installation& at) {
     if (!at.kept.empty())
         text += "\r\n\r\nThese files have the names of " + name + "'s files but other content; they have been kept:\r\n" +
                 Lines(at.kept);
+    if (!at.sharedWith.empty()) text += "\r\n\r\n" + Lines(at.sharedWith);
     if (at.folderKept)
         text += "\r\n\r\nThe folder " + at.dir + " holds files that were not installed with " + name +
                 "; it has been kept.";
@@ -82,7 +83,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         RemoveProgramShortcut(at);
         RemovePlacedFiles(at);
     }
-    if (at.leftovers.empty()) RemoveUninstallEntry(at);
+    if (at.leftovers.empty()) {
+        ForgetSharedFiles(at);
+        RemoveUninstallEntry(at);
+    }
     Report(at);
     return 0;
 }

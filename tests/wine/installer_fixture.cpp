@@ -179,6 +179,7 @@ SystemState SystemState::Save() {
 
 void SystemState::Restore() const {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallEntry);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Wardhaven!");  // the installations' record of shared files
     RestoreRegValue(HKEY_LOCAL_MACHINE, winlogonKey, "Shell", winlogonShell, NativeView());
     // Left queued, a later start of the prefix would move test files about.
     RestoreRegValue(HKEY_LOCAL_MACHINE, sessionManagerKey, "PendingFileRenameOperations", pendingRenames);

@@ -16,6 +16,7 @@ const char winlogon[] = "Software\\microsoft\\windows nt\\currentversion\\Winlog
 const char question[] = "Do you want to remove Wardhaven! and all of its components?";
 const char removed[] = "Wardhaven! has been removed from your computer.";
 const char runOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char sharedFiles[] = "Software\\Wardhaven!\\Shared files";
 const char keptHeading[] = "These files have the names of Wardhaven!'s files but other content; they have been kept:";
 const char stillThere[] = "Wardhaven! has not been removed completely. These items are still there:\r\n\r\n";
 const char runAgain[] =
@@ -180,6 +181,7 @@ protected:
     void ExpectSystemRestored(const std::string& group) {
         EXPECT_FALSE(FileExists(programs_ + "\\" + group + ".LNK"));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallEntry));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Wardhaven!")) << "the record of shared files, emptied";
         EXPECT_EQ(ShellSetting(GetParam()), "Explorer.exe");
     }
 
@@ -266,6 +268,8 @@ TEST_P(Uninstall, AHelpFileThatWaitedForTheRestartInTheFolderGoesAndAnotherOneSt
     HANDLE held = CreateFileA(earlier.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Install("Wardhaven!");
+    EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, sharedFiles, installDir_), (RegValue{REG_SZ, std::string(1, '\0')}))
+        << "a substitute in the folder is not shared";
     CloseHandle(held);
     CarryOutRestart();
     ASSERT_TRUE(FileExists(InstalledFile("TaskMan.HLP")));
@@ -274,6 +278,27 @@ TEST_P(Uninstall, AHelpFileThatWaitedForTheRestartInTheFolderGoesAndAnotherOneSt
                     RemovedAndEmptied().substr(std::string(removed).size())));
     EXPECT_FALSE(FileExists(InstalledFile("TaskMan.HLP")));
     EXPECT_EQ(ReadFileText(earlier), "an earlier help file");
+}
+
+TEST_P(Uninstall, HelpFilesStayWhileAnotherInstallationUsesThem) {
+    std::string one = installDir_, two = scratch_ + "\\TWO" + nameEnd_, help = WindowsHelpDir() + "\\TaskMan.HLP";
+    Install("Wardhaven!");
+    installDir_ = two;
+    Install("Wardhaven!");
+    Install("Wardhaven!");  // again into the same folder: it counts once
+    installDir_ = one;
+    EXPECT_EQ(Lower(RunUninstaller(InstalledFile("UnInstal.Exe"), true)),
+              Lower(std::string(removed) + "\r\n\r\nThese files stay for the installation in " + two +
+                    ", which uses them too:\r\n" + help + RemovedAndEmptied().substr(std::string(removed).size())));
+    EXPECT_TRUE(FileExists(help));
+    EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, sharedFiles, one).present);
+    EXPECT_EQ(Lower(RegText(ReadRegValue(HKEY_LOCAL_MACHINE, sharedFiles, two))), Lower(help + "|"));
+    // As if ONE's folder had been deleted by hand, its value left behind: that counts for nothing.
+    ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, sharedFiles, one, REG_SZ, help + "|" + '\0'));
+    installDir_ = two;
+    RunUninstallCommand(true);
+    EXPECT_FALSE(FileExists(help));
+    EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, sharedFiles, two).present);
 }
 
 TEST_P(Uninstall, InADriveRootOnlyTheInstallationsOwnFilesGo) {
