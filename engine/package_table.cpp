@@ -91,6 +91,21 @@ void CheckLoadedTable(const String& path) {
     RefuseTable(path, refusal.lines);
 }
 
+// The most a record takes, and a record with the largest table: the appended
+// data of an installer this build can install is never longer.
+const uint32_t mostRecord = integrity::BodySize(integrity::maxVolumes) + integrity::tailSize;
+const uint32_t mostAppended = table::TableSize(table::maxEntries) + mostRecord;
+
+// Whether the `size` bytes between the image and the table are a record of
+// this build's version for the product's disks, whole and sound.
+bool SoundRecord(const uint8_t* bytes, uint32_t size, integrity::Record& r) {
+    uint32_t body = size - integrity::tailSize, bodySize = 0;
+    return size >= integrity::tailSize && size <= mostRecord &&
+           integrity::ReadTail(bytes + body, body, bodySize) == integrity::Presence::present && bodySize == body &&
+           integrity::ReadBody(bytes, body, r) && r.version == integrity::version &&
+           r.volumeCount == product.diskCount;
+}
+
 // The integrity record between the image and the table, when anything lies
 // there: bytes that are not a record of this build's version, whole and
 // matching its own checksum, are a damaged installer file (disk 1), refused
@@ -99,25 +114,45 @@ void ReadIntegrityRecord(FileVar& f, uint32_t recordStart, uint32_t tableStart, 
     uint32_t size = tableStart - recordStart;
     ctx.recordPresent = size != 0;
     if (!ctx.recordPresent) return;
-    uint8_t bytes[integrity::BodySize(integrity::maxVolumes) + integrity::tailSize];
+    uint8_t bytes[mostRecord];
     integrity::Record r;
-    uint32_t bodySize = 0;
-    bool read = size >= integrity::tailSize && size <= sizeof bytes;
-    if (read) {
+    if (size <= mostRecord) {
         CheckedSeek(f, recordStart);
         CheckedReadExact(f, bytes, size);
-        uint32_t body = size - integrity::tailSize;
-        read = integrity::ReadTail(bytes + body, body, bodySize) == integrity::Presence::present &&
-               bodySize == body && integrity::ReadBody(bytes, body, r) && r.version == integrity::version &&
-               r.volumeCount == product.diskCount;
     }
-    if (!read) RefuseTable(f.name, "\ndisk 1 is damaged: the integrity record before the table does not hold");
+    if (!SoundRecord(bytes, size, r))
+        RefuseTable(f.name, "\ndisk 1 is damaged: the integrity record before the table does not hold");
     if (r.tableCrc != tableCrc) RefuseTable(f.name, "\nthe table does not match its checksum");
     for (int v = 0; v < product.diskCount; ++v) {
         ctx.volumeLength[v] = r.volumeLength[v];
         CopyMemory(ctx.volumeDigest[v], r.volumeDigest[v], sha256Size);
     }
     CopyMemory(ctx.streamDigest, r.streamDigest, sha256Size);
+}
+
+// From the appended data (`held` bytes, the table last): the table's sizes,
+// help files last, and the volumes' length when a sound record is before it.
+void NoteRunSizes(const uint8_t* bytes, uint32_t held) {
+    RunSizes& run = ctx.runSizes;
+    const uint8_t* end = bytes + held;
+    run.stream = static_cast<uint32_t>(table::GetInt32(end - 4));
+    uint32_t count = end[-5], tableSize = static_cast<uint32_t>(table::TableSize(count));
+    if (tableSize > held) return;
+    const uint8_t* record = end - tableSize;
+    run.files = new uint32_t[count];
+    run.fileCount = count;
+    for (uint32_t i = 0; i < count; ++i, record += table::recordSize) {
+        String name(reinterpret_cast<const char*>(record + table::nameField),
+                    record[0] < table::nameCapacity ? record[0] : table::nameCapacity);
+        uint32_t size = static_cast<uint32_t>(table::GetInt32(record + table::sizeField));
+        if (HelpFile(name)) run.files[count - ++run.helpCount] = size;
+        else run.files[i - run.helpCount] = size;
+    }
+    integrity::Record r;
+    uint64_t archive = 0;
+    if (held > tableSize && SoundRecord(bytes, held - tableSize, r))
+        for (int v = 0; v < product.diskCount; ++v) archive += r.volumeLength[v];
+    run.archive = archive >> 32 ? ~0u : static_cast<uint32_t>(archive);
 }
 
 }  // namespace
@@ -149,18 +184,21 @@ void LoadPackageTableFrom(const String& path) {
 
 void loadPackageTable() { LoadPackageTableFrom(OwnFileName()); }
 
+bool HelpFile(const String& name) { return UpperExtension(name) == ".HLP"; }
+
 // Read, not checked: the joining page loads the table and reports its faults.
-// The archive is taken as large as the stream it holds, a few per cent over
-// for content that does not compress.
+// A file that cannot be read leaves the sizes at nothing.
 void CountRoomNeeded() {
     FileVar f;
-    uint32_t size = 0;
+    uint32_t size = 0, held = 0;
     appended::Layout data;
-    uint8_t length[4];
+    uint8_t* bytes = new uint8_t[mostAppended];
     if (FileOpen(f, OwnFileName(), FileMode::readOnly) == 0 && FileSize(f, size) == 0 &&
-        appended::Locate(ReadAt, &f, size, data) == appended::Fault::none && data.end - data.start >= 4 &&
-        ReadAt(&f, data.end - 4, length, 4))
-        ctx.roomNeeded = (static_cast<uint32_t>(table::GetInt32(length)) >> 9) + 2;
+        appended::Locate(ReadAt, &f, size, data) == appended::Fault::none &&
+        data.end - data.start <= mostAppended && ReadAt(&f, data.start, bytes, data.end - data.start))
+        held = data.end - data.start;
+    if (held >= table::trailerSize) NoteRunSizes(bytes, held);
+    delete[] bytes;
 }
 
 void ReleasePackageTable() {

@@ -21,10 +21,13 @@ void loadPackageTable();
 // The same from any file carrying a table.
 void LoadPackageTableFrom(const String& path);
 
-// The room an installation needs (SetupContext's roomNeeded): the stream
-// beside the archive. Reads the table's decoded length alone and checks
-// nothing; 0 when it cannot be read.
+// What the destination page counts an installation's room by (SetupContext's
+// runSizes): the decoded stream's length, each entry's size and the volumes'
+// length, from the running installer's file. Checks nothing.
 void CountRoomNeeded();
+
+// Whether an entry goes to the Windows directory's Help folder.
+bool HelpFile(const String& name);
 
 // Releases every entry; packageHead and packageTail end null.
 void ReleasePackageTable();

@@ -65,7 +65,7 @@ bool KeptIfPresent(const PackageEntry& e) {
 }
 
 String TargetPath(const PackageEntry& e) {
-    if (UpperExtension(e.name) == ".HLP") return PathJoin(PathJoin(ctx.windowsDir, "Help"), e.name);
+    if (HelpFile(e.name)) return PathJoin(PathJoin(ctx.windowsDir, "Help"), e.name);
     return PathJoin(ctx.installDir, e.name);
 }
 

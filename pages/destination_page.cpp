@@ -114,22 +114,25 @@ void AcceptDestination(HWND page) {
     if (CreateInstallDir(page, ctx.installDir)) EndDialog(page, 1);
 }
 
-// Kilobytes this user may still write on the current directory's drive; as
-// many as can be when the system cannot tell.
-DWORD FreeKilobytes() {
+// Kilobytes this user may still write on the current directory's drive, as
+// many as can be when the system cannot tell; and the drive's cluster size in
+// bytes, 0 when it cannot tell.
+DWORD FreeKilobytes(DWORD& cluster) {
     typedef BOOL(WINAPI * FreeSpaceEx)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
     typedef BOOL(WINAPI * FreeSpace)(LPCSTR, DWORD*, DWORD*, DWORD*, DWORD*);
     ULARGE_INTEGER available;
     available.QuadPart = ~0ull;
     DWORD sectors, bytes, clusters, total;
     FreeSpace old = LoadedFunction<FreeSpace>("KERNEL32", "GetDiskFreeSpaceA");
+    bool told = old && old(nullptr, &sectors, &bytes, &clusters, &total);
+    cluster = told ? sectors * bytes : 0;
     if (auto ex = LoadedFunction<FreeSpaceEx>("KERNEL32", "GetDiskFreeSpaceExA"))
         ex(nullptr, &available, nullptr, nullptr);
     // The first Windows 95 has only the older call, which caps its figures
     // near 2 GB: a gigabyte or more, far more than three disks unpack to,
     // counts as plenty whichever call tells it.
-    else if (old && old(nullptr, &sectors, &bytes, &clusters, &total))
-        available.QuadPart = uint64_t(clusters) * (sectors * bytes);
+    else if (told)
+        available.QuadPart = uint64_t(clusters) * cluster;
     return available.QuadPart >> 30 ? ~0u : available.LowPart >> 10;
 }
 
@@ -147,10 +150,12 @@ bool Shortcoming(const char* dir, char* text) {
     }
     CloseHandle(file);
     DeleteFileA(probe);
-    DWORD left = FreeKilobytes();
-    wsprintfA(text, "%s needs %lu KB free on the drive of %s; %lu KB are free.", product.productName.c_str(),
-              ctx.roomNeeded, dir, left);
-    return left < ctx.roomNeeded;
+    DWORD cluster, left = FreeKilobytes(cluster);
+    // Help files go to the Windows directory's drive: this one when the letter is the same.
+    DWORD need = RoomNeededKilobytes(ctx.runSizes, cluster, ((ctx.windowsDir[0] ^ dir[0]) & ~0x20) == 0);
+    wsprintfA(text, "%s needs %lu KB free on the drive of %s; %lu KB are free.", product.productName.c_str(), need,
+              dir, left);
+    return left < need;
 }
 
 }  // namespace

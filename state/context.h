@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "runtime/file_io.h"
+#include "runtime/room_needed.h"
 #include "runtime/sha256.h"
 #include "runtime/text.h"
 #include "state/keep_running.h"
@@ -97,10 +98,11 @@ struct SetupContext {
     uint8_t streamDigest[sha256Size];          // of the stream's unpackedSize bytes
     Sha256 written;                            // of those OutputWriter has written so far
     int32_t digestCounted;                     // how many that is
-    // The most the installation directory's drive holds at once, in KB (from
-    // the package table): the decoded stream beside the archive, or beside
-    // the files cut out of it, which are fewer bytes.
-    DWORD roomNeeded;
+    // What the run writes, read from the package table after the licence
+    // page: the destination page counts it in the chosen drive's clusters
+    // (runtime/room_needed.h). `files` is a heap array of fileCount sizes,
+    // kept until the process ends.
+    RunSizes runSizes;
     // Each file this run created where none was before, followed by '|': a
     // failed installation removes them again, and nothing else.
     String addedFiles;

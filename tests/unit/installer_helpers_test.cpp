@@ -1,7 +1,9 @@
 // The installer's portable helpers: path building, the page centring
-// arithmetic, the backdrop's colour rules and the unhandled-error text.
+// arithmetic, the room an installation needs, the backdrop's colour rules
+// and the unhandled-error text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -12,6 +14,7 @@
 #include "runtime/crc32.h"
 #include "runtime/exception.h"
 #include "runtime/paths.h"
+#include "runtime/room_needed.h"
 #include "runtime/sha256.h"
 #include "tests/string_print.h"
 
@@ -106,6 +109,28 @@ TEST(CentredOffset, TruncatesTowardZero) {
 TEST(CentredOffset, PageLargerThanTheScreenGoesNegative) {
     EXPECT_EQ(CentredOffset(640, 1001), 320 - 500);
     EXPECT_EQ(CentredOffset(0, 3), -1);
+}
+
+// A stream of 6,601 bytes: a 1,000-byte main executable, then files of 1,
+// 0, 600 and 5,000 bytes; the help file (last) is a further 5,000 bytes.
+TEST(RoomNeeded, EachFileTakesWholeClustersAtTheLargerOfTheTwoPeaks) {
+    uint32_t files[] = {1, 0, 600, 5000, 5000}, big[] = {0x7fffffff, 0x7fffffff}, huge[255];
+    const struct { uint32_t cluster, archive; bool help; uint32_t kb; } rows[] = {
+        {512, 4000, false, 13},    // 6.5 KB of stream + files of 0.5, 0, 1 and 5 KB
+        {4096, 4000, false, 24},   // 8 KB + files of 4, 0, 4 and 8 KB
+        {32768, 4000, false, 128}, // 32 KB + a cluster for each file but the empty one
+        {32768, 4000, true, 160},  // and the help file, on the Windows directory's drive
+        {0, 4000, false, 128},     // not known: 32 KB
+        {3072, 4000, false, 24},   // no power of two: 4 KB
+        {4096, 40000, false, 48},  // 8 KB + the archive's 40 KB
+        {512, 0, false, 15}};      // 6.5 KB + no record: 6.5 + an eighth (1 KB) + a cluster
+    for (const auto& r : rows)
+        EXPECT_EQ(RoomNeededKilobytes({r.archive, 6601, files, 5, 1}, r.cluster, r.help), r.kb) << r.cluster;
+    // 2 GB files beside a 2 GB stream: 6 GB; the largest table a byte counts,
+    // every size 4 GB less one byte: 1 TB.
+    EXPECT_EQ(RoomNeededKilobytes({1, 0x7fffffff, big, 2, 0}, 4096, true), 6u << 20);
+    std::fill(huge, huge + 255, ~0u);
+    EXPECT_EQ(RoomNeededKilobytes({~0u, ~0u, huge, 255, 0}, 32768, true), 1u << 30);
 }
 
 TEST(Gradient, StepsAreTheLargestChannelDistance) {
