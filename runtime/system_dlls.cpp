@@ -1,7 +1,5 @@
 #include "runtime/system_dlls.h"
 
-#include "runtime/text.h"
-
 namespace {
 
 // Loaded by bare name by the system, the shell or COM on a program's behalf.
@@ -29,7 +27,11 @@ HMODULE LoadFromSystemDirectory(const char* name) {
 void LoadUsualDllsFromSystemDirectory() {
     // A missing DLL (the 95 family has few of these) must not ask for a disk.
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    for (const char* name = usualVictims; *name; name += TextLength(name) + 1) LoadFromSystemDirectory(name);
+    for (const char* name = usualVictims; *name;) {
+        LoadFromSystemDirectory(name);
+        while (*name++ != '\0') {  // to the next name
+        }
+    }
     SetErrorMode(mode);
 }
 
