@@ -111,7 +111,7 @@ void PlaceEntry(FileVar& decoded, FileVar& target, PackageEntry& e, RenameQueue&
     CheckedSeek(decoded, static_cast<uint32_t>(e.offset));
     if (KeptIfPresent(e)) return;
     if (CreateTarget(target, TargetPath(e)) != 0) CreateSubstitute(target, e, renames);
-    else if (UpperExtension(e.name) == ".HLP") (ctx.sharedFiles += TargetPath(e)) += '|';
+    else if (HelpFile(e.name)) (ctx.sharedFiles += TargetPath(e)) += '|';
     CopyEntry(decoded, target, e.size);
     CheckedClose(target);
 }

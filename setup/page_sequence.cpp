@@ -44,9 +44,12 @@ void EndWriting() { SetIoFailureHandler(nullptr); }
 // While the last pages wait, another program may take files away: nothing
 // is claimed over a folder that no longer holds what this run placed.
 void CheckPlacedFiles() {
-    String missing, placed = ctx.addedFiles + ctx.replacedFiles + PathJoin(ctx.installDir, product.mainExecutable) + "|";
-    for (size_t at = 0, end; (end = placed.find('|', at)) != String::npos; at = end + 1)
-        if (!FileExists(placed.substr(at, end - at))) missing += (missing.empty() ? " " : ", ") + placed.substr(at, end - at);
+    String missing, placed = ctx.addedFiles + ctx.replacedFiles;
+    placed += PathJoin(ctx.installDir, product.mainExecutable) + "|";
+    for (size_t at = 0, end; (end = placed.find('|', at)) != String::npos; at = end + 1) {
+        String path = placed.substr(at, end - at);
+        if (!FileExists(path)) missing += (missing.empty() ? " " : ", ") + path;
+    }
     if (!missing.empty()) EndFailedInstallation("these files it had placed are missing:" + missing);
 }
 
