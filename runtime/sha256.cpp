@@ -75,3 +75,10 @@ void Sha256Finish(Sha256& s, uint8_t digest[sha256Size]) {
     }
     for (int i = 0; i < 32; ++i) digest[i] = static_cast<uint8_t>(s.state[i / 4] >> (24 - 8 * (i % 4)));
 }
+
+void Sha256Of(const void* data, std::size_t size, uint8_t digest[sha256Size]) {
+    Sha256 s;
+    Sha256Start(s);
+    Sha256Update(s, data, size);
+    Sha256Finish(s, digest);
+}

@@ -19,3 +19,5 @@ void Sha256Start(Sha256& s);
 void Sha256Update(Sha256& s, const void* data, std::size_t size);
 // Finishes the message (`s` must be started again before more use).
 void Sha256Finish(Sha256& s, uint8_t digest[sha256Size]);
+// The digest of bytes held whole.
+void Sha256Of(const void* data, std::size_t size, uint8_t digest[sha256Size]);

@@ -39,13 +39,6 @@ std::string DigestText(const uint8_t* digest) {
     return text;
 }
 
-void Digest(const uint8_t* data, std::size_t size, uint8_t* digest) {
-    Sha256 s;
-    Sha256Start(s);
-    Sha256Update(s, data, size);
-    Sha256Finish(s, digest);
-}
-
 // The first name before names[i] that Windows takes for the same file, or i
 // when there is none. names[0] is the main executable, installed as mainName
 // (UTF-8, from the command line); the others are in codePage.
@@ -260,13 +253,13 @@ integrity::Record MakeRecord(const std::vector<uint8_t>& tableBytes, const Produ
     r.volumeCount = diskset::diskCount;
     r.tableCrc = table::Crc32(tableBytes.data(), tableBytes.size());
     r.streamCrc = table::Crc32(product.stream.data(), product.stream.size());
-    Digest(product.stream.data(), product.stream.size(), r.streamDigest);
+    Sha256Of(product.stream.data(), product.stream.size(), r.streamDigest);
     r.identity = r.tableCrc;
     uint64_t at = 0;
     for (unsigned v = 0; v < diskset::diskCount; ++v) {
         r.volumeLength[v] = uint32_t(set.volumes[v]);
         r.volumeCrc[v] = table::Crc32(set.archive.data() + at, set.volumes[v]);
-        Digest(set.archive.data() + at, set.volumes[v], r.volumeDigest[v]);
+        Sha256Of(set.archive.data() + at, set.volumes[v], r.volumeDigest[v]);
         r.identity = table::Crc32(set.archive.data() + at, set.volumes[v], r.identity);
         at += set.volumes[v];
     }
@@ -495,7 +488,7 @@ void CheckVolumes(const table::FoundRecord& found, const std::vector<diskset::Di
                                Hex(r.volumeCrc[v]) + "): another set's volume of the same length, or a damaged copy");
         else if (r.version >= 3) {
             uint8_t digest[sha256Size];
-            Digest(bytes.data(), bytes.size(), digest);
+            Sha256Of(bytes.data(), bytes.size(), digest);
             if (!integrity::SameDigest(digest, r.volumeDigest[v]))
                 problems.push_back(volumes[v].where + ": not this set's volume " + std::to_string(v + 1) +
                                    ": its CRC-32 matches, its SHA-256 does not (" + DigestText(digest) +
@@ -547,7 +540,7 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
                              " bytes after the end of the stream");
     uint32_t streamCrc = table::Crc32(u.stream.data(), u.stream.size());
     uint8_t digest[sha256Size];
-    Digest(u.stream.data(), u.stream.size(), digest);
+    Sha256Of(u.stream.data(), u.stream.size(), digest);
     bool checked = record.presence == integrity::Presence::present && !report.cutShort;
     if (checked && streamCrc != record.record.streamCrc)
         u.problems.push_back("the decoded stream does not match the record's CRC-32 (" + Hex(streamCrc) +

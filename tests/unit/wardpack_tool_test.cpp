@@ -189,10 +189,7 @@ TEST_F(WardpackTest, EveryFlippedBitOfTheVolumesAndTheTableIsCaught) {
     std::size_t missed = 0, flips = 0;
     auto check = [&](unsigned v, const std::vector<uint8_t>& bytes) {
         uint8_t digest[sha256Size];
-        Sha256 s;
-        Sha256Start(s);
-        Sha256Update(s, bytes.data(), bytes.size());
-        Sha256Finish(s, digest);
+        Sha256Of(bytes.data(), bytes.size(), digest);
         return integrity::CheckVolume(r.volumeLength[v], r.volumeDigest[v], bytes.size(), digest);
     };
     for (unsigned v = 0; v < 3; ++v) {
