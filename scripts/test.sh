@@ -79,7 +79,15 @@ read -r f1 t1 <<<"$(count "$wh_logs/native-tests.log")"
 read -r f2 t2 <<<"$(count "$wh_logs/win32-tests.log")"
 failed=$(( ${f1:-0} + ${f2:-0} )); total=$(( ${t1:-0} + ${t2:-0} ))
 [ "$failed" -gt 0 ] && status=1
-[ "$failed" -gt 0 ] && echo "Each failing test's output: $wh_logs/native-tests.log, $wh_logs/win32-tests.log"
+if [ "$failed" -gt 0 ]; then
+    # What each failing check said, so that a run whose logs are gone (a CI
+    # machine's) still tells why: every failure's first lines, in order.
+    echo "What the failing checks said:"
+    cat "$wh_logs/native-tests.log" "$wh_logs/win32-tests.log" | awk '
+        /: Failure$|^\[  FAILED  \] .*\(/ { left = /Failure$/ ? 8 : 1 }
+        left > 0 && shown < 120 { print "    " $0; left--; shown++ }'
+    echo "Each failing test's output: $wh_logs/native-tests.log, $wh_logs/win32-tests.log"
+fi
 echo
 echo "$(( total - failed )) passed, $failed failed"
 exit $status
