@@ -229,14 +229,15 @@ std::vector<std::string> SetupRun::Captions() {
     return all;
 }
 
-HWND SetupRun::WaitWindow(const std::string& caption, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
+HWND SetupRun::WaitWindow(const std::string& caption, int timeoutMs, const std::string& busyCaption) {
+    for (int waited = 0, busy = 0; waited < timeoutMs && busy < 600000;) {
         if (HWND w = FindWindowNow(caption)) {
             Settle(50);
             return w;
         }
         if (!Running()) break;
         Sleep(10);
+        (!busyCaption.empty() && FindWindowNow(busyCaption) ? busy : waited) += 10;
     }
     std::string shot = CurrentTestName() + "-missing";
     Screenshot(shot);

@@ -52,8 +52,10 @@ public:
     ~SetupRun();  // ends a process still running, with a screenshot
 
     // A visible dialog of the installer with exactly this caption; 0 and a test
-    // failure (with a screenshot) after `timeoutMs`.
-    HWND WaitWindow(const std::string& caption, int timeoutMs = 15000);
+    // failure (with a screenshot) after `timeoutMs`. The clock stops while a
+    // dialog captioned `busyCaption` is open (a progress page that ends by
+    // itself, slowly on a loaded machine), for ten minutes at the most.
+    HWND WaitWindow(const std::string& caption, int timeoutMs = 15000, const std::string& busyCaption = "");
     // Like WaitWindow, but no failure: 0 when it does not come.
     HWND FindWindowNow(const std::string& caption);
     // Waits until the window is gone or hidden (a page can come back with the same caption).

@@ -89,9 +89,9 @@ HWND InstallerTest::AdvanceToPage(const std::string& caption) {
     if (!run_) Start();
     for (const std::string step : pageOrder) {
         bool progress = step == workingCaption;
-        // The progress pages end by themselves, a small disk set's at once.
+        // The progress pages end by themselves: the next page is waited for as long as one is open.
         if (progress && caption != workingCaption) continue;
-        HWND page = run_->WaitWindow(step);
+        HWND page = run_->WaitWindow(step, 15000, workingCaption);
         if (!page || caption == step) return page;
         if (step == "Destination Directory") SetItemText(page, IDC_DESTINATION_EDIT, installDir_);
         PressEnter(page);

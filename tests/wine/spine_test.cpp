@@ -151,7 +151,7 @@ TEST_P(PageSequence, MissingLaterTemplateAbandonsWhereItsPageWouldCome) {
         run_.reset();
         PassQuestionPages();
         if (name == "REPLACE") {
-            HWND group = run_->WaitWindow("Program Group");
+            HWND group = run_->WaitWindow("Program Group", 15000, "Please Stand By...");
             ASSERT_NE(group, nullptr);
             PressEnter(group);
         }
