@@ -352,13 +352,14 @@ SmallDrive::SmallDrive(int kb, bool readOnly) {
     std::string out, m = std::string(getenv("WINEPREFIX")) + "/small-drive", size = std::to_string(kb) + "k";
     RunTool("Z:\\bin\\sh -c \"mkdir -p " + m + " && mount -t tmpfs -o size=" + size + (readOnly ? ",ro" : "") +
                 " tmpfs " + m + " && ln -sfn " + m + " " + m + "/../dosdevices/h:\"", out);
-    for (int ms = 0; ms < 5000 && !(mounted = FreeBytesOnH() == uint64_t(kb) << 10); ms += 50) Sleep(50);
+    // Long enough for a loaded machine: a drive seen late would skip the test's rows in silence.
+    for (int ms = 0; ms < 30000 && !(mounted = FreeBytesOnH() == uint64_t(kb) << 10); ms += 50) Sleep(50);
 }
 
 SmallDrive::~SmallDrive() {
     std::string out, m = std::string(getenv("WINEPREFIX")) + "/small-drive";
     RunTool("Z:\\bin\\sh -c \"rm -f " + m + "/../dosdevices/h: ; umount -l " + m + " ; rmdir " + m + "\"", out);
-    for (int ms = 0; ms < 5000 && FreeBytesOnH(); ms += 50) Sleep(50);
+    for (int ms = 0; ms < 30000 && FreeBytesOnH(); ms += 50) Sleep(50);
 }
 
 void InstallerTest::ExpectErrorReport(const std::string& expected, const std::string& alsoExpected) {
