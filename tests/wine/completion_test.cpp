@@ -33,12 +33,6 @@ std::string ProfileString(const std::string& file, const char* section, const ch
     return value;
 }
 
-std::string ShortPath(const std::string& path) {
-    char buffer[MAX_PATH] = "";
-    DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer) : path;
-}
-
 // Both sides of every "destination=source" line below the section header.
 std::vector<std::string> RenamePaths(const std::string& winInit) {
     std::vector<std::string> paths;
@@ -172,7 +166,7 @@ protected:
 
     // A path of a rename line: the 95 family's start-up reads 8.3 paths only.
     std::string LinePath(const std::string& dir, const std::string& name) const {
-        return (Nt() ? dir : ShortPath(dir)) + "\\" + name;
+        return (Nt() ? dir : ShortPathOf(dir)) + "\\" + name;
     }
 
     // The Task Manager's lines: the system's aside (unless `saved` already), the product's in from `source`.
@@ -211,7 +205,7 @@ protected:
         ChooseOptions(false, true, true);
         DeclineRestartAndRun();
         std::string exe = InstalledFile("Wardhavn.Exe"), staged = InstalledFile("Wardhavn.$$$");
-        winInit += ShortPath(exe) + "=" + ShortPath(staged) + "\r\n";
+        winInit += ShortPathOf(exe) + "=" + ShortPathOf(staged) + "\r\n";
         if (Nt()) moves.insert(moves.end(), {"\\??\\" + staged, "!\\??\\" + exe});
         if (!restaged.empty()) {
             winInit += TaskManagerLines(restaged, true);
@@ -279,7 +273,7 @@ TEST_P(Completion, TaskManagerQueuesItsTwoMovesOnceHoweverOftenInstalledAndTheRe
     std::string winInit = ReadFileText(WinInitPath());
     EXPECT_EQ(winInit, "[Rename]\r\n" + TaskManagerLines());
     if (!Nt()) {
-        ASSERT_NE(ShortPath(installDir_), installDir_) << "a long installation directory";
+        ASSERT_NE(ShortPathOf(installDir_), installDir_) << "a long installation directory";
         for (const std::string& path : RenamePaths(winInit)) EXPECT_TRUE(IsShortPath(path)) << path;
     }
     // The NT family never reads WinInit.Ini: the same moves in its own list, in the same order.
@@ -366,8 +360,8 @@ TEST_P(Completion, ShellGoesWhereTheFamilyReadsIt) {
     } else {
         // Wine's short names are hashed: ask the same prefix for the expected one.
         ASSERT_TRUE(FileExists(shell)) << "the short form needs the installed file";
-        ASSERT_NE(ShortPath(shell), shell);
-        EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
+        ASSERT_NE(ShortPathOf(shell), shell);
+        EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPathOf(shell)));
         EXPECT_EQ(ReadFileText(SystemIniPath()).rfind(saved_.systemIni, 0), 0u) << "the other sections stay";
         EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, winlogon, "Shell", NativeView()), saved_.winlogonShell);
     }
@@ -381,7 +375,7 @@ TEST_P(Completion, ShellAndTaskManagerTogether) {
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n" + TaskManagerLines());
     std::string shell = installDir_ + "\\Wardhavn.Exe";
     if (Nt()) EXPECT_EQ(LogonShellValue(), shell);
-    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
+    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPathOf(shell)));
 }
 
 TEST_P(Completion, AFolderOfTheDriveRootWhoseNameEndsInABackslashsByteGetsEveryFileAndLine) {
@@ -403,7 +397,7 @@ TEST_P(Completion, AFolderOfTheDriveRootWhoseNameEndsInABackslashsByteGetsEveryF
     ExpectUninstallEntry();
     std::string shell = installDir_ + "\\Wardhavn.Exe";
     if (Nt()) EXPECT_EQ(LogonShellValue(), shell);
-    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell)));
+    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPathOf(shell)));
     CarryOutRestart();
     ExpectTaskManagersSwapped();
 }
@@ -419,7 +413,7 @@ TEST_P(Completion, CommandValuesAreQuotedWhenThePathHasABlank) {
               "\"" + installDir_ + "\\UnInstal.Exe\"");
     std::string shell = installDir_ + "\\Wardhavn.Exe";
     if (Nt()) EXPECT_EQ(LogonShellValue(), "\"" + shell + "\"");
-    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(shell))) << "8.3, no blank";
+    else EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPathOf(shell))) << "8.3, no blank";
 }
 
 TEST_P(Completion, ShellPathOfTheLongestAcceptedDestinationIsWrittenWhole) {
@@ -432,7 +426,7 @@ TEST_P(Completion, ShellPathOfTheLongestAcceptedDestinationIsWrittenWhole) {
     AnswerPrompt(restartPrompt, false);
     AnswerPrompt(runAfterDeclinedRestart, false);
     EXPECT_EQ(run_->WaitExit(), 0u);
-    EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPath(installDir_ + "\\Wardhavn.Exe")));
+    EXPECT_EQ(Lower(ProfileString(SystemIniPath(), "Boot", "Shell")), Lower(ShortPathOf(installDir_ + "\\Wardhavn.Exe")));
     ExpectUninstallEntry();
 }
 

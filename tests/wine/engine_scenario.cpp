@@ -91,8 +91,3 @@ HeldFile::~HeldFile() {
 const char* const joiningLabel = "Installing the Wardhaven! files.";
 const char* const unpackingLabel = "Uncompressing the Wardhaven! files.";
 
-std::string ShortPath(const std::string& path) {
-    char s[MAX_PATH];
-    DWORD n = GetShortPathNameA(path.c_str(), s, sizeof s);
-    return n && n < sizeof s ? std::string(s, n) : path;
-}

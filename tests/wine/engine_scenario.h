@@ -49,6 +49,3 @@ private:
 
 extern const char* const joiningLabel;
 extern const char* const unpackingLabel;
-
-// The system's short form of an existing path (computed in the same prefix).
-std::string ShortPath(const std::string& path);

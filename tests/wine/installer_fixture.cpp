@@ -249,6 +249,23 @@ DWORD RunTool(const std::string& commandLine, std::string& output) {
     return code;
 }
 
+std::string BuiltSample() {
+    std::string dir = DriverDir();
+    for (int i = 0; i < 2; ++i) dir = dir.substr(0, dir.find_last_of('\\'));
+    return dir + "\\sample";
+}
+
+ProductFile Shipped(const std::string& name) {
+    return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltSample() + "\\UnInstal.Exe"
+                                                      : BuiltSample() + "\\product\\" + name)};
+}
+
+std::string ShortPathOf(const std::string& path) {
+    char buffer[MAX_PATH] = "";
+    DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : path;
+}
+
 void InstallerTest::StageDiskSet(const std::vector<ProductFile>& files, const std::string& volumeSizes,
                                  bool laterVolumesBeside) {
     std::string product = scratch_ + "\\product", list;
@@ -259,7 +276,7 @@ void InstallerTest::StageDiskSet(const std::vector<ProductFile>& files, const st
     }
     ASSERT_TRUE(WriteFileText(scratch_ + "\\files.lst", list));
     std::string cmd = "\"" + BuiltWardpackPath() + "\" -q build --product \"" + product + "\" --list \"" + scratch_ +
-                      "\\files.lst\" --installer \"" + BuiltSetupPath() + "\" --installer-name Setup.exe --out \"" +
+                      "\\files.lst\" --installer \"" + installerImage_ + "\" --installer-name Setup.exe --out \"" +
                       setDir_ + "\"";
     if (!volumeSizes.empty()) cmd += " --volume-sizes " + volumeSizes;
     std::string output;

@@ -91,6 +91,7 @@ protected:
     std::string TypedInstallDir() const;
 
     std::string setDir_;      // scratch\set: disk1, disk2, disk3 from the tool
+    std::string installerImage_ = BuiltSetupPath();  // the Setup.exe StageDiskSet packs
     // The staged set as an older build (or a hand) made it: no integrity
     // record, so volumes a test writes its own way are not checked.
     void DropIntegrityRecord();
@@ -124,6 +125,12 @@ std::string NoiseBytes(size_t size, uint32_t seed);
 // Runs a console program of this tree and waits; its output lands in `output`.
 DWORD RunTool(const std::string& commandLine, std::string& output);
 std::string BuiltWardpackPath();
+// The sample product as this build makes it (<tree>\sample), and one of its
+// files as the build ships it: the uninstaller removes only files of that content.
+std::string BuiltSample();
+ProductFile Shipped(const std::string& name);
+// The path's short form from the system, or the path itself when it has none.
+std::string ShortPathOf(const std::string& path);
 
 // The Winlogon "Shell" value where the family's logon reads it; under WOW64
 // as the 64-bit reg.exe reads it, not through this 32-bit process's view.

@@ -49,26 +49,7 @@ int EnvNumber(const char* name, int fallback) {
     return GetEnvironmentVariableA(name, text, sizeof text) ? atoi(text) : fallback;
 }
 
-std::string BuiltSample() {
-    std::string dir = DriverDir();
-    for (int i = 0; i < 2; ++i)
-        dir = dir.substr(0, dir.find_last_of('\\'));
-    return dir + "\\sample";
-}
-
-// As the build ships it: the uninstaller removes only files of that content.
-ProductFile Shipped(const std::string& name) {
-    return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltSample() + "\\UnInstal.Exe"
-                                                      : BuiltSample() + "\\product\\" + name)};
-}
-
-std::string ShortPath(const std::string& path) {
-    char buffer[MAX_PATH] = "";
-    DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? buffer : path;
-}
-
-bool SamePath(const std::string& a, const std::string& b) { return Lower(ShortPath(a)) == Lower(ShortPath(b)); }
+bool SamePath(const std::string& a, const std::string& b) { return Lower(ShortPathOf(a)) == Lower(ShortPathOf(b)); }
 
 // Both records of what the next start moves, as (destination, source): the
 // lines of WinInit.Ini, and the NT family's list without its marks. Wine

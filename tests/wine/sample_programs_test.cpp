@@ -18,12 +18,7 @@ const SampleProgram samplePrograms[] = {
     {"UnInstal.Exe", "Wardhaven!", IDNO},
 };
 
-// build/<tree>/tests/wine/<exe>  ->  build/<tree>/sample/<file>
-std::string BuiltSamplePath(const char* file) {
-    std::string dir = DriverDir();
-    for (int i = 0; i < 2; ++i) dir = dir.substr(0, dir.find_last_of('\\'));
-    return dir + "\\sample\\" + file;
-}
+std::string BuiltSamplePath(const char* file) { return BuiltSample() + "\\" + file; }
 
 }  // namespace
 

@@ -39,25 +39,6 @@ const Afterwards afterwards[] = {
     {"product files set read-only", Since::readOnly, 0, nullptr},
 };
 
-std::string ShortPathOf(const std::string& path) {
-    char buffer[MAX_PATH] = "";
-    DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer) : path;
-}
-
-std::string BuiltSample() {
-    std::string dir = DriverDir();
-    for (int i = 0; i < 2; ++i) dir = dir.substr(0, dir.find_last_of('\\'));
-    return dir + "\\sample";
-}
-
-std::string BuiltUninstaller() { return BuiltSample() + "\\UnInstal.Exe"; }
-
-// A file as the build ships it: the uninstaller knows its size and checksum.
-ProductFile Shipped(const std::string& name) {
-    return {name, ReadFileText(name == "UnInstal.Exe" ? BuiltUninstaller() : BuiltSample() + "\\product\\" + name)};
-}
-
 // Every DLL the installer's and the uninstaller's processes load under Wine
 // (WINEDEBUG=+loaddll), and the usual victims on Windows.
 const char* const plantedDlls[] = {

@@ -24,14 +24,14 @@ protected:
         StageDiskSet(product_, "60000,60000");
     }
     std::string RenameLine(const std::string& blocked, const std::string& substitute) {
-        return ShortPath(blocked) + "=" + ShortPath(substitute) + "\r\n";
+        return ShortPathOf(blocked) + "=" + ShortPathOf(substitute) + "\r\n";
     }
     // Names in the installation directory; a blocked file that does not exist
     // stands as typed on the destination page (the edit makes it upper case).
     std::string RenameLineOfNames(const std::string& blocked, const std::string& substitute) {
-        std::string path = FileExists(InstalledFile(blocked)) ? ShortPath(InstalledFile(blocked))
+        std::string path = FileExists(InstalledFile(blocked)) ? ShortPathOf(InstalledFile(blocked))
                                                                 : TypedInstallDir() + "\\" + blocked;
-        return path + "=" + ShortPath(InstalledFile(substitute)) + "\r\n";
+        return path + "=" + ShortPathOf(InstalledFile(substitute)) + "\r\n";
     }
     // The NT family does not read WinInit.Ini: there each substitute is queued
     // through the system as well, to be moved over the file it stands for.
@@ -99,7 +99,7 @@ TEST_P(Unpacking, HelpFileWithoutHelpDirectoryGetsASubstitute) {
     // The blocked file does not exist, so it stands as typed on the destination
     // page (the edit control makes it upper case).
     EXPECT_EQ(ReadFileText(WinInitPath()),
-              "[Rename]\r\n" + TypedInstallDir() + "\\Guide.HLP=" + ShortPath(InstalledFile("Guide.$$$")) + "\r\n");
+              "[Rename]\r\n" + TypedInstallDir() + "\\Guide.HLP=" + ShortPathOf(InstalledFile("Guide.$$$")) + "\r\n");
     ExpectSystemRenames({{"Guide.HLP", "Guide.$$$"}});
 }
 
