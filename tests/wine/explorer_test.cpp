@@ -797,6 +797,7 @@ TEST_P(Explorer, FoundRunsAndFixedSeedsHold) {
 
 // New seeds for WH_EXPLORE_MINUTES (or the one run WH_EXPLORE_RUN), each failure shrunk.
 TEST_P(Explorer, DISABLED_Explore) {
+    setvbuf(stdout, nullptr, _IONBF, 0);  // each run shows as it ends
     char text[2048] = "";
     if (GetEnvironmentVariableA("WH_EXPLORE_RUN", text, sizeof text)) {
         EXPECT_TRUE(Explore(RunPlan::Parse(text), "run", false));
