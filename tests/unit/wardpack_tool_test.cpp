@@ -936,6 +936,14 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     CommandRun unknown = Wardpack("bogus");
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.output, "wardpack: error: unknown command \"bogus\"; see wardpack --help\n");
+    // An option no one knows, where the command should be, is named: the first wrong word is.
+    const std::pair<const char*, const char*> unknownOptions[] = {{"--frob", "--frob"}, {"--frob bogus", "--frob"},
+                                                                  {"-Z", "-Z"}};
+    for (const auto& [args, named] : unknownOptions) {
+        unknown = Wardpack(args);
+        EXPECT_EQ(unknown.status, 1) << args;
+        EXPECT_EQ(unknown.output, "wardpack: error: unknown option \"" + std::string(named) + "\"; see wardpack --help\n");
+    }
     CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);
