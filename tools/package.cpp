@@ -358,6 +358,8 @@ void Build(const BuildOptions& options, std::ostream& out) {
     set.installer = image;
     set.installer.insert(set.installer.end(), recordBytes.begin(), recordBytes.end());
     set.installer.insert(set.installer.end(), tableBytes.begin(), tableBytes.end());
+    // The image's checksum covered its own bytes alone; a signing tool sets it again after signing.
+    StoreChecksum(set.installer);
     // The folders and the images change together: a failure leaves the earlier set whole.
     MadeFolders folders;  // declared first, so the files staged in them go before they do
     StagedFiles outputs;
@@ -461,7 +463,29 @@ bool List(const fs::path& source, const std::string& installerName, std::ostream
 
 namespace {
 
+// The installer's PE checksum against its file as it stands, a signature
+// included: "" when it matches or is 0, which says the file carries none.
+std::string ChecksumProblem(const diskset::DiskFile& installer, std::ostream& out) {
+    const std::vector<uint8_t>& file = installer.data;
+    uint32_t field = ChecksumField(file.data(), file.size());
+    uint32_t stored = field ? uint32_t(table::GetInt32(&file[field])) : 0;
+    if (!stored) {
+        out << "PE checksum: none (0, not checked)\n";
+        return "";
+    }
+    uint32_t own = PeChecksum(file.data(), file.size(), field);
+    if (stored == own) {
+        out << "PE checksum " << Hex(stored) << " (matches)\n";
+        return "";
+    }
+    out << "PE checksum " << Hex(stored) << " (DOES NOT MATCH the file's " << Hex(own) << ")\n";
+    return installer.where + ": its PE checksum " + Hex(stored) + " is not the file's own " + Hex(own) +
+           ": it was changed after it was built or signed, or built by an earlier wardpack, which left "
+           "the checksum of the executable alone (build the set again)";
+}
+
 struct Unpacked {
+    diskset::DiskFile installer;
     table::PackageTable table;
     std::vector<uint8_t> stream;  // decoded
     std::vector<std::string> problems;
@@ -548,6 +572,7 @@ Unpacked Unpack(const UnpackOptions& options, std::ostream& out) {
     else if (checked && record.record.version >= 3 && !integrity::SameDigest(digest, record.record.streamDigest))
         u.problems.push_back("the decoded stream does not match the record's SHA-256 (" + DigestText(digest) +
                              ", recorded " + DigestText(record.record.streamDigest) + ")");
+    u.installer = std::move(found.installer);
     return u;
 }
 
@@ -587,6 +612,7 @@ bool Verify(const UnpackOptions& options, const fs::path& productDir, const fs::
     Unpacked u = Unpack(options, out);
     bool tableUsable = u.tableSound;
     out << "decoded " << u.stream.size() << " bytes\n";
+    if (std::string problem = ChecksumProblem(u.installer, out); !problem.empty()) u.problems.push_back(problem);
     if (!productDir.empty() && tableUsable) {
         std::vector<std::string> names = ReadFileList(fileList);
         if (names.size() != u.table.entries.size() + 1)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/table_layout.h"
 #include "tools/tool_error.h"
 
 namespace {
@@ -36,4 +37,31 @@ appended::Layout ExecutableLayout(const uint8_t* data, std::size_t size, const s
     }
     throw ToolError(what + ": executable is cut short (" + std::to_string(size) + " bytes, image needs " +
                     std::to_string(layout.imageEnd) + ")");
+}
+
+uint32_t ChecksumField(const uint8_t* data, std::size_t size) {
+    if (size < 64) return 0;
+    uint32_t pe = uint32_t(table::GetInt32(data + 0x3C));
+    if (pe > size || size - pe < 24) return 0;
+    uint32_t optionalSize = data[pe + 20] | uint32_t(data[pe + 21]) << 8;
+    std::size_t field = std::size_t(pe) + 24 + 64;
+    // A shorter optional header ends before the field: those bytes are the section table's.
+    return optionalSize >= 68 && field <= size - 4 ? uint32_t(field) : 0;
+}
+
+uint32_t PeChecksum(const uint8_t* data, std::size_t size, uint32_t field) {
+    auto byte = [&](std::size_t i) -> uint32_t {
+        return i >= size || (field && i >= field && i < field + 4) ? 0 : data[i];
+    };
+    uint32_t sum = 0;
+    for (std::size_t i = 0; i < size; i += 2) {
+        sum += byte(i) | byte(i + 1) << 8;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return sum + uint32_t(size);
+}
+
+void StoreChecksum(std::vector<uint8_t>& file) {
+    uint32_t field = ChecksumField(file.data(), file.size());
+    if (field) table::PutInt32(&file[field], int32_t(PeChecksum(file.data(), file.size(), field)));
 }

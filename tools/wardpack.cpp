@@ -317,11 +317,15 @@ int ReportError(const std::string& why) {
     return 1;
 }
 
-// CLI11 takes a word that names no command for a missing command: the word is named instead.
+// CLI11 takes a word that names no command, or an option it does not know,
+// for a missing command: the first such word is named instead.
 std::string CommandLineError(const CLI::App& app, const CLI::ParseError& e) {
     if (app.get_subcommands().empty())
-        for (const std::string& word : app.remaining())
-            if (!word.empty() && word[0] != '-') return "unknown command \"" + names::Escaped(word, true) + "\"";
+        for (const std::string& word : app.remaining()) {
+            if (word.empty() || word == "--") continue;  // "--" ends the options; "-" is a word like any
+            bool option = word.size() > 1 && word[0] == '-';
+            return (option ? "unknown option \"" : "unknown command \"") + names::Escaped(word, true) + "\"";
+        }
     return e.what();
 }
 

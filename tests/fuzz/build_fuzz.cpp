@@ -1,7 +1,8 @@
 // libFuzzer target for build given a hostile installer: any bytes are the
 // installer a maker downloaded, built with a small product into a disk set,
 // replacing a table it may carry. Build must refuse it with a message or
-// write a set whose installer lists as sound, unsigned, with a record.
+// write a set whose installer lists as sound, unsigned, with a record, and
+// carries the whole file's checksum where its header has room for one.
 #include "tests/fuzz/fuzz_disk_set.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,6 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> built = fuzz::BytesOf(root / "out/disk1/Setup.exe");
     appended::Layout layout = ExecutableLayout(built.data(), built.size(), "built");
     fuzz::Check(!layout.signedAtEnd);
+    if (uint32_t field = ChecksumField(built.data(), built.size()))
+        fuzz::Check(field + 4 <= layout.start &&
+                    uint32_t(table::GetInt32(&built[field])) == PeChecksum(built.data(), built.size(), field));
     table::Appended found;
     std::string error;
     fuzz::Check(table::ReadAppended(built.data(), layout, found, error));

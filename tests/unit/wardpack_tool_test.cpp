@@ -96,6 +96,27 @@ std::vector<uint8_t> TinyExecutable() {
     return exe;
 }
 
+// Where TinyExecutable's optional header keeps the PE checksum.
+constexpr std::size_t checksumAt = 0x80 + 24 + 64;
+
+uint32_t StoredChecksum(const std::vector<uint8_t>& file) { return uint32_t(table::GetInt32(&file[checksumAt])); }
+
+// The PE checksum of a whole file, summed otherwise than the tool sums it:
+// all words at once, the carries folded in at the end.
+uint32_t FileChecksum(std::vector<uint8_t> file) {
+    std::fill_n(file.begin() + checksumAt, 4, 0);
+    uint64_t sum = 0;
+    for (std::size_t i = 0; i < file.size(); i += 2) sum += file[i] + (i + 1 < file.size() ? file[i + 1] << 8 : 0);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return uint32_t(sum + file.size());
+}
+
+std::string Hex(uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
 class WardpackTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -147,6 +168,9 @@ TEST_F(WardpackTest, BuiltDiskSetListsVerifiesAndExtractsByteForByte) {
     EXPECT_EQ(setup.size(), TinyExecutable().size() + recordSize + table::TableSize(5));
     EXPECT_EQ(BytesOf(dir / "out/disk1/Wardhavn.001").size(), 60000u);
     EXPECT_EQ(BytesOf(dir / "out/disk2/Wardhavn.002").size(), 70000u);
+    // The PE checksum is the whole file's (of odd length: its last byte a word of its own), not the image's.
+    ASSERT_EQ(setup.size() % 2, 1u);
+    EXPECT_EQ(StoredChecksum(setup), FileChecksum(setup)) << "the image's was " << Hex(FileChecksum(TinyExecutable()));
 
     CommandRun verified = Wardpack("verify " + (dir / "out").string() + " --product " + (dir / "product").string() +
                             " --list " + (dir / "files.lst").string());
@@ -421,7 +445,9 @@ TEST_F(WardpackTest, InstallerMustBeAnExecutableAndCarryNoTableUnlessReplaced) {
     EXPECT_NE(run.output.find("already carries a package table"), std::string::npos) << run.output;
     run = Wardpack(BuildArgs("--replace-table"));
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(BytesOf(dir / "out/disk1/Setup.exe").size(), TinyExecutable().size() + recordSize + table::TableSize(1));
+    std::vector<uint8_t> replaced = BytesOf(dir / "out/disk1/Setup.exe");
+    EXPECT_EQ(replaced.size(), TinyExecutable().size() + recordSize + table::TableSize(1));
+    EXPECT_EQ(StoredChecksum(replaced), FileChecksum(replaced)) << "not the replaced table's";
 
     // The file ends inside an optional header too short for the directory count.
     std::vector<uint8_t> cut = TinyExecutable();
@@ -598,6 +624,7 @@ TEST_F(WardpackTest, WornRecordIsDiskOnesDamageAndVersionOneIsStillRead) {
     table::PutInt32(&v2[body + fields], int32_t(table::Crc32(&v2[body], fields)));
     v1.erase(v1.begin() + body + fields, v1.begin() + tail);
     v1[body] = 1, table::PutInt32(&v1[body + fields], int32_t(fields));
+    for (std::vector<uint8_t>* older : {&v1, &v2}) std::fill_n(older->begin() + checksumAt, 4, 0);  // as those builds left it
     CommandRun run;
     for (const std::vector<uint8_t>* older : {&v2, &v1}) {
         Write(setupPath, *older);
@@ -644,11 +671,60 @@ TEST_F(WardpackTest, SignedInstallerIsReadBeforeItsSignature) {
         CommandRun listed = Wardpack("list " + setup);
         EXPECT_NE(listed.output.find(entries == 1 ? "after 7 bytes" : "after 3 bytes"), std::string::npos) << listed.output;
         EXPECT_EQ(Wardpack("verify " + (dir / "out").string()).status, 0);
+        // The signing tool's checksum covers the certificate table: verify checks the file as it stands.
+        std::vector<uint8_t> signedSetup = BytesOf(setup);
+        EXPECT_EQ(StoredChecksum(signedSetup), FileChecksum(signedSetup));
+        signedSetup.back() ^= 0x01;
+        Write(setup, signedSetup);
+        CommandRun verified = Wardpack("verify " + (dir / "out").string());
+        EXPECT_EQ(verified.status, 2) << verified.output;
+        EXPECT_NE(verified.output.find("Setup.exe: its PE checksum " + Hex(StoredChecksum(signedSetup)) +
+                                       " is not the file's own " + Hex(FileChecksum(signedSetup))),
+                  std::string::npos)
+            << verified.output;
         ASSERT_EQ(sign((dir / "Setup.exe").string()), 0);
         CommandRun rebuilt = Wardpack(BuildArgs());
         EXPECT_NE(rebuilt.output.find("its signature is removed"), std::string::npos) << rebuilt.output;
         EXPECT_EQ(BytesOf(setup), unsignedSetup);
         Write(dir / "Setup.exe", TinyExecutable());
+    }
+}
+
+// verify checks the installer's PE checksum against the file as it stands:
+// a byte changed anywhere, the checksum itself included, is named with both
+// values, as is a set whose installer kept its bare image's checksum. A
+// checksum of 0 is none, as Windows takes it for an ordinary executable.
+TEST_F(WardpackTest, VerifyNamesAnInstallerWhoseChecksumIsNotTheFilesOwn) {
+    MakeProduct({{"A.Txt", 3000}});
+    ASSERT_EQ(Wardpack(BuildArgs()).status, 0);
+    const fs::path setupPath = dir / "out/disk1/Setup.exe";
+    const std::vector<uint8_t> built = BytesOf(setupPath);
+    auto put = [](std::vector<uint8_t>& f, uint32_t checksum) { table::PutInt32(&f[checksumAt], int32_t(checksum)); };
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> change;
+        int status;
+        const char* shown;  // besides the problem that names both checksums
+    };
+    const Case cases[] = {
+        {"as built", nullptr, 0, "(matches)"},
+        {"a byte of the code", [](auto& f) { f[0x300] ^= 0x04; }, 2, "DOES NOT MATCH"},
+        {"a byte of the checksum", [](auto& f) { f[checksumAt + 2] ^= 0x01; }, 2, "DOES NOT MATCH"},
+        {"a byte of the record", [](auto& f) { f[0x600 + 30] ^= 0x80; }, 2, "disk 1 is damaged"},
+        {"a byte of the table", [](auto& f) { f[f.size() - 5 - 28 + 1] = 'B'; }, 2, "does not match the record's checksum"},
+        {"the bare image's checksum", [&](auto& f) { put(f, FileChecksum(TinyExecutable())); }, 2, "DOES NOT MATCH"},
+        {"none", [&](auto& f) { put(f, 0); }, 0, "PE checksum: none"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> changed = built;
+        if (c.change) c.change(changed);
+        Write(setupPath, changed);
+        CommandRun run = Wardpack("verify " + (dir / "out").string());
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.output;
+        EXPECT_NE(run.output.find(c.shown), std::string::npos) << c.what << ": " << run.output;
+        std::string problem = setupPath.string() + ": its PE checksum " + Hex(StoredChecksum(changed)) +
+                              " is not the file's own " + Hex(FileChecksum(changed));
+        EXPECT_EQ(run.output.find(problem) != std::string::npos, c.status == 2) << c.what << ": " << run.output;
     }
 }
 
@@ -860,6 +936,14 @@ TEST_F(WardpackTest, BareStreamsRoundTripAtAnySize) {
     CommandRun unknown = Wardpack("bogus");
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.output, "wardpack: error: unknown command \"bogus\"; see wardpack --help\n");
+    // An option no one knows, where the command should be, is named: the first wrong word is.
+    const std::pair<const char*, const char*> unknownOptions[] = {{"--frob", "--frob"}, {"--frob bogus", "--frob"},
+                                                                  {"-Z", "-Z"}};
+    for (const auto& [args, named] : unknownOptions) {
+        unknown = Wardpack(args);
+        EXPECT_EQ(unknown.status, 1) << args;
+        EXPECT_EQ(unknown.output, "wardpack: error: unknown option \"" + std::string(named) + "\"; see wardpack --help\n");
+    }
     CommandRun help = Wardpack("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("verify"), std::string::npos);

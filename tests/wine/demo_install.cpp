@@ -23,6 +23,7 @@ namespace {
 
 std::string setupPath, diskSet;
 int shotNumber = 0;
+ScreenImage lastShot;
 
 // The contact sheet's caption of a screenshot.
 void NoteCaption(const std::string& name, const std::string& shows) {
@@ -41,6 +42,27 @@ void Shoot(const std::string& what, const std::string& shows, const ScreenImage&
         if (!isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
     SaveScreenshot(full, screen);
     NoteCaption(full, shows);
+    lastShot = screen;
+}
+
+// The screen once the installer's windows are gone. Its process is reported
+// ended before the X server takes its windows away (tens of milliseconds, more
+// on a loaded machine), and until then the screen keeps their last frame: the
+// picture is taken once the screen has changed and stayed so for half a
+// second, or has stayed as it was for two and is not the last page's picture.
+ScreenImage ScreenAfterExit() {
+    ScreenImage now = CaptureScreen();
+    bool changed = false;
+    for (int still = 0, waited = 0; waited < 10000; waited += 100) {
+        Sleep(100);
+        ScreenImage next = CaptureScreen();
+        bool same = next.pixels == now.pixels;
+        changed = changed || !same;
+        still = same ? still + 100 : 0;
+        now = std::move(next);
+        if (now.pixels != lastShot.pixels && still >= (changed ? 500 : 2000)) break;
+    }
+    return now;
 }
 
 // A page of long work, on its own: the next disk's prompt soon stands in front
@@ -152,7 +174,7 @@ int main(int argc, char** argv) {
         Answer(run, w, caption);
     }
     DWORD code = run.WaitExit();
-    Shoot("end", "After the installer ended");
+    Shoot("end", "After the installer ended", ScreenAfterExit());
     std::printf("the installer ended with exit code %lu\n", code);
     return static_cast<int>(code);
 }
