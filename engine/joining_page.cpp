@@ -5,6 +5,7 @@
 #include "engine/package_table.h"
 #include "engine/progress.h"
 #include "engine/progress_arithmetic.h"
+#include "engine/run_journal.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -117,6 +118,7 @@ void JoinVolumes(HWND page) {
         FileVar first;  // a missing first volume is reported before the archive exists
         OpenVolume(first);
     }
+    JournalNote('+', PathJoin(ctx.installDir, product.archiveName));
     CheckedOpen(c.archive, PathJoin(ctx.installDir, product.archiveName), FileMode::create);
     openArchive = &c.archive;
     FailureCleanup close(CloseArchive);

@@ -2,6 +2,7 @@
 
 #include "engine/archive_io.h"
 #include "engine/package_table.h"
+#include "engine/run_journal.h"
 #include "runtime/paths.h"
 #include "state/context.h"
 
@@ -21,24 +22,17 @@ void CloseDecoded() {
     openDecoded = nullptr;
 }
 
-// Put back a file that a run cut off had set aside: its place holds a copy
-// written in part, or none.
-void RestoreAside(const String& path) {
-    String aside = AsidePath(path);
-    if (!FileExists(aside)) return;
-    DeleteFileA(path.c_str());
-    MoveFileA(aside.c_str(), path.c_str());
-}
-
 // Creates the file. One that was not there before is noted as this run's;
 // one that was goes aside whole until every file is in place. A file in use
-// cannot be renamed, and a read-only file or a folder of that name cannot be
-// replaced: each fails here and gets a substitute instead.
+// cannot be renamed, and a read-only file, a folder of that name or a file
+// that has the name set aside for it (a user's) cannot be replaced: each
+// fails here and gets a substitute instead. The journal has each step first.
 int CreateTarget(FileVar& target, const String& path) {
-    RestoreAside(path);
     DWORD attributes = GetFileAttributesA(path.c_str());
     bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    if (existed && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return ERROR_ACCESS_DENIED;
+    if (existed && ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) || FileExists(AsidePath(path))))
+        return ERROR_ACCESS_DENIED;
+    JournalNote(existed ? '~' : '+', path);
     if (existed && !MoveFileA(path.c_str(), AsidePath(path).c_str())) return static_cast<int>(GetLastError());
     int result = FileOpen(target, path, FileMode::create);
     if (result != 0 && existed) MoveFileA(AsidePath(path).c_str(), path.c_str());
@@ -203,7 +197,6 @@ void DropAsides() {
     const String& replaced = ctx.replacedFiles;
     for (size_t at = 0, end; (end = replaced.find('|', at)) != String::npos; at = end + 1)
         DeleteFileA(AsidePath(replaced.substr(at, end - at)).c_str());
-    ctx.asidesKept = false;
 }
 
 // The extension counts; the rest of the name is cut to make room.
@@ -286,7 +279,6 @@ void PlaceProductFiles(RenameQueue& renames) {
     CheckedOpen(decoded, PathJoin(ctx.installDir, product.mainExecutable), FileMode::readWrite);
     openDecoded = &decoded;
     openTarget = &target;
-    ctx.asidesKept = true;
     FailureCleanup close(CloseDecoded);
     if (CheckedSize(decoded) < static_cast<uint32_t>(ctx.unpackedSize))
         RaiseError(ErrorClass::inOut, ioReadPastEnd,

@@ -54,7 +54,8 @@ void QueueMoves(const String& moves);
 
 // A file that was there before the run waits under this name (its own
 // with ".~$$" appended) until every file is in place: a failure puts it back
-// whole, and a run cut off leaves it for the next run to put back first.
+// whole, and a run cut off leaves it for the next run to put back first
+// (engine/run_journal.h).
 String AsidePath(const String& path);
 // The run's files are all in place: what was set aside goes.
 void DropAsides();

@@ -4,6 +4,7 @@
 #include "engine/integrity_record.h"
 #include "engine/placement.h"
 #include "engine/progress.h"
+#include "engine/run_journal.h"
 #include "lzh/lzh_decoder.h"
 #include "runtime/paths.h"
 #include "state/context.h"
@@ -21,6 +22,7 @@ String ArchivePath() { return PathJoin(ctx.installDir, product.archiveName); }
 String DecodedPath() { return PathJoin(ctx.installDir, product.mainExecutable); }
 
 HANDLE CreateDecodedFile() {
+    JournalNote('+', DecodedPath());
     return CreateFileA(DecodedPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -30,7 +32,8 @@ HANDLE CreateDecodedFile() {
 void OpenDecodedFile(RenameQueue& renames) {
     if (FileExists(DecodedPath())) {
         String installed = product.mainExecutable;
-        product.mainExecutable = ReplaceExtension(product.mainExecutable, ".$$$");
+        // A file of the staged name is not this run's: the next free name is taken.
+        for (int k = 0; FileExists(DecodedPath()); ++k) product.mainExecutable = SubstituteCandidate(installed, k);
         ctx.outputHandle = CreateDecodedFile();
         QueueRename(renames, installed, product.mainExecutable);
     } else {
@@ -39,7 +42,6 @@ void OpenDecodedFile(RenameQueue& renames) {
     if (!IsOpen(ctx.outputHandle))
         ctx.outputHandle = CreateFileA(DecodedPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ctx.mainExecutableWritten = IsOpen(ctx.outputHandle);
 }
 
 void DecodeArchive() {
@@ -76,12 +78,10 @@ void DecodeArchive() {
                        " (the unpacked files do not match the disk set's digest: the archive is damaged)");
 }
 
-// A failure leaves neither the archive nor a partial main executable behind.
+// A failure closes both: the journal's undo then removes them.
 void DiscardUnpacked() {
     CloseIfOpen(ctx.archiveHandle);
     CloseIfOpen(ctx.outputHandle);
-    DeleteFileA(ArchivePath().c_str());
-    DeleteFileA(DecodedPath().c_str());
 }
 
 void UnpackArchive(HWND) {
@@ -109,6 +109,7 @@ void UnpackArchive(HWND) {
     }
     CommitRenames(renames);
     DropAsides();
+    CommitJournal();
     ctx.filesAwaitRestart = !renames.names.empty();
 }
 

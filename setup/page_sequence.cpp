@@ -3,6 +3,7 @@
 #include "engine/joining_page.h"
 #include "engine/package_table.h"
 #include "engine/placement.h"
+#include "engine/run_journal.h"
 #include "engine/unpacking_page.h"
 #include "pages/agreement_page.h"
 #include "pages/conventions.h"
@@ -38,7 +39,10 @@ void EndFailedInstallation(const String& reason) {
     ExitProcess(1);
 }
 
-void BeginWriting() { SetIoFailureHandler(EndFailedInstallation); }
+void BeginWriting() {
+    SetIoFailureHandler(EndFailedInstallation);
+    if (ctx.installDirMade) JournalNote('/', ctx.installDir);
+}
 void EndWriting() { SetIoFailureHandler(nullptr); }
 
 // While the last pages wait, another program may take files away: nothing
@@ -86,11 +90,8 @@ bool EachListed(String& list, bool (*step)(const char* path)) {
     return all;
 }
 
-// A file this run replaced gets its earlier content back from beside it.
-bool PutBack(const char* path) {
-    DeleteFileA(path);
-    return MoveFileA(AsidePath(path).c_str(), path) != 0;
-}
+// The error report ends the run without its clean-up: what the run did goes all the same.
+void UndoBeforeReport() { UndoJournal(); }
 
 }  // namespace
 
@@ -104,6 +105,7 @@ bool ShowPage(const char* templateName, DLGPROC page, int32_t& result) {
 }
 
 void RunPages() {
+    FailureCleanup undo(UndoBeforeReport);
     for (const PageStep& step : pageTable) {
         if (!ShowPage(step.templateName, step.page, ctx.pageResult)) {
             ctx.aborted = step.onMissing == OnMissing::abandon;
@@ -124,14 +126,9 @@ void AbandonCleanup(const String& failure) {
     // installDir is empty or still the installer's own directory.
     bool removed = true;
     if (ctx.installDirConfirmed) {
-        removed = Removed(PathJoin(ctx.installDir, product.archiveName).c_str());
-        if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
-        // A cancel leaves the placed files, as it always has; a failure takes
-        // them too, and puts back the earlier files they replaced.
-        if (!failure.empty()) {
-            removed &= EachListed(ctx.addedFiles, Removed);
-            if (ctx.asidesKept) removed &= EachListed(ctx.replacedFiles, PutBack);
-        }
+        // Until every file is in place the journal has all the run did; after, a failure takes what it added.
+        removed = UndoJournal();
+        if (!failure.empty()) removed &= EachListed(ctx.addedFiles, Removed);
         // A folder this run made goes again when nothing is left in it (the
         // current directory cannot be removed).
         if (ctx.installDirMade && SetCurrentDirectoryA(ctx.sourceDir.c_str())) RemoveFolder(ctx.installDir);

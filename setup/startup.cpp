@@ -2,6 +2,7 @@
 
 #include "backdrop/backdrop.h"
 #include "engine/archive_io.h"
+#include "engine/run_journal.h"
 #include "resources/resource.h"
 #include "runtime/paths.h"
 #include "state/context.h"
@@ -87,5 +88,8 @@ void PrepareRun(HINSTANCE instance) {
     ctx.logoBitmap = LoadBitmapA(instance, LOGO_BITMAP);
     GetWindowsDirectoryA(ctx.windowsDir, sizeof ctx.windowsDir);
     OpenWinInit();
+    // A run cut off is undone before this one starts: its files and folder
+    // go, and the earlier files it had set aside are back.
+    UndoJournal();
     ctx.aborted = false;
 }

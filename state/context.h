@@ -84,10 +84,6 @@ struct SetupContext {
     // Set once the user has confirmed an installation directory: the abandon
     // clean-up deletes nothing anywhere else.
     bool installDirConfirmed;
-    // Set once the unpacking page has opened the main executable's file for
-    // the decoded stream. Before that, a file of that name is an earlier
-    // installation's, which the abandon clean-up leaves alone.
-    bool mainExecutableWritten;
     // From the disk set's integrity record (engine/integrity_record.h), when
     // the installer's file carries one: each volume is checked as it is
     // joined, the decoded stream as it is written, by their SHA-256. Without
@@ -106,10 +102,11 @@ struct SetupContext {
     // Each file this run created where none was before, followed by '|': a
     // failed installation removes them again, and nothing else.
     String addedFiles;
-    // Each file this run replaced, followed by '|'. While asidesKept, the
-    // earlier file waits beside it (engine/placement.h), and a failure puts it back.
+    // Each file this run replaced, followed by '|': until every file is in
+    // place the earlier file waits beside it (engine/placement.h).
     String replacedFiles;
-    bool asidesKept;
+    // What this run does to the files, written before it does it (engine/run_journal.h).
+    FileVar journal;
     // The installation directory was made by this run: a run that ends
     // without installing takes it away again when it is empty.
     bool installDirMade;

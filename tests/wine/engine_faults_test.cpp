@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/integrity_record.h"
+#include "resources/resource.h"
 #include "runtime/crc32.h"
 #include "tests/wine/engine_scenario.h"
 
@@ -158,15 +159,7 @@ TEST_P(EngineFaults, HugeDecodedLengthOverTinyVolumesIsReportedPromptly) {
     ExpectErrorReport("Read beyond end of file: " + TypedInstallDir() + "\\Wardhaven._ZX",
                       " (the archive is incomplete: a volume was cut short).");
     EXPECT_LT(GetTickCount() - start, 5000u) << "ms from the unpacking page to the report";
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((installDir_ + "\\*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    std::string left;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) left += std::string(found.cFileName) + " ";
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    EXPECT_EQ(left, "") << "nothing stays in the installation directory";
+    EXPECT_FALSE(DirExists(installDir_)) << "the folder the run made goes with all it held";
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
 }
 
@@ -223,19 +216,31 @@ TEST_P(EngineFaults, DriveWithThePagesFigureInstallsAndFilledAfterThePageKeepsNo
     }
 }
 
-TEST_P(EngineFaults, ArchiveHeldByAnotherProgramIsReported) {
+// A file of the archive's name is not the run's (one it left when cut off is
+// undone at start-up): the folder is refused before the file is touched,
+// whether another program holds it or not.
+TEST_P(EngineFaults, AFileOfTheArchivesNameIsRefusedOnTheDestinationPageAndKept) {
     MakeDirs(installDir_);
-    ASSERT_TRUE(WriteFileText(InstalledFile("Wardhaven._ZX"), ""));
-    // Joining may write it (the holder shares writing); unpacking wants it alone.
-    HeldFile holder(InstalledFile("Wardhaven._ZX"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    ASSERT_TRUE(holder.Ok());
+    ASSERT_TRUE(WriteFileText(InstalledFile("Wardhaven._ZX"), "the user's own"));
     StageDiskSet(product_, "9000,9000");
-    PassQuestionPages();
-    ExpectFailedInstallation("File in use by another program: " + TypedInstallDir() + "\\Wardhaven._ZX",
-                             "Some files it had added stay in " + TypedInstallDir());
-    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
-    for (size_t i = 1; i < product_.size(); ++i)
-        EXPECT_FALSE(FileExists(PlacedPath(installDir_, product_[i].name))) << product_[i].name;
+    for (bool held : {true, false}) {
+        std::unique_ptr<HeldFile> holder;
+        if (held) holder.reset(new HeldFile(InstalledFile("Wardhaven._ZX"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+        HWND page = AdvanceToPage("Destination Directory");
+        ASSERT_NE(page, nullptr);
+        SetItemText(page, IDC_DESTINATION_EDIT, installDir_);
+        PressEnter(page);
+        HWND box = run_->WaitWindow("Wardhaven!");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageText(box), "Setup cannot write to " + TypedInstallDir() + ": File exists.") << held;
+        Click(box, IDOK);
+        run_->WaitGone(box);
+        EscapeAndConfirm(page);
+        ExpectTerminated();
+        run_.reset();
+        EXPECT_EQ(ReadFileText(InstalledFile("Wardhaven._ZX")), "the user's own");
+        EXPECT_EQ(FilesIn(installDir_), std::vector<std::string>{"Wardhaven._ZX"});
+    }
 }
 
 TEST_P(EngineFaults, MissingFirstVolumeIsReported) {
@@ -252,9 +257,8 @@ TEST_P(EngineFaults, VolumesPastTheSigned32BitCountAreRefusedBeforeTheyAreCopied
     ASSERT_TRUE(SetFileLength(VolumeBeside(2), (uint64_t(1) << 31) - 9000));
     PassQuestionPages();
     ExpectErrorReport("File too large: " + VolumeBeside(2), " (the volumes add up to more than 2,147,483,647 bytes).");
-    EXPECT_EQ(FileSize(InstalledFile("Wardhaven._ZX")), 9000u) << "volume 1 alone";
-    EXPECT_FALSE(FileExists(InstalledFile("Wardhavn.Exe")));
-    DeleteFileA(InstalledFile("Wardhaven._ZX").c_str());
+    // The archive of volume 1 alone goes, and the folder the run made with it.
+    EXPECT_FALSE(DirExists(installDir_));
     DeleteFileA(VolumeBeside(2).c_str());
 }
 
