@@ -141,9 +141,9 @@ DWORD FreeKilobytes(DWORD& cluster) {
 // file is made there and removed again.
 bool Shortcoming(const char* dir, char* text) {
     const char* probe = product.archiveName.c_str();
-    // Shared as the joining page will share it: a reader of an earlier archive does not count.
-    HANDLE file =
-        CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+    // Only where no file has the archive's name: one there is not this run's
+    // (a run cut off is undone at start-up), and would be overwritten.
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(GetLastError())).c_str());
         return true;
