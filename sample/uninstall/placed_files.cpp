@@ -320,10 +320,11 @@ bool RenameAtNextStart(Installation& at, const String& from, const String& to) {
 void ForgetSharedFiles(const Installation& at) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey().c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    // A value that cannot be deleted does no harm: its folder no longer holds
-    // the product, so it counts for nothing.
+    // So does every value whose folder no longer holds the product (deleted
+    // by hand, say): left, it would keep the key for ever. A value that cannot
+    // be deleted does no harm: it counts for nothing.
     ForEachRecorded(ReadRecord(), [&](const String& folder, const String&) {
-        if (ThisInstallation(at, folder)) RegDeleteValueA(key, folder.c_str());
+        if (ThisInstallation(at, folder) || !HoldsProduct(folder)) RegDeleteValueA(key, folder.c_str());
     });
     RegCloseKey(key);
     if (DeleteEmptyKey(RecordKey())) DeleteEmptyKey("Software\\" + product.productName);

@@ -280,6 +280,9 @@ TEST_P(Uninstall, HelpFilesStayWhileAnotherInstallationUsesThem) {
     RunUninstallCommand(true);
     EXPECT_FALSE(FileExists(help));
     EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, sharedFiles, two).present);
+    // The last installation gone, so is the value of the one deleted by hand, and with it the record.
+    EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, sharedFiles, one).present);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Wardhaven!"));
 }
 
 TEST_P(Uninstall, InADriveRootOnlyTheInstallationsOwnFilesGo) {
