@@ -40,7 +40,7 @@ export WH_EXPLORE_SEED=$seed WH_EXPLORE_MINUTES=$minutes WH_EXPLORE_RUN=$row WH_
 set +e
 "$root/scripts/wine-exec.sh" --wine-dir "$WH_BUILD/win32/$dir" --arch $arch "$explorer" \
     --gtest_also_run_disabled_tests "--gtest_filter=Families/Explorer.DISABLED_Explore/$family" 2>/dev/null |
-    tr -d '\r' | grep --line-buffered -v '^\[\|^Running main\|^Note: Google\|^$\|Failure$\|^Value of\|^  Actual\|^Expected'
+    stdbuf -oL tr -d '\r' | grep --line-buffered -v '^\[\|^Running main\|^Note: Google\|^$\|Failure$\|^Value of\|^  Actual\|^Expected'
 status=${PIPESTATUS[0]}
 "$root/scripts/wine-stop.sh" "$WH_BUILD/win32/$dir" >/dev/null 2>&1 || true
 exit $status

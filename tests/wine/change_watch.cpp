@@ -149,8 +149,10 @@ void ChangeWatch::Watch(std::string application, std::string commandLine, std::s
                 Change c;
                 if (Describe(process_.hProcess, hit->function, context.Esp + 4, c)) {
                     changes_.push_back(c);
-                    if (static_cast<int>(changes_.size()) - 1 == killBefore_)
+                    if (static_cast<int>(changes_.size()) - 1 == killBefore_ ||
+                        (afterFileStep_ >= 0 && fileSteps_ > afterFileStep_))
                         TerminateProcess(process_.hProcess, killedExitCode);
+                    fileSteps_ += c.call == "create" || c.call == "rename";
                 }
                 // The call goes on from its first instruction, put back for one step.
                 WriteProcessMemory(process_.hProcess, hit->address, &hit->original, 1, &n);

@@ -25,7 +25,11 @@ public:
     static constexpr DWORD killedExitCode = 99;
 
     // Ends the program before change `killBefore` (0-based); -1 lets it run.
-    explicit ChangeWatch(int killBefore = -1) : killBefore_(killBefore) {}
+    // With `afterFileStep`, it ends instead just after the program's file step
+    // of that number (0-based: a file created or renamed), before anything
+    // else: a file made and still empty, a file set aside and nothing in its place.
+    explicit ChangeWatch(int killBefore = -1, int afterFileStep = -1)
+        : killBefore_(killBefore), afterFileStep_(afterFileStep) {}
     ~ChangeWatch();  // ends a program still running
     ChangeWatch(const ChangeWatch&) = delete;
     ChangeWatch& operator=(const ChangeWatch&) = delete;
@@ -38,7 +42,7 @@ public:
 
 private:
     void Watch(std::string application, std::string commandLine, std::string dir);
-    int killBefore_;
+    int killBefore_, afterFileStep_, fileSteps_ = 0;
     std::vector<Change> changes_;
     std::thread thread_;
     HANDLE started_ = nullptr;  // set once the program exists (or could not be started)
