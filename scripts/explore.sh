@@ -33,14 +33,15 @@ explorer="$WH_BUILD/win32/tests/wine/explorer_scenarios.exe"
 [ -f "$explorer" ] || "$root/scripts/build.sh"
 export WH_SHOTS="$WH_BUILD/test-shots"
 mkdir -p "$WH_SHOTS"
-echo "Exploring in the $family family for $minutes minutes from seed $seed"
+if [ -n "$row" ]; then echo "Replaying in the $family family"
+else echo "Exploring in the $family family for $minutes minutes from seed $seed"; fi
 export WH_EXPLORE_SEED=$seed WH_EXPLORE_MINUTES=$minutes WH_EXPLORE_RUN=$row WH_EXPLORE_VERBOSE=$verbose
 [ -n "$row" ] || unset WH_EXPLORE_RUN
 [ -n "$verbose" ] || unset WH_EXPLORE_VERBOSE
 set +e
 "$root/scripts/wine-exec.sh" --wine-dir "$WH_BUILD/win32/$dir" --arch $arch "$explorer" \
     --gtest_also_run_disabled_tests "--gtest_filter=Families/Explorer.DISABLED_Explore/$family" 2>/dev/null |
-    stdbuf -oL tr -d '\r' | grep --line-buffered -v '^\[\|^Running main\|^Note: Google\|^$\|Failure$\|^Value of\|^  Actual\|^Expected'
+    stdbuf -oL tr -d '\r' | grep --line-buffered -v '^\[\|^Running main\|^Note: Google\|^$'
 status=${PIPESTATUS[0]}
 "$root/scripts/wine-stop.sh" "$WH_BUILD/win32/$dir" >/dev/null 2>&1 || true
 exit $status

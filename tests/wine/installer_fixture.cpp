@@ -37,14 +37,17 @@ void InstallerTest::SetUp() {
     ASSERT_TRUE(CopyFileTo(BuiltSetupPath(), setupPath_)) << "no installer at " << BuiltSetupPath();
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());
+    DeleteFileA(JournalPath().c_str());
     saved_ = SystemState::Save();
 }
 
 void InstallerTest::TearDown() {
     run_.reset();
-    // WinInit.Ini lines left for the next boot would rename files of later tests.
+    // WinInit.Ini lines left for the next boot would rename files of later tests,
+    // and a journal left by a run cut off would undo paths of theirs.
     RemoveTree(WinInitPath());
     DeleteFileA(WinInitPath().c_str());
+    DeleteFileA(JournalPath().c_str());
     saved_.Restore();
 }
 

@@ -118,6 +118,9 @@ std::vector<std::string> PendingRenames(const RegValue& value = PendingRenameVal
 // the family: the lines of WinInit.Ini, then the NT family's list of moves.
 void CarryOutRestart();
 
+// The journal of a run's file steps, which the next run undoes when it is left.
+inline std::string JournalPath() { return WindowsDir() + "\\Wardhavn.Jnl"; }
+
 // Where the product's help files go: the Windows help directory.
 std::string WindowsHelpDir();
 // Deterministic bytes that do not compress (so volume sizes are predictable).

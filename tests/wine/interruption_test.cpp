@@ -118,7 +118,7 @@ protected:
         MakeDirs(installDir_);
         ASSERT_TRUE(WriteFileText(InstalledFile("Tips.Txt"), "an earlier version's tips"));
         for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1", "wininit.bak",
-                                 "WinInit.Ini", "WinInit.$$$", "WhOther.Dll", "WhOther.$$$"})
+                                 "WinInit.Ini", "WinInit.$$$", "WhOther.Dll", "WhOther.$$$", "Wardhavn.Jnl"})
             DeleteFileA((WindowsDir() + "\\" + name).c_str());
         saved_.Restore();
         RestoreRegValue(HKEY_LOCAL_MACHINE, runOnce, "Wardhaven! folder", RegValue());
