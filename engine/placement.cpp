@@ -24,14 +24,15 @@ void CloseDecoded() {
 
 // Creates the file. One that was not there before is noted as this run's;
 // one that was goes aside whole until every file is in place. A file in use
-// cannot be renamed, and a read-only file, a folder of that name or a file
-// that has the name set aside for it (a user's) cannot be replaced: each
-// fails here and gets a substitute instead. The journal has each step first.
+// cannot be renamed, and a read-only file or a file that has the name set
+// aside for it (a user's) cannot be replaced: each fails here and gets a
+// substitute instead. A folder of that name fails the run: no rename at the
+// restart could put the file there. The journal has each step first.
 int CreateTarget(FileVar& target, const String& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    if (existed && ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) || FileExists(AsidePath(path))))
-        return ERROR_ACCESS_DENIED;
+    if (existed && (attributes & FILE_ATTRIBUTE_DIRECTORY)) RaiseIoError(ERROR_ACCESS_DENIED, path);
+    if (existed && ((attributes & FILE_ATTRIBUTE_READONLY) || FileExists(AsidePath(path)))) return ERROR_ACCESS_DENIED;
     JournalNote(existed ? '~' : '+', path);
     if (existed && !MoveFileA(path.c_str(), AsidePath(path).c_str())) return static_cast<int>(GetLastError());
     int result = FileOpen(target, path, FileMode::create);
@@ -53,9 +54,11 @@ void CopyEntry(FileVar& decoded, FileVar& target, int32_t size) {
     }
 }
 
+// A file, not a folder: a missing path's attributes have every bit set.
 bool KeptIfPresent(const PackageEntry& e) {
     String ext = UpperExtension(e.name);
-    return (ext == ".LIB" || ext == ".DTP") && FileExists(PathJoin(ctx.installDir, e.name));
+    return (ext == ".LIB" || ext == ".DTP") &&
+           !(GetFileAttributesA(PathJoin(ctx.installDir, e.name).c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 String TargetPath(const PackageEntry& e) {

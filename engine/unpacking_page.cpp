@@ -21,8 +21,11 @@ void CloseIfOpen(HANDLE& h) {
 String ArchivePath() { return PathJoin(ctx.installDir, product.archiveName); }
 String DecodedPath() { return PathJoin(ctx.installDir, product.mainExecutable); }
 
+// Always a new file: the staged name is a free one. A failure after every
+// file is in place takes it with the others this run added.
 HANDLE CreateDecodedFile() {
     JournalNote('+', DecodedPath());
+    ctx.addedFiles += DecodedPath() + "|";
     return CreateFileA(DecodedPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }

@@ -29,6 +29,8 @@ case $family in
     wow64) dir=wine-explore-wow64 arch=win64 ;;
     *) echo "unknown family: $family (nt, win98 or wow64)" >&2; exit 1 ;;
 esac
+# A replay has a prefix of its own too: it may run while that family explores.
+[ -n "$row" ] && dir=$dir-replay
 explorer="$WH_BUILD/win32/tests/wine/explorer_scenarios.exe"
 [ -f "$explorer" ] || "$root/scripts/build.sh"
 export WH_SHOTS="$WH_BUILD/test-shots"

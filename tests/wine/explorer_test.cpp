@@ -42,6 +42,10 @@ const char* const foundRuns[] = {
     // A reinstallation killed after it set a file aside, then a run cancelled: the file stayed aside.
     "before ; setup A disks=wrong end=kill546 shell taskman nooptions group=1 ; "
     "setup A~ disks=beside end=killafter6 taskman hesitate group=0 ; setup A disks=prompted end=cancel-agreement-esc nogroup",
+    // A folder where a file goes: "installed", with a rename at the restart that could never happen,
+    // and a library taken for a user's kept one.
+    "before A:tips.txt/ ; setup A disks=wrong end=final-kill shell group=2 ; restart",
+    "before A:Controls.LIB/ ; setup A",
     // Three installations, one deleted by hand: its value kept the shared-file record after the last went.
     "before ; setup A group=0 ; setup B ; setup C ; uninstall C ; delete B ; uninstall A",
 };
@@ -184,6 +188,10 @@ RunPlan Generate(unsigned seed) {
             s.end = s.verb == "setup" ? std::string("cancel-") + cancelPages[pick(5)] + "-" + cancelWays[pick(3)]
                                       : "kill" + std::to_string(pick(40));
         if (s.end.find("-prompt-") != std::string::npos && s.disks == "beside") s.disks = "prompted";
+        // A damaged record is reported as the joining starts: no later page to cancel.
+        if (s.disks == "record" && s.end.rfind("cancel-", 0) == 0 && s.end.find("-agreement-") == std::string::npos &&
+            s.end.find("-destination-") == std::string::npos)
+            s.end = "done";
         s.shell = pick(2), s.taskman = pick(2), s.hesitate = pick(6) == 0, s.options = pick(6) != 0;
         s.group = pick(4) - 1;
         p.steps.push_back(s);
@@ -634,6 +642,14 @@ protected:
             findings.push_back(std::string("said installed, but no shortcut ") + groups[s.group] + ".lnk");
     }
 
+    bool FolderInTheWay(const Step& s, const Snapshot& before) const {
+        for (const auto& [name, bytes] : product_)
+            if (before.dirs.count(Lower(Long(bases[s.dest] + nameEnd_) + "\\" + name)) &&
+                !(UpperExt(name) == ".HLP" && DirExists(WindowsHelpDir())))
+                return true;
+        return false;
+    }
+
     static std::string UpperExt(const std::string& name) {
         std::string e = name.substr(name.find_last_of('.'));
         CharUpperA(&e[0]);
@@ -726,8 +742,10 @@ protected:
             bool early = s.end.find("-agreement-") != std::string::npos || s.end.find("-destination-") != std::string::npos;
             std::string expected = s.disks == "record" && !early ? "error report"
                                    : cancel || s.disks == "damaged-cancel" ? "cancelled" : "installed";
+            // A folder where a product file goes fails the run: it could never be placed.
+            if (expected == "installed" && FolderInTheWay(s, before)) expected = "failed";
             // A destination the page refused (a folder of that name is a file) turns the run into a cancel.
-            bool excused = expected == "installed" && o.how == "refused";
+            bool excused = o.how == "refused";
             // A progress page may end before the person's Cancel reaches it.
             excused |= (s.end.find("-joining-") != std::string::npos || s.end.find("-unpacking-") != std::string::npos) &&
                        o.how == "installed";
