@@ -33,6 +33,10 @@ HANDLE CreateDecodedFile() {
 // An earlier main executable may be running: the new one is staged beside it
 // and renamed over it when Windows next starts.
 void OpenDecodedFile(RenameQueue& renames) {
+    // A folder of its name would never give way to it at the restart.
+    DWORD attributes = GetFileAttributesA(DecodedPath().c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        RaiseIoError(ERROR_ACCESS_DENIED, DecodedPath());
     if (FileExists(DecodedPath())) {
         String installed = product.mainExecutable;
         // A file of the staged name is not this run's: the next free name is taken.

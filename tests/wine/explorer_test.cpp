@@ -46,6 +46,7 @@ const char* const foundRuns[] = {
     // and a library taken for a user's kept one.
     "before A:tips.txt/ ; setup A disks=wrong end=final-kill shell group=2 ; restart",
     "before A:Controls.LIB/ ; setup A",
+    "before A:Wardhavn.Exe/ ; setup A^ disks=beside end=killafter15 group=1",
     // Three installations, one deleted by hand: its value kept the shared-file record after the last went.
     "before ; setup A group=0 ; setup B ; setup C ; uninstall C ; delete B ; uninstall A",
 };
