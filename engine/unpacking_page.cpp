@@ -26,6 +26,7 @@ String DecodedPath() { return PathJoin(ctx.installDir, product.mainExecutable); 
 HANDLE CreateDecodedFile() {
     JournalNote('+', DecodedPath());
     ctx.addedFiles += DecodedPath() + "|";
+    ctx.mainExecutableWritten = true;
     return CreateFileA(DecodedPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }

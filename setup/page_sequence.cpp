@@ -128,6 +128,8 @@ void AbandonCleanup(const String& failure) {
     if (ctx.installDirConfirmed) {
         // Until every file is in place the journal has all the run did; after, a failure takes what it added.
         removed = UndoJournal();
+        // An abandon after every file is in place (a page's template missing) takes the main executable.
+        if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
         if (!failure.empty()) removed &= EachListed(ctx.addedFiles, Removed);
         // A folder this run made goes again when nothing is left in it (the
         // current directory cannot be removed).

@@ -107,6 +107,8 @@ struct SetupContext {
     String replacedFiles;
     // What this run does to the files, written before it does it (engine/run_journal.h).
     FileVar journal;
+    // The unpacking page has created the main executable's file (under its staged name, maybe).
+    bool mainExecutableWritten;
     // The installation directory was made by this run: a run that ends
     // without installing takes it away again when it is empty.
     bool installDirMade;

@@ -256,7 +256,9 @@ TEST_P(AbandonCleanup, AfterRefusedEntryDeletesNothingInIt) {
 TEST_P(AbandonCleanup, AfterConfirmedDirectoryDeletesTheArchiveThereOnly) {
     const std::string dir = scratch_ + "\\confirmed";
     MakeDirs(dir);
-    PlantArchiveAndProgram(dir);
+    // An earlier installation's files; no archive, whose name would have the folder refused.
+    ASSERT_TRUE(WriteFileText(dir + "\\Wardhavn.Exe", "program"));
+    ASSERT_TRUE(WriteFileText(dir + "\\Readme.Txt", "other"));
     PlantArchiveAndProgram(disk_);
     HWND page = Open();
     ASSERT_NE(page, nullptr);
