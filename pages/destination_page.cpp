@@ -141,14 +141,19 @@ DWORD FreeKilobytes(DWORD& cluster) {
 // file is made there and removed again.
 bool Shortcoming(const char* dir, char* text) {
     const char* probe = product.archiveName.c_str();
-    // Only where no file has the archive's name: one there is not this run's
-    // (a run cut off is undone at start-up), and would be overwritten.
-    HANDLE file = CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(GetLastError())).c_str());
+    // A file of the archive's name with anything in it is not this run's (a
+    // run cut off is undone at start-up): it stays, and the folder is refused.
+    // An empty one, as a probe cut off leaves, holds nothing to lose.
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+    DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) {
+        error = GetFileSize(file, nullptr) ? ERROR_FILE_EXISTS : 0;
+        CloseHandle(file);
+    }
+    if (error) {
+        wsprintfA(text, "Setup cannot write to %s: %s.", dir, IoErrorText(static_cast<int>(error)).c_str());
         return true;
     }
-    CloseHandle(file);
     DeleteFileA(probe);
     DWORD cluster, left = FreeKilobytes(cluster);
     // Help files go to the Windows directory's drive: this one when the letter is the same.

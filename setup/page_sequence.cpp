@@ -90,9 +90,6 @@ bool EachListed(String& list, bool (*step)(const char* path)) {
     return all;
 }
 
-// The error report ends the run without its clean-up: what the run did goes all the same.
-void UndoBeforeReport() { UndoJournal(); }
-
 }  // namespace
 
 bool ShowPage(const char* templateName, DLGPROC page, int32_t& result) {
@@ -105,7 +102,8 @@ bool ShowPage(const char* templateName, DLGPROC page, int32_t& result) {
 }
 
 void RunPages() {
-    FailureCleanup undo(UndoBeforeReport);
+    // The error report ends the run without its clean-up: what the run did goes all the same.
+    FailureCleanup undo(UndoJournal);
     for (const PageStep& step : pageTable) {
         if (!ShowPage(step.templateName, step.page, ctx.pageResult)) {
             ctx.aborted = step.onMissing == OnMissing::abandon;
@@ -127,7 +125,8 @@ void AbandonCleanup(const String& failure) {
     bool removed = true;
     if (ctx.installDirConfirmed) {
         // Until every file is in place the journal has all the run did; after, a failure takes what it added.
-        removed = UndoJournal();
+        UndoJournal();
+        removed = !ctx.undoLeftSome;
         // An abandon after every file is in place (a page's template missing) takes the main executable.
         if (ctx.mainExecutableWritten) removed &= Removed(PathJoin(ctx.installDir, product.mainExecutable).c_str());
         if (!failure.empty()) removed &= EachListed(ctx.addedFiles, Removed);

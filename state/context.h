@@ -107,6 +107,9 @@ struct SetupContext {
     String replacedFiles;
     // What this run does to the files, written before it does it (engine/run_journal.h).
     FileVar journal;
+    // An undo of it left something (engine/run_journal.h); a second undo, a
+    // failure's clean-up after the error's, finds no journal and keeps it.
+    bool undoLeftSome;
     // The unpacking page has created the main executable's file (under its staged name, maybe).
     bool mainExecutableWritten;
     // The installation directory was made by this run: a run that ends
