@@ -21,11 +21,10 @@ void CloseIfOpen(HANDLE& h) {
 String ArchivePath() { return PathJoin(ctx.installDir, product.archiveName); }
 String DecodedPath() { return PathJoin(ctx.installDir, product.mainExecutable); }
 
-// Always a new file: the staged name is a free one. A failure after every
-// file is in place takes it with the others this run added.
+// Always a new file: the staged name is a free one. The abandon clean-up
+// takes it, whenever the run ends without installing.
 HANDLE CreateDecodedFile() {
     JournalNote('+', DecodedPath());
-    ctx.addedFiles += DecodedPath() + "|";
     ctx.mainExecutableWritten = true;
     return CreateFileA(DecodedPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
