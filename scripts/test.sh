@@ -24,11 +24,11 @@ rm -rf "$WH_SHOTS"; mkdir -p "$WH_SHOTS"
 # Nothing stays running after the tests: servers and displays are ended, each
 # Wine folder's and its Wine 10 twin's.
 stop_wine() {
-    local dir dirs=()
+    local dir dirs=() dirs10=()
     for dir in "$build"/win32/wine*; do [ -d "$dir/prefix" ] && dirs+=("$dir"); done
-    [ ${#dirs[@]} -gt 0 ] || return 0
-    "$root/scripts/wine-stop.sh" "${dirs[@]}"
-    WH_WINE=10 "$root/scripts/wine-stop.sh" "${dirs[@]}"
+    for dir in "$build"/win32/wine10/*; do [ -d "$dir/prefix" ] && dirs10+=("$dir"); done
+    [ ${#dirs[@]} -eq 0 ] || "$root/scripts/wine-stop.sh" "${dirs[@]}"
+    [ ${#dirs10[@]} -eq 0 ] || WH_WINE=10 "$root/scripts/wine-stop.sh" "${dirs10[@]}"
 }
 trap stop_wine EXIT
 

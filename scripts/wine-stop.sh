@@ -5,6 +5,10 @@
 # With WH_WINE=10 it ends those of each folder's Wine 10 twin, and then what
 # holds the Wine 10 root's mounts once nothing else runs in there.
 here=$(cd "$(dirname "$0")" && pwd)
+# Wine takes an absolute prefix only.
+dirs=()
+for dir in "$@"; do dirs+=("$(realpath -m "$dir")"); done
+set -- "${dirs[@]}"
 if [ "${WH_WINE:-8}" = 10 ] && [ ! -e /.wh-root-ready ]; then
     "$here/wine10-root.sh" ready 2>/dev/null && [ "$(id -u)" -eq 0 ] || exit 0
     dirs=()
