@@ -138,13 +138,15 @@ namespace {
 // Every installer a test starts goes with the test program: one whose time ran
 // out is killed by the test runner, and an installer it left running would meet
 // the next run ("already running"). The job's handle is never closed, so the
-// installer (and what it starts) ends only with the test program, or when the
-// test ends it.
+// installer ends only with the test program, or when the test ends it. What the
+// installer starts stays out of the job: under Wine the restart it asks for
+// starts the session's services and shell again, which outlive the test.
 bool StartWithThisProgram(PROCESS_INFORMATION& process) {
     static HANDLE job = [] {
         HANDLE j = CreateJobObjectA(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        limits.BasicLimitInformation.LimitFlags =
+            JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
         SetInformationJobObject(j, JobObjectExtendedLimitInformation, &limits, sizeof limits);
         return j;
     }();
