@@ -87,7 +87,7 @@ if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
     wineserver -w
     touch "$WINEPREFIX/.wh-ready"
 fi
-# Nor is there a person's pointer to confine. Windows never confines it to a
+# Nor is there a person's pointer to confine: Windows never confines it to a
 # window that covers the screen; Wine 10 does, and on this display a page
 # larger than the screen then has it released and confined again without end,
 # the installer's thread never getting to its messages.
