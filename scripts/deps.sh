@@ -5,13 +5,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# debootstrap makes the root that the second Wine runs in (wine10-root.sh).
 packages=(
     cmake make ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libcli11-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386 wine64 fonts-wine
     xvfb x11-utils xdotool imagemagick python3-pil
-    dosfstools mtools hyperfine jq openssl osslsigncode locales groff-base
+    dosfstools mtools hyperfine jq openssl osslsigncode locales groff-base debootstrap
 )
 
 # Wine takes its ANSI code page from the locale: the double-byte scenarios run

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests, then the Wine scenarios of the Win32
-# build (both Windows families) and its platform checks (tests/platform).
+# Runs every test: the native unit tests, the platform checks of the Win32
+# build (tests/platform), then its Wine scenarios (both Windows families) under
+# the system's Wine 8 and again under Wine 10 (Debian 13's, in a root of its own
+# under the build tree that wine10-root.sh makes once; as root only).
 # Installs what is missing first (see deps.sh).
-# Screenshots land in build/test-shots as PNG files: those a few scenarios take
-# to show what they check, and one of every failing scenario.
+# Screenshots land in build/test-shots as PNG files (Wine 10's in wine10/):
+# those a few scenarios take to show what they check, and one of every failing
+# scenario.
 # It shows how far each run has come, every failing test, and the counts; the
-# runs' whole output is in build/logs/native-tests.log and win32-tests.log.
+# runs' whole output is in build/logs/native-tests.log, platform-tests.log,
+# win32-tests.log (Wine 8) and wine10-tests.log.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WH_BUILD=${WH_BUILD:-$root/build}
@@ -17,14 +21,19 @@ build=$WH_BUILD
 export WH_SHOTS="$build/test-shots"
 rm -rf "$WH_SHOTS"; mkdir -p "$WH_SHOTS"
 
-# Nothing stays running after the tests: servers and displays are ended.
+# Nothing stays running after the tests: servers and displays are ended, each
+# Wine folder's and its Wine 10 twin's.
 stop_wine() {
-    "$root/scripts/wine-stop.sh" "$build/win32/wine" "$build/win32/wine800" "$build/win32/wine320" \
-        "$build/win32/wine-restart" "$build/win32/wine64" "$build/win32/wine-ja"
+    local dir dirs=() dirs10=()
+    for dir in "$build"/win32/wine*; do [ -d "$dir/prefix" ] && dirs+=("$dir"); done
+    for dir in "$build"/win32/wine10/*; do [ -d "$dir/prefix" ] && dirs10+=("$dir"); done
+    [ ${#dirs[@]} -eq 0 ] || "$root/scripts/wine-stop.sh" "${dirs[@]}"
+    [ ${#dirs10[@]} -eq 0 ] || WH_WINE=10 "$root/scripts/wine-stop.sh" "${dirs10[@]}"
 }
 trap stop_wine EXIT
 
-# Make the Wine prefixes and displays now, not inside a test's time limit.
+# Make the Wine prefixes and displays now, not inside a test's time limit (with
+# WH_WINE=10, Wine 10's own).
 prepare_wine() {
     local dir screen arch
     for dir in wine wine800 wine320 wine-restart wine64; do
@@ -75,34 +84,73 @@ run_tests() {
         }'
 }
 
+count() { sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -1; }
+# The Wine scenarios of one Wine: one at a time, since they share a prefix's
+# WinInit.Ini and registry. A scenario drives windows under Wine against the
+# clock of a loaded machine: one that fails is run once more, and the summary
+# names it if it then passes. Its count and time are kept for the end.
+wine_pass() {
+    local name=${1:-Wine} log=$2 start=$SECONDS failed total
+    rm -f "$log"
+    run_tests "Wine scenarios under $name" "$log" --test-dir "$build/win32" -L wine \
+        --output-on-failure --repeat until-pass:2 || status=1
+    read -r failed total <<<"$(count "$log")"
+    if [ -z "$total" ]; then
+        wine_counts+=("$name: no scenario ran ($(( SECONDS - start )) s)")
+    else
+        wine_counts+=("$name: $(( total - failed )) of $total Wine scenarios passed, $failed failed ($(( SECONDS - start )) s)")
+    fi
+}
+wine_version() { "$@" wine --version 2>/dev/null | sed -n 's/^wine-\([0-9.]*\).*/Wine \1/p'; }
+
 status=0
+wine_counts=()
 run_tests "Unit tests (native)" "$wh_logs/native-tests.log" --test-dir "$build/native" --output-on-failure \
     -j "$(nproc)" || status=1
-# One at a time: the scenarios share the prefix's WinInit.Ini and registry.
-# A scenario drives windows under Wine against the clock of a loaded machine:
-# one that fails is run once more, and the summary names it if it then passes.
-run_tests "Wine scenarios and platform checks (Win32)" "$wh_logs/win32-tests.log" --test-dir "$build/win32" \
-    --output-on-failure --repeat until-pass:2 || status=1
+run_tests "Platform checks (Win32)" "$wh_logs/platform-tests.log" --test-dir "$build/win32" -LE wine \
+    --output-on-failure || status=1
+wine_pass "$(wine_version)" "$wh_logs/win32-tests.log"
 
-for shot in "$WH_SHOTS"/*.bmp; do
+# The same build tree's scenarios under Wine 10, in prefixes of their own.
+logs=("$wh_logs/native-tests.log" "$wh_logs/platform-tests.log" "$wh_logs/win32-tests.log")
+rm -f "$wh_logs/wine10-tests.log"
+wine10_failed=0
+if [ "$(id -u)" -ne 0 ]; then
+    wine_counts+=("Wine 10: not run: its root is made and entered as root (run scripts/test.sh as root)")
+elif wh_step "Making the Wine 10 root (once; Debian 13's Wine under $build/wine10)" wine10-root \
+        "$root/scripts/wine10-root.sh" make &&
+     WH_WINE=10 wh_step "Preparing the Wine 10 prefixes" wine10-prefixes prepare_wine; then
+    WH_WINE=10 WH_SHOTS="$WH_SHOTS/wine10" wine_pass \
+        "$(wine_version "$root/scripts/wine10-root.sh" run)" "$wh_logs/wine10-tests.log"
+    logs+=("$wh_logs/wine10-tests.log")
+else
+    wine_counts+=("Wine 10: not run: its root or prefixes could not be made (see above)")
+    wine10_failed=1
+fi
+
+for shot in "$WH_SHOTS"/*.bmp "$WH_SHOTS"/wine10/*.bmp; do
     [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
 done
 [ -n "$(ls -A "$WH_SHOTS")" ] && echo "Screenshots from the scenarios: $WH_SHOTS"
 
-# One closing line for both runs.
-count() { sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -1; }
-read -r f1 t1 <<<"$(count "$wh_logs/native-tests.log")"
-read -r f2 t2 <<<"$(count "$wh_logs/win32-tests.log")"
-failed=$(( ${f1:-0} + ${f2:-0} )); total=$(( ${t1:-0} + ${t2:-0} ))
+# One closing line for every run.
+failed=$wine10_failed total=$wine10_failed
+for log in "${logs[@]}"; do
+    read -r f t <<<"$(count "$log")"
+    failed=$(( failed + ${f:-0} )); total=$(( total + ${t:-0} ))
+done
 [ "$failed" -gt 0 ] && status=1
 # What each failing check said, so that a run whose logs are gone (a CI
 # machine's) still tells why: every failure's first lines, in order, those of
 # a scenario that passed when run again too.
-said=$(cat "$wh_logs/native-tests.log" "$wh_logs/win32-tests.log" | awk '
-    /: Failure$|^\[  FAILED  \] .*\(/ { left = /Failure$/ ? 8 : 1 }
-    left > 0 && shown < 120 { print "    " $0; left--; shown++ }')
+said=$(for log in "${logs[@]}"; do
+           awk -v name="$(basename "$log")" '
+               /: Failure$|^\[  FAILED  \] .*\(/ { left = /Failure$/ ? 8 : 1; if (!named++) print "  " name ":" }
+               left > 0 && shown < 120 { print "    " $0; left--; shown++ }' "$log"
+       done)
 [ -n "$said" ] && printf 'What the failing checks said:\n%s\n' "$said"
-[ "$failed" -gt 0 ] && echo "Each failing test's output: $wh_logs/native-tests.log, $wh_logs/win32-tests.log"
+[ "$failed" -gt 0 ] && echo "Each failing test's output: ${logs[*]}"
 echo
+printf '%s\n' "${wine_counts[@]}"
 echo "$(( total - failed )) passed, $failed failed"
 exit $status

@@ -9,12 +9,22 @@
 #   - a persistent wineserver pinned to CPU 0 (every Wine call here is pinned
 #     there too: a server round trip then costs a third as much).
 # WH_WINE_DIR picks another prefix/display pair (default $WH_BUILD/wine).
+# WH_WINE=10 runs Wine 10 (Debian 13's, in the root of wine10-root.sh) in place
+# of the system's Wine 8: every Wine folder DIR then has a twin of its own,
+# wine10/DIR beside it, since Wine 10 upgrades a prefix that it starts in.
 
 wh_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 : "${WH_BUILD:=$wh_root/build}"
 : "${WH_WINE_DIR:=$WH_BUILD/wine}"
 : "${WH_SCREEN:=1024x768x24}"
 : "${WH_WINEARCH:=win32}"
+: "${WH_WINE:=8}"
+case $WH_WINE in
+    8) ;;
+    10) case $WH_WINE_DIR in */wine10/*) ;; *) WH_WINE_DIR="$(dirname "$WH_WINE_DIR")/wine10/$(basename "$WH_WINE_DIR")" ;; esac ;;
+    *) echo "WH_WINE is 8 (the system's Wine) or 10, not $WH_WINE" >&2; return 2 ;;
+esac
+export WH_WINE WH_WINE_DIR WH_BUILD
 mkdir -p "$WH_WINE_DIR/home" "$WH_WINE_DIR/drive_d"
 export WINEDEBUG=-all
 export WINEPREFIX="$WH_WINE_DIR/prefix" HOME="$WH_WINE_DIR/home"
@@ -22,6 +32,21 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;winebrowser.exe=d"
 export XDG_DATA_HOME="$WH_WINE_DIR/home/.local/share" XDG_CONFIG_HOME="$WH_WINE_DIR/home/.config"
 
 wh_pin() { if command -v taskset >/dev/null; then taskset -c 0 "$@"; else "$@"; fi; }
+
+# Wine 10 from the host: the prefix, display and server are made ready inside
+# the root (this same file, sourced there), and every Wine call goes in there.
+if [ "$WH_WINE" = 10 ] && [ ! -e /.wh-root-ready ]; then
+    # The user's display, when it is used, through its authority file.
+    if [ "${WH_USE_DISPLAY:-0}" = 1 ] && [ -f "${XAUTHORITY:-}" ]; then
+        cp "$XAUTHORITY" "$WH_WINE_DIR/xauthority"
+        export XAUTHORITY="$WH_WINE_DIR/xauthority"
+    fi
+    "$wh_root/scripts/wine10-root.sh" run bash -c '. "$1"' bash "$wh_root/scripts/wine-env.sh" || return
+    [ -f "$WH_WINE_DIR/xvfb.display" ] && [ "${WH_USE_DISPLAY:-0}" != 1 ] && export DISPLAY=$(cat "$WH_WINE_DIR/xvfb.display")
+    wh_wine() { wh_pin "$wh_root/scripts/wine10-root.sh" run wine "$@"; }
+    wh_stop_wine() { "$wh_root/scripts/wine-stop.sh" "$WH_WINE_DIR"; }
+    return 0
+fi
 
 wh_start_xvfb() {
     local pidfile="$WH_WINE_DIR/xvfb.pid" dispfile="$WH_WINE_DIR/xvfb.display"
@@ -61,6 +86,14 @@ if [ ! -f "$WINEPREFIX/.wh-ready" ]; then
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     wineserver -w
     touch "$WINEPREFIX/.wh-ready"
+fi
+# Nor is there a person's pointer to confine: Windows never confines it to a
+# window that covers the screen; Wine 10 does, and on this display a page
+# larger than the screen then has it released and confined again without end,
+# the installer's thread never getting to its messages.
+if [ ! -f "$WINEPREFIX/.wh-pointer-free" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v GrabPointer /d N /f >/dev/null 2>&1
+    touch "$WINEPREFIX/.wh-pointer-free"
 fi
 # Drive D: is this prefix's own: scenarios install onto a second volume there.
 ln -sfn ../../drive_d "$WINEPREFIX/dosdevices/d:"

@@ -12,5 +12,10 @@ while [ $# -gt 0 ]; do
         *) break ;;
     esac
 done
+# Wine 10 runs inside its own root: this script again, in there.
+if [ "${WH_WINE:-8}" = 10 ] && [ ! -e /.wh-root-ready ]; then
+    here=$(cd "$(dirname "$0")" && pwd)
+    exec "$here/wine10-root.sh" run "$here/wine-exec.sh" "$@"
+fi
 . "$(dirname "$0")/wine-env.sh"
 exec taskset -c 0 wine "$@"

@@ -135,6 +135,26 @@ std::string CurrentTestName() {
 
 namespace {
 
+// Every installer a test starts goes with the test program: one whose time ran
+// out is killed by the test runner, and an installer it left running would meet
+// the next run ("already running"). The job's handle is never closed, so the
+// installer ends only with the test program, or when the test ends it. What the
+// installer starts stays out of the job: under Wine the restart it asks for
+// starts the session's services and shell again, which outlive the test.
+bool StartWithThisProgram(PROCESS_INFORMATION& process) {
+    static HANDLE job = [] {
+        HANDLE j = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags =
+            JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+        SetInformationJobObject(j, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return j;
+    }();
+    bool kept = AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
+    return kept;
+}
+
 void SetFamily(const std::string& exeName, Family family) {
     std::string key = "Software\\Wine\\AppDefaults\\" + exeName;
     HKEY k;
@@ -181,10 +201,13 @@ SetupRun::SetupRun(const std::string& setupPath, Family family, const std::strin
     std::string cmd = "\"" + setupPath + "\"";
     std::string dir = currentDir.empty() ? setupPath.substr(0, setupPath.find_last_of('\\')) : currentDir;
     if (watch ? !watch->Start(setupPath, cmd, dir, process_)
-              : !CreateProcessA(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
-                                &process_)) {
+              : !CreateProcessA(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                dir.c_str(), &si, &process_)) {
         ADD_FAILURE() << "cannot start " << setupPath << ": error " << GetLastError();
         exited_ = true;
+    } else if (!watch) {
+        // A watched installer is debugged by this program, and ends with it anyway.
+        EXPECT_TRUE(StartWithThisProgram(process_)) << "error " << GetLastError();
     }
 }
 
@@ -192,9 +215,21 @@ SetupRun::SetupRun(const std::wstring& setupPath, Family family) {
     SetFamily("Setup.exe", family);
     STARTUPINFOW si{sizeof si};
     std::wstring cmd = L"\"" + setupPath + L"\"";
-    exited_ = !CreateProcessW(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
+    exited_ = !CreateProcessW(setupPath.c_str(), &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                              &si, &process_);
     EXPECT_FALSE(exited_) << "cannot start the installer: error " << GetLastError();
+    if (!exited_) EXPECT_TRUE(StartWithThisProgram(process_)) << "error " << GetLastError();
 }
+
+// A test program started with WH_START_AND_WAIT=PATH starts that installer and
+// waits, before any test, to be killed: a test program whose time ran out.
+static const bool startedAndWaiting = [] {
+    if (const char* setup = getenv("WH_START_AND_WAIT")) {
+        SetupRun run(setup, Family::nt);
+        Sleep(INFINITE);
+    }
+    return false;
+}();
 
 SetupRun::~SetupRun() {
     if (!exited_ && Running()) {

@@ -22,6 +22,35 @@ bool RemoveTemplate(const std::string& exe, const std::string& name) {
 
 class PageSequence : public InstallerTest {};
 
+// The harness itself: a test program that the test runner kills when its time
+// runs out takes the installer it started with it, so that the next run does
+// not meet that installer still running.
+TEST(Driver, InstallerOfAKilledTestProgramEndsWithIt) {
+    const std::string setup = ScratchDir("Driver.KilledTestProgram") + "\\Setup.exe";
+    ASSERT_TRUE(CopyFileTo(BuiltSetupPath(), setup));
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string cmd = "\"" + std::string(self) + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION test{};
+    SetEnvironmentVariableA("WH_START_AND_WAIT", setup.c_str());
+    BOOL started = CreateProcessA(self, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &test);
+    SetEnvironmentVariableA("WH_START_AND_WAIT", nullptr);
+    ASSERT_TRUE(started);
+    HWND page = nullptr;
+    for (int ms = 0; ms < 30000 && !(page = FindWindowA("#32770", "License Agreement")); ms += 50) Sleep(50);
+    ASSERT_NE(page, nullptr) << "the installer did not start";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(page, &pid);
+    HANDLE installer = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    ASSERT_NE(installer, nullptr);
+    TerminateProcess(test.hProcess, 1);
+    EXPECT_EQ(WaitForSingleObject(installer, 30000), WAIT_OBJECT_0) << "the installer outlived its test program";
+    TerminateProcess(installer, 1);
+    for (HANDLE h : {installer, test.hProcess, test.hThread}) CloseHandle(h);
+}
+
 TEST_P(PageSequence, EscapeYesOnAgreementTerminatesOnce) {
     SetupRun& run = Start();
     HWND page = run.WaitWindow("License Agreement");
