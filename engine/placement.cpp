@@ -82,12 +82,16 @@ bool Taken(const String& name, const RenameQueue& renames) {
 }
 
 // Fewer than a thousand names are ever taken (255 entries, a substitute each,
-// and the main executable's two), so a free one is always found.
+// and the main executable's two), so a free one is always found unless the
+// folder holds hundreds of files of the same stem.
 String SubstituteName(const String& name, const RenameQueue& renames) {
     for (int k = 0; k < 999; ++k) {
         String candidate = SubstituteCandidate(name, k);
         // Cut short, a name may end in a dot, which Windows drops: the blocked name again.
-        if (candidate.back() != '.' && !Taken(candidate, renames)) return candidate;
+        // A file already of that name is someone's: replaced, it would be lost at the end.
+        if (candidate.back() != '.' && !Taken(candidate, renames) &&
+            GetFileAttributesA(PathJoin(ctx.installDir, candidate).c_str()) == INVALID_FILE_ATTRIBUTES)
+            return candidate;
     }
     return SubstituteCandidate(name, 999);
 }
@@ -218,15 +222,19 @@ void QueueRename(RenameQueue& queue, const String& blocked, const String& substi
 
 void CommitRenames(const RenameQueue& queue) {
     QueueLines(queue.lines);
-    // The 95 family's MoveFileExA fails whatever it is asked.
-    if (queue.names.empty() || !NtFamily()) return;
     String moves;
     for (size_t at = 0, middle, end; (middle = queue.names.find('|', at)) != String::npos; at = end + 1) {
         end = queue.names.find('|', middle + 1);
-        moves += "!" + PathJoin(ctx.installDir, queue.names.substr(at, middle - at)) + "=" +
-                 PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1)) + "\r\n";
+        String blocked = PathJoin(ctx.installDir, queue.names.substr(at, middle - at));
+        // The start-up's rename will not replace a read-only file: cleared only
+        // now, once every file is placed.
+        DWORD attributes = GetFileAttributesA(blocked.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(blocked.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        moves += "!" + blocked + "=" + PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1)) + "\r\n";
     }
-    QueueMoves(moves);
+    // The 95 family's MoveFileExA fails whatever it is asked.
+    if (!moves.empty() && NtFamily()) QueueMoves(moves);
 }
 
 String WaitingLines() {

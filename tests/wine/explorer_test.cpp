@@ -49,6 +49,17 @@ const char* const foundRuns[] = {
     "before A:Wardhavn.Exe/ ; setup A^ disks=beside end=killafter15 group=1",
     // Three installations, one deleted by hand: its value kept the shared-file record after the last went.
     "before ; setup A group=0 ; setup B ; setup C ; uninstall C ; delete B ; uninstall A",
+    // A substitute took the name of a user's file: replaced and lost, or (read-only) the run failed.
+    "before A:ReadMe.Txt+held A:ReadMe.$$$ B:TaskMan.$$$+ro nohelp ; setup A ; setup B",
+    // A read-only file stayed at the restart over the rename queued to replace it.
+    "before A:tips.txt+ro ; setup A ; restart",
+    // The model: what an uninstaller takes and the moves it takes back, in full and in part; an
+    // earlier run's waiting Task Manager move; a killed run's copies set aside, still aside after
+    // a restart.
+    "before nohelp ; setup A ; uninstall A ; restart",
+    "before C:tips.txt+held ; setup C ; uninstall C",
+    "before ; setup B taskman ; setup B ; restart",
+    "before ; setup A ; setup A end=killafter14 ; restart",
 };
 const unsigned fixedSeeds[] = {1, 2, 3, 4};
 
@@ -332,6 +343,7 @@ protected:
         want_.clear();
         installs_.clear();
         afterRestart_.clear();
+        cutOff_ = false;
     }
 
     std::string Dest(const Step& s) const {
@@ -633,16 +645,25 @@ protected:
             else want_[target] = {bytes, owner};
         }
         installs_.insert(dir);
-        // The product's Task Manager moves into the Windows folder at the restart.
-        if (s.options && s.taskman) want_.erase(Lower(dir + "\\TaskMan.Exe")), afterRestart_.erase(Lower(dir + "\\TaskMan.Exe"));
-        if (now.entry.find(dir + "\\uninstal.exe") == std::string::npos &&
-            Lower(ShortPathOf(dir)) + "\\uninstal.exe" != now.entry)
-            findings.push_back("said installed, but the uninstall entry reads \"" + now.entry + "\"");
+        // The product's Task Manager moves into the Windows folder at the restart, as this run or an
+        // earlier one not yet restarted asked.
+        std::string taskman = Lower(Long(dir + "\\TaskMan.Exe"));
+        bool moving = s.options && s.taskman;
+        for (const std::string& move : now.waiting)
+            moving |= move.rfind("nul=", 0) != 0 && move.size() > taskman.size() &&
+                      move.compare(move.size() - taskman.size() - 1, std::string::npos, "=" + taskman) == 0;
+        if (moving) want_.erase(Lower(dir + "\\TaskMan.Exe")), afterRestart_.erase(Lower(dir + "\\TaskMan.Exe"));
+        if (!EntryNames(now, dir)) findings.push_back("said installed, but the uninstall entry reads \"" + now.entry + "\"");
         if (s.options && s.shell && now.shell.find("wardhavn") == std::string::npos)
             findings.push_back("said installed with the shell option, but the shell is \"" + now.shell + "\"");
         std::vector<std::string> programs = Lower(now.programs);
         if (s.group >= 0 && std::find(programs.begin(), programs.end(), Lower(groups[s.group]) + ".lnk") == programs.end())
             findings.push_back(std::string("said installed, but no shortcut ") + groups[s.group] + ".lnk");
+    }
+
+    bool EntryNames(const Snapshot& now, const std::string& dir) const {
+        return now.entry.find(dir + "\\uninstal.exe") != std::string::npos ||
+               Lower(ShortPathOf(dir)) + "\\uninstal.exe" == now.entry;
     }
 
     bool FolderInTheWay(const Step& s, const Snapshot& before) const {
@@ -679,8 +700,7 @@ protected:
     void AfterRemoved(const Step& s, const Snapshot& now, std::vector<std::string>& findings) {
         std::string dir = Key(s.dest);
         installs_.erase(dir);
-        for (auto it = want_.begin(); it != want_.end();)
-            it = it->second.owner == dir ? want_.erase(it) : std::next(it);
+        Forget({dir});
         for (const auto& [name, bytes] : product_) {
             auto at = now.files.find(Lower(dir + "\\" + name));
             if (at == now.files.end() || at->second != bytes || Held(at->first)) continue;
@@ -690,11 +710,8 @@ protected:
         }
         if (now.entry.find(dir + "\\") != std::string::npos) findings.push_back("said removed, but the entry stays");
         // The help files belong to whichever installation is left.
-        bool others = false;
-        for (const std::string& d : installs_) others |= FileExists(d + "\\UnInstal.Exe");
-        if (!others) {
-            for (auto it = want_.begin(); it != want_.end();)
-                it = it->second.owner == "help" ? want_.erase(it) : std::next(it);
+        if (!OthersLeft(dir)) {
+            Forget({"help"});
             for (const char* name : productNames)
                 if (now.files.count(Lower(HelpPath(name))) && now.files.at(Lower(HelpPath(name))) == product_[name])
                     findings.push_back(std::string("the last installation removed, but its help file stays: ") + name);
@@ -702,6 +719,40 @@ protected:
             // The 95 family's SYSTEM.INI names the system's shell, which a new prefix leaves out.
             if (now.shell != Lower(shell0_) && !(shell0_.empty() && now.shell == "explorer.exe")) findings.push_back("the last installation removed, but the shell is \"" + now.shell + "\"");
         }
+    }
+
+    // An installation other than `dir` is left to own the shared help files.
+    bool OthersLeft(const std::string& dir) const {
+        bool others = false;
+        for (const std::string& d : installs_) others |= d != dir && FileExists(d + "\\UnInstal.Exe");
+        return others;
+    }
+
+    // Some items stay, named in its message: what it took is no longer wanted (a
+    // file gone, a move no longer waiting), and its entry and uninstaller stay
+    // for the run that finishes the removal.
+    void AfterPartlyRemoved(const Step& s, const Snapshot& now, std::vector<std::string>& findings) {
+        std::string dir = Key(s.dest);
+        bool help = !OthersLeft(dir);
+        auto taken = [&](const std::string& owner) { return owner == dir || (help && owner == "help"); };
+        for (auto it = want_.begin(); it != want_.end();)
+            it = taken(it->second.owner) && !now.files.count(it->first) ? want_.erase(it) : std::next(it);
+        for (auto it = afterRestart_.begin(); it != afterRestart_.end();) {
+            bool waits = false;
+            for (const std::string& move : now.waiting) waits |= move.rfind(Lower(Long(it->first)) + "=", 0) == 0;
+            it = taken(it->second.owner) && !waits ? afterRestart_.erase(it) : std::next(it);
+        }
+        if (!EntryNames(now, dir)) findings.push_back("said not removed completely, but the entry reads \"" + now.entry + "\"");
+        if (!now.files.count(Lower(dir + "\\uninstal.exe")))
+            findings.push_back("said not removed completely, but its uninstaller is gone");
+    }
+
+    // Files of these owners are no longer wanted, now or after the restart: their
+    // uninstaller took them, and the moves that would have brought them.
+    void Forget(std::initializer_list<std::string> owners) {
+        for (auto* wants : {&want_, &afterRestart_})
+            for (auto it = wants->begin(); it != wants->end();)
+                it = std::count(owners.begin(), owners.end(), it->second.owner) ? wants->erase(it) : std::next(it);
     }
 
     bool Held(const std::string& path) const {
@@ -736,7 +787,15 @@ protected:
             RemoveTree(bases[s.dest] + nameEnd_);
         }
         Snapshot now = Take();
-        if (verbose_) printf("    %s: %s, exit code %lu; %s\n", s.Text().c_str(), o.how.c_str(), o.exitCode, o.said.c_str());
+        if (verbose_) {
+            printf("    %s: %s, exit code %lu; %s\n", s.Text().c_str(), o.how.c_str(), o.exitCode, o.said.c_str());
+            for (const auto& [path, bytes] : now.files)
+                if (!before.files.count(path) || before.files.at(path) != bytes)
+                    printf("      %s %s\n", before.files.count(path) ? "changed" : "new", path.c_str());
+            for (const auto& [path, bytes] : before.files)
+                if (!now.files.count(path)) printf("      gone %s\n", path.c_str());
+            for (const std::string& m : now.waiting) printf("      waits %s\n", m.c_str());
+        }
         if (o.how == "hung") findings.push_back(o.said);
         if (o.how == "error report" && s.disks != "record") findings.push_back("an error report: " + o.said);
         bool cancel = s.end.rfind("cancel-", 0) == 0;
@@ -764,13 +823,15 @@ protected:
         }
         if (s.verb == "uninstall" && o.how == "removed" && o.said.find("has been removed") != std::string::npos)
             AfterRemoved(s, now, findings);
+        if (s.verb == "uninstall" && o.how == "removed" && o.said.find("not been removed completely") != std::string::npos)
+            AfterPartlyRemoved(s, now, findings);
         if (s.verb == "uninstall" && o.how == "killed") {
             // Cut off, it may have removed any of its installation's files, the shared help files too.
-            std::string dir = Key(s.dest);
-            for (auto it = want_.begin(); it != want_.end();)
-                it = it->second.owner == dir || it->second.owner == "help" ? want_.erase(it) : std::next(it);
+            Forget({Key(s.dest), "help"});
         }
-        CheckWanted(now, o.how == "killed", findings);
+        // A killed Setup's files set aside come back when Setup next runs, not before.
+        if (s.verb == "setup") cutOff_ = o.how == "killed";
+        CheckWanted(now, cutOff_ || o.how == "killed", findings);
         return findings;
     }
 
@@ -835,6 +896,7 @@ protected:
     std::vector<HANDLE> held_;
     std::string shell0_;
     std::vector<std::string> programs0_;
+    bool cutOff_ = false;  // the last Setup was killed
     int runs_ = 0, steps_ = 0;
     bool verbose_ = GetEnvironmentVariableA("WH_EXPLORE_VERBOSE", nullptr, 0) > 0;
     std::set<std::string> findings_;
