@@ -82,15 +82,14 @@ bool Taken(const String& name, const RenameQueue& renames) {
 }
 
 // Fewer than a thousand names are ever taken (255 entries, a substitute each,
-// and the main executable's two), so a free one is always found unless the
-// folder holds hundreds of files of the same stem.
+// and the main executable's two), so a free one is found unless the folder
+// holds hundreds of files of the same stem.
 String SubstituteName(const String& name, const RenameQueue& renames) {
     for (int k = 0; k < 999; ++k) {
         String candidate = SubstituteCandidate(name, k);
         // Cut short, a name may end in a dot, which Windows drops: the blocked name again.
         // A file already of that name is someone's: replaced, it would be lost at the end.
-        if (candidate.back() != '.' && !Taken(candidate, renames) &&
-            GetFileAttributesA(PathJoin(ctx.installDir, candidate).c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (candidate.back() != '.' && !Taken(candidate, renames) && !FileExists(PathJoin(ctx.installDir, candidate)))
             return candidate;
     }
     return SubstituteCandidate(name, 999);
@@ -103,6 +102,8 @@ void CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
     String blocked = e.name;
     e.name = SubstituteName(blocked, renames);
     String substitute = PathJoin(ctx.installDir, e.name);
+    // Every name was someone's file: the last one is too, not to be replaced.
+    if (FileExists(substitute)) RaiseIoError(ERROR_FILE_EXISTS, substitute);
     int result = CreateTarget(target, substitute);
     if (result != 0) RaiseIoError(result, substitute);
     QueueRename(renames, blocked, e.name);
@@ -226,11 +227,9 @@ void CommitRenames(const RenameQueue& queue) {
     for (size_t at = 0, middle, end; (middle = queue.names.find('|', at)) != String::npos; at = end + 1) {
         end = queue.names.find('|', middle + 1);
         String blocked = PathJoin(ctx.installDir, queue.names.substr(at, middle - at));
-        // The start-up's rename will not replace a read-only file: cleared only
-        // now, once every file is placed.
-        DWORD attributes = GetFileAttributesA(blocked.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesA(blocked.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        // The start-up's rename will not replace a read-only file: its marks go
+        // only now, once every file is placed; the rename replaces it whole.
+        SetFileAttributesA(blocked.c_str(), FILE_ATTRIBUTE_NORMAL);
         moves += "!" + blocked + "=" + PathJoin(ctx.installDir, queue.names.substr(middle + 1, end - middle - 1)) + "\r\n";
     }
     // The 95 family's MoveFileExA fails whatever it is asked.

@@ -156,17 +156,26 @@ TEST_P(Unpacking, SubstitutesOfOneInstallationGetDistinctNames) {
     ExpectSystemRenames(renames);
 }
 
+// A substitute's name is never one a file already has: with every one of
+// them taken by the user's files, the run fails and each stays as it was.
 TEST_P(Unpacking, SubstituteThatCannotBeCreatedIsReported) {
     MakeDirs(installDir_);
     ASSERT_TRUE(WriteFileText(InstalledFile("Tools.Dll"), "running tools"));
     ASSERT_TRUE(WriteFileText(InstalledFile("Tools.$$$"), "held as well"));
+    for (int k = 1; k <= 999; ++k) {
+        std::string number = std::to_string(k);
+        ASSERT_TRUE(WriteFileText(InstalledFile("Tools." + std::string(3 - number.size(), '$') + number), number));
+    }
     HeldFile inUse(InstalledFile("Tools.Dll"), GENERIC_READ, 0);
     HeldFile substituteInUse(InstalledFile("Tools.$$$"), GENERIC_READ, 0);
     ASSERT_TRUE(inUse.Ok() && substituteInUse.Ok());
     StageDiskSet(product_, "9000,9000");
     PassQuestionPages();
-    ExpectFailedInstallation("File in use by another program: " + TypedInstallDir() + "\\Tools.$$$");
+    ExpectFailedInstallation("File exists: " + TypedInstallDir() + "\\Tools.999");
     EXPECT_TRUE(FileExists(InstalledFile("Tools.$$$"))) << "there before the run";
+    for (const char* name : {"Tools.$$1", "Tools.$99", "Tools.100", "Tools.999"})
+        EXPECT_EQ(ReadFileText(InstalledFile(name)), std::string(name + 6).substr(std::string(name + 6).find_first_not_of('$')))
+            << name;
     // No line names a substitute that does not hold the file.
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
     ExpectSystemRenames({});
