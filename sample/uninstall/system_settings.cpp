@@ -17,10 +17,13 @@ const char windowsNtKey[] = "Software\\microsoft\\windows nt\\currentversion";
 // The installer keeps no copy of the shell it replaced: this is the one Windows comes with.
 const char systemShell[] = "Explorer.exe";
 
+// This installation's shell, or a copy of the product's that is gone (its
+// folder moved or deleted by hand): left, Windows would start without one.
 bool IsOurShell(const Installation& at, const String& value) {
     String program = CommandProgram(value);
     return SamePath(program, PathJoin(at.dir, product.shellExecutable)) ||
-           MissingCopy(at, program, product.shellExecutable);
+           (SameTextIgnoringCase(FilePart(program), product.shellExecutable) &&
+            GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES);
 }
 
 void RestoreShellIn95Family(Installation& at) {

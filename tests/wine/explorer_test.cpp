@@ -60,6 +60,8 @@ const char* const foundRuns[] = {
     "before C:tips.txt+held ; setup C ; uninstall C",
     "before ; setup B taskman ; setup B ; restart",
     "before ; setup A ; setup A end=killafter14 ; restart",
+    // The shell named the program of an installation deleted by hand: the last uninstaller left it.
+    "before ; setup C shell ; delete C ; setup A ; uninstall A",
 };
 const unsigned fixedSeeds[] = {1, 2, 3, 4};
 
@@ -332,7 +334,9 @@ protected:
         // The destinations' parents stay: the page makes one level only.
         for (const char* root : {"C:\\WHX", "D:\\WHX"}) RemoveTree(root), MakeDirs(root);
         MakeDirs(WindowsHelpDir());
-        for (const char* name : productNames) DeleteFileA(HelpPath(name).c_str());
+        // A killed run's copies set aside in the shared help folder too: left, they would block later tests.
+        for (const char* name : productNames)
+            for (std::string path : {HelpPath(name), HelpPath(name) + ".~$$"}) DeleteFileA(path.c_str());
         for (const char* name : {"TaskMan.Exe", "TaskMang.Exe", "TaskMan.$$$", "TaskMan.$$1", "wininit.bak"})
             DeleteFileA((WindowsDir() + "\\" + name).c_str());
         RemoveTree(WinInitPath());
