@@ -85,14 +85,14 @@ bool Taken(const String& name, const RenameQueue& renames) {
 // and the main executable's two), so a free one is found unless the folder
 // holds hundreds of files of the same stem.
 String SubstituteName(const String& name, const RenameQueue& renames) {
-    for (int k = 0; k < 999; ++k) {
+    for (int k = 0; k <= 999; ++k) {
         String candidate = SubstituteCandidate(name, k);
         // Cut short, a name may end in a dot, which Windows drops: the blocked name again.
         // A file already of that name is someone's: replaced, it would be lost at the end.
         if (candidate.back() != '.' && !Taken(candidate, renames) && !FileExists(PathJoin(ctx.installDir, candidate)))
             return candidate;
     }
-    return SubstituteCandidate(name, 999);
+    RaiseIoError(ERROR_FILE_EXISTS, PathJoin(ctx.installDir, SubstituteCandidate(name, 999)));
 }
 
 // A file in use (or a missing help directory): the entry goes to a substitute
@@ -102,8 +102,6 @@ void CreateSubstitute(FileVar& target, PackageEntry& e, RenameQueue& renames) {
     String blocked = e.name;
     e.name = SubstituteName(blocked, renames);
     String substitute = PathJoin(ctx.installDir, e.name);
-    // Every name was someone's file: the last one is too, not to be replaced.
-    if (FileExists(substitute)) RaiseIoError(ERROR_FILE_EXISTS, substitute);
     int result = CreateTarget(target, substitute);
     if (result != 0) RaiseIoError(result, substitute);
     QueueRename(renames, blocked, e.name);

@@ -173,9 +173,8 @@ TEST_P(Unpacking, SubstituteThatCannotBeCreatedIsReported) {
     PassQuestionPages();
     ExpectFailedInstallation("File exists: " + TypedInstallDir() + "\\Tools.999");
     EXPECT_TRUE(FileExists(InstalledFile("Tools.$$$"))) << "there before the run";
-    for (const char* name : {"Tools.$$1", "Tools.$99", "Tools.100", "Tools.999"})
-        EXPECT_EQ(ReadFileText(InstalledFile(name)), std::string(name + 6).substr(std::string(name + 6).find_first_not_of('$')))
-            << name;
+    for (const auto& [name, content] : {std::pair{"Tools.$$1", "1"}, {"Tools.$99", "99"}, {"Tools.100", "100"}, {"Tools.999", "999"}})
+        EXPECT_EQ(ReadFileText(InstalledFile(name)), content) << name;
     // No line names a substitute that does not hold the file.
     EXPECT_EQ(ReadFileText(WinInitPath()), "[Rename]\r\n");
     ExpectSystemRenames({});
